@@ -1,0 +1,1 @@
+int tessarin_app_placeholder = 0;

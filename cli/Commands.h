@@ -1,0 +1,13 @@
+#pragma once
+
+namespace CLI {
+class App;
+}
+
+// Each group of subcommands adds itself to the `tessarin` command. A subcommand's callback
+// stores its exit status in `exitCode` (0 success, 1 failure); usage errors are 2. An error
+// object that escapes a callback is printed on stderr and gives status 1.
+void AddRadioCommands(CLI::App& app, int& exitCode);
+void AddKitCommands(CLI::App& app, int& exitCode);
+void AddSimCommands(CLI::App& app, int& exitCode);
+void AddCodeplugCommands(CLI::App& app, int& exitCode);

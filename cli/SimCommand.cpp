@@ -1,0 +1,5 @@
+#include "cli/Commands.h"
+
+#include <CLI/CLI.hpp>
+
+void AddSimCommands(CLI::App&, int&) {}

@@ -1,0 +1,27 @@
+#include "cli/Commands.h"
+#include "errors/Error.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"tessarin: the radio upgrade service tool"};
+    app.require_subcommand(1);
+    int exitCode = 0;
+    AddRadioCommands(app, exitCode);
+    AddKitCommands(app, exitCode);
+    AddSimCommands(app, exitCode);
+    AddCodeplugCommands(app, exitCode);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int status = app.exit(e);
+        return status == 0 ? 0 : 2;
+    } catch (const CError& e) {
+        std::fprintf(stderr, "%s\n", e.GetText());
+        return 1;
+    }
+    return exitCode;
+}

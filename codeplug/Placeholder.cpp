@@ -1,0 +1,1 @@
+int tessarin_codeplug_placeholder = 0;

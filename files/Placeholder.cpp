@@ -1,0 +1,1 @@
+int tessarin_files_placeholder = 0;

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "platform/Serial.h"
+
+#include <cstdint>
+
+// Line settings of a port: parity 0 none / 1 odd / 2 even; stop bits 0 one / 1 one and a
+// half / 2 two; character size in data bits.
+struct LineSettings {
+    int baud = 9600;
+    int parity = 0;
+    int stopBits = 0;
+    int charSize = 8;
+};
+
+// The port's behaviour, written once over a handful of device primitives: waiting for bytes
+// in character times, reads, the plain and the block-echo write with the echo check, error
+// polls, break waits, sync pulse detection and the setters that purge. CPosixSerial supplies
+// the primitives on termios, the simulator's port on its simulated wire.
+class CPolledSerial : public CSerial {
+public:
+    CPolledSerial() = default;
+
+    void PurgeInput() override;
+    double GetByteTime() override;
+    ~CPolledSerial() override = default;
+    void OpenPort(unsigned port) override;
+    void Close() override;
+    unsigned GetPortNumber() override;
+    void Read(uint8_t* buffer, unsigned count, unsigned timeoutMs) override;
+    void Write(const uint8_t* data, unsigned count, unsigned timeoutMs) override;
+    bool WaitForCommError(int errorMask, unsigned timeoutMs) override;
+    bool DetectSyncPulse(unsigned timeoutMs) override;
+    void WaitForBytesUnless(unsigned count, unsigned timeoutMs) override;
+    void Configure(int baud, int parity, int stopBits, int charSize) override;
+    int GetStopBits() override;
+    void SetStopBits(int stopBits) override;
+    int GetCharSize() override;
+    void SetCharSize(int charSize) override;
+    int GetParity() override;
+    void SetParity(int parity) override;
+    int GetBaud() override;
+    void SetBaud(int baud) override;
+
+    // The most bytes one write may carry while echo mode is on.
+    static constexpr unsigned kEchoBufferSize = 1024;
+
+protected:
+    // Device primitives. Each raises a CCommError only where noted; otherwise it reports
+    // failure through its result.
+    // Opens the device for port number `port` exclusively; raises CCommError code 1 when it
+    // cannot be opened (the text says why and what to do).
+    virtual void OpenDevice(unsigned port) = 0;
+    virtual void CloseDevice() = 0;
+    // Applies the settings to the device; false when the device refuses them.
+    virtual bool ApplyLineSettings(const LineSettings& settings) = 0;
+    // Hands one byte to the driver; false when it cannot take it yet.
+    virtual bool TransmitChar(uint8_t byte) = 0;
+    virtual unsigned InputQueueCount() = 0;
+    virtual unsigned OutputQueueCount() = 0;
+    // Takes `count` bytes from the input queue; false when the device read fails.
+    virtual bool ReadQueued(uint8_t* buffer, unsigned count) = 0;
+    // The CE_* flags raised since the previous call.
+    virtual int ReadAndClearErrors() = 0;
+    virtual void PurgeDevice(bool receive, bool transmit) = 0;
+
+    const LineSettings& LiveSettings() const { return m_live; }
+
+private:
+    LineSettings m_pending;
+    LineSettings m_live;
+    bool m_configured = false;
+    unsigned m_portNumber = 0;
+    bool m_open = false;
+    uint8_t m_echoBuffer[kEchoBufferSize] = {};
+};

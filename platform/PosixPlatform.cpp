@@ -1,0 +1,19 @@
+#include "platform/PosixPlatform.h"
+
+#include "errors/Log.h"
+
+#include <cstdint>
+
+CLog* CPosixPlatform::CreateLog(int sink)
+{
+    if (sink == 0)
+        return new CwFileLog("tsErrlog.txt");
+    return nullptr;
+}
+
+void CPosixPlatform::Sleep(unsigned milliseconds)
+{
+    CPosixTimer::SleepUntilNs(CPosixTimer::NowNs() + static_cast<int64_t>(milliseconds) * 1'000'000);
+}
+
+std::time_t CPosixPlatform::CalendarTime() { return std::time(nullptr); }

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Message box styles and results (the classic values, so callers read as the messages say).
+enum : unsigned {
+    MB_OK = 0x0000,
+    MB_OKCANCEL = 0x0001,
+    MB_ICONHAND = 0x0010,  // stop icon
+    MB_ICONSTOP = MB_ICONHAND,
+    MB_ICONEXCLAMATION = 0x0030,
+    MB_ICONINFORMATION = 0x0040,
+};
+enum : int { IDOK = 1, IDCANCEL = 2 };
+
+// Messages sent synchronously to the main frame.
+enum : unsigned {
+    WM_SWITCH_VIEW = 0x8000,
+    WM_PROGRESS_OPEN = 0x8001,
+    WM_PROGRESS_STEP = 0x8002,
+    WM_PROGRESS_CLOSE = 0x8003,
+    WM_STATUS_NOTICE = 0x8005,
+};
+
+// What the workflow asks of the window system: message boxes, messages to the main frame,
+// the cancel event and quitting. The GUI, the command line and tests each implement it.
+class CUiServices {
+public:
+    virtual ~CUiServices() = default;
+    // Shows a modal message box; returns IDOK or IDCANCEL.
+    virtual int MessageBox(const std::string& text, const std::string& caption, unsigned style) = 0;
+    // Sends a message to the main frame and returns its result.
+    virtual intptr_t SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam) = 0;
+    virtual void Quit(int exitCode) = 0;
+
+    // The cancel event: resets itself when tested.
+    void SetCancelEvent() { m_cancel = true; }
+    bool TestAndResetCancelEvent()
+    {
+        bool was = m_cancel;
+        m_cancel = false;
+        return was;
+    }
+
+private:
+    bool m_cancel = false;
+};
+
+// A front end without a window: message boxes go to standard error and are answered OK for
+// a box with only OK and Cancel for a question, so that nothing proceeds unasked.
+class CHeadlessUi : public CUiServices {
+public:
+    int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
+    intptr_t SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
+    void Quit(int exitCode) override;
+};
+
+// The one UI-services object; a headless one until a front end or a test installs its own.
+CUiServices& Ui();
+std::unique_ptr<CUiServices> InstallUi(std::unique_ptr<CUiServices> ui);

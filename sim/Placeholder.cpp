@@ -1,0 +1,1 @@
+int tessarin_sim_placeholder = 0;

@@ -1,0 +1,1 @@
+int tessarin_upgrade_placeholder = 0;
