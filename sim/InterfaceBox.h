@@ -1,0 +1,32 @@
+#pragma once
+
+#include "sim/SimWire.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+
+// The interface box between the PC and the radio. With echo on it sends every byte the PC
+// transmits straight back to the PC as soon as it has arrived, before the radio's own answer,
+// and passes it on to the radio behind it.
+class CInterfaceBox : public CSimPeer {
+public:
+    CInterfaceBox(CSimWire& wire, CSimPeer& radio, bool echo = true) : m_wire(wire), m_radio(radio), m_echo(echo) {}
+
+    void SetEcho(bool echo) { m_echo = echo; }
+    bool Echo() const { return m_echo; }
+    // Echoes byte number `index` (counting every echoed byte from 0) with these bits flipped.
+    void CorruptEcho(std::size_t index, uint8_t flipMask) { m_corruptions[index] = flipMask; }
+
+    void OnHostByte(uint8_t byte, const LineSettings& sentWith) override;
+    void OnHostOpen(const LineSettings& settings) override { m_radio.OnHostOpen(settings); }
+    void OnHostClose() override { m_radio.OnHostClose(); }
+    void OnHostLineChange(const LineSettings& settings) override { m_radio.OnHostLineChange(settings); }
+
+private:
+    CSimWire& m_wire;
+    CSimPeer& m_radio;
+    bool m_echo;
+    std::size_t m_echoed = 0;
+    std::map<std::size_t, uint8_t> m_corruptions;
+};

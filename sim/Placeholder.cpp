@@ -1,1 +1,0 @@
-int tessarin_sim_placeholder = 0;

@@ -1,0 +1,149 @@
+#include "sim/SimSerial.h"
+
+#include "errors/Error.h"
+
+#include <algorithm>
+
+CSimSerial::~CSimSerial() = default;
+
+void CSimSerial::Attach(CVirtualClock* clock, CSimPeer* peer)
+{
+    m_clock = clock;
+    m_peer = peer;
+}
+
+void CSimSerial::At(double time, std::function<void()> action) { m_clock->Schedule(time, std::move(action)); }
+
+void CSimSerial::OpenDevice(unsigned port)
+{
+    if (m_peer == nullptr || m_clock == nullptr || m_unplugged)
+        throw CCommError(1, "CWinSerial::Open: Unable to open com%u (no simulated radio is connected)", port);
+    m_deviceOpen = true;
+    m_input.clear();
+    m_errors = 0;
+    m_peer->OnHostOpen(m_settings);
+}
+
+void CSimSerial::CloseDevice()
+{
+    if (!m_deviceOpen)
+        return;
+    m_deviceOpen = false;
+    m_input.clear();
+    ++m_transmitGeneration;
+    m_bytesInFlight = 0;
+    if (m_peer)
+        m_peer->OnHostClose();
+}
+
+bool CSimSerial::ApplyLineSettings(const LineSettings& settings)
+{
+    if (!m_deviceOpen || m_unplugged || settings.baud <= 0)
+        return false;
+    m_settings = settings;
+    m_peer->OnHostLineChange(m_settings);
+    return true;
+}
+
+bool CSimSerial::TransmitChar(uint8_t byte)
+{
+    if (!m_deviceOpen || m_unplugged)
+        return false;
+    double start = std::max(m_clock->Now(), m_toPeerBusyUntil);
+    m_toPeerBusyUntil = start + CharacterTime(m_settings);
+    ++m_bytesInFlight;
+    LineSettings sentWith = m_settings;
+    uint64_t generation = m_transmitGeneration;
+    m_clock->Schedule(m_toPeerBusyUntil, [this, byte, sentWith, generation] {
+        if (generation != m_transmitGeneration)
+            return;
+        --m_bytesInFlight;
+        m_peer->OnHostByte(byte, sentWith);
+    });
+    return true;
+}
+
+unsigned CSimSerial::InputQueueCount()
+{
+    return m_unplugged ? 0 : static_cast<unsigned>(m_input.size());
+}
+
+unsigned CSimSerial::OutputQueueCount() { return m_bytesInFlight; }
+
+bool CSimSerial::ReadQueued(uint8_t* buffer, unsigned count)
+{
+    if (m_unplugged || m_failNextRead || count > m_input.size()) {
+        m_failNextRead = false;
+        return false;
+    }
+    std::copy_n(m_input.begin(), count, buffer);
+    m_input.erase(m_input.begin(), m_input.begin() + count);
+    return true;
+}
+
+int CSimSerial::ReadAndClearErrors()
+{
+    int flags = m_errors | (m_breaksHeld > 0 ? CE_BREAK : 0);
+    m_errors = 0;
+    return flags;
+}
+
+void CSimSerial::PurgeDevice(bool receive, bool transmit)
+{
+    if (receive)
+        m_input.clear();
+    if (transmit) {
+        // Bytes still in the driver are dropped; the one on the wire finishes.
+        ++m_transmitGeneration;
+        m_bytesInFlight = 0;
+        m_toPeerBusyUntil = std::min(m_toPeerBusyUntil, m_clock->Now() + CharacterTime(m_settings));
+    }
+}
+
+void CSimSerial::Deliver(uint8_t byte, const LineSettings& sentWith)
+{
+    if (!m_deviceOpen)
+        return;
+    if (m_breaksHeld > 0)
+        return;
+    if (!SettingsCompatible(sentWith, m_settings)) {
+        // A receiver at another setting samples the wrong bits and misses the stop bit.
+        byte = static_cast<uint8_t>((byte ^ 0xA5) + 0x3B);
+        m_errors |= CE_FRAME;
+    }
+    if (m_input.size() >= kInputBufferSize) {
+        m_errors |= CE_RXOVER;
+        return;
+    }
+    m_input.push_back(byte);
+}
+
+double CSimSerial::SendToHost(const uint8_t* bytes, std::size_t count, const LineSettings& sentWith,
+                              double notBefore)
+{
+    double time = std::max({m_clock->Now(), notBefore, m_toHostBusyUntil});
+    double characterTime = CharacterTime(sentWith);
+    for (std::size_t i = 0; i < count; ++i) {
+        time += characterTime;
+        uint8_t byte = bytes[i];
+        m_clock->Schedule(time, [this, byte, sentWith] { Deliver(byte, sentWith); });
+    }
+    m_toHostBusyUntil = time;
+    return time;
+}
+
+void CSimSerial::SendBreak(double start, double duration)
+{
+    start = std::max({start, m_clock->Now(), m_toHostBusyUntil});
+    m_toHostBusyUntil = std::max(m_toHostBusyUntil, start + duration);
+    m_clock->Schedule(start, [this] {
+        ++m_breaksHeld;
+        m_errors |= CE_BREAK;
+    });
+    m_clock->Schedule(start + duration, [this] { --m_breaksHeld; });
+}
+
+void CSimSerial::RaiseLineError(int flags, double time)
+{
+    m_clock->Schedule(time, [this, flags] { m_errors |= flags; });
+}
