@@ -1,24 +1,223 @@
 #include "platform/PolledSerial.h"
 
-// Placeholder until the port algorithms land.
-void CPolledSerial::PurgeInput() {}
-double CPolledSerial::GetByteTime() { return 10.0 / m_live.baud; }
-void CPolledSerial::OpenPort(unsigned port) { m_portNumber = port; OpenDevice(port); m_open = true; (void)m_configured; }
-void CPolledSerial::Close() { if (m_open) CloseDevice(); m_open = false; m_portNumber = 0; }
-unsigned CPolledSerial::GetPortNumber() { return m_portNumber; }
-void CPolledSerial::Read(uint8_t*, unsigned, unsigned) {}
-void CPolledSerial::Write(const uint8_t*, unsigned, unsigned) {}
-bool CPolledSerial::WaitForCommError(int, unsigned) { return false; }
-bool CPolledSerial::DetectSyncPulse(unsigned) { return false; }
-void CPolledSerial::WaitForBytesUnless(unsigned, unsigned) {}
-void CPolledSerial::Configure(int baud, int parity, int stopBits, int charSize) { m_pending = {baud, parity, stopBits, charSize}; m_configured = true; }
-int CPolledSerial::GetStopBits() { return m_live.stopBits; }
-void CPolledSerial::SetStopBits(int v) { m_live.stopBits = v; }
-int CPolledSerial::GetCharSize() { return m_live.charSize; }
-void CPolledSerial::SetCharSize(int v) { m_live.charSize = v; }
-int CPolledSerial::GetParity() { return m_live.parity; }
-void CPolledSerial::SetParity(int v) { m_live.parity = v; }
-int CPolledSerial::GetBaud() { return m_live.baud; }
-void CPolledSerial::SetBaud(int v) { m_live.baud = v; (void)m_echoBuffer; }
+#include "errors/Error.h"
+#include "errors/ErrorLog.h"
+#include "platform/PortTimerLoan.h"
+
+#include <cstdint>
 
 int FlashWriteMode = 0;
+
+namespace {
+// One stop bit, one and a half, two: the stored values 0, 1 and 2.
+double StopBitLength(int stopBits)
+{
+    switch (stopBits) {
+    case 1:
+        return 1.5;
+    case 2:
+        return 2.0;
+    default:
+        return 1.0;
+    }
+}
+} // namespace
+
+void CPolledSerial::RaiseForErrorFlags(int flags)
+{
+    if (flags & CE_BREAK)
+        throw CCommError(10, "Break detected while accessing communication port");
+    if (flags & CE_FRAME)
+        throw CCommError(7, "Framing error detected while accessing communication port");
+    if (flags & CE_OVERRUN)
+        throw CCommError(8, "Overrun detected while accessing communication port");
+    if (flags & CE_RXPARITY)
+        throw CCommError(6, "Parity error detected while accessing communication port");
+    if (flags & CE_RXOVER)
+        throw CCommError(5, "Communication port input buffer overflow");
+    if (flags & CE_TXFULL)
+        throw CCommError(4, "Communication port output buffer overflow");
+    throw CCommError(9, "Unknown IO error occured while accessing communication port");
+}
+
+void CPolledSerial::RaiseReadFailure(const char* what, unsigned count)
+{
+    int flags = ReadAndClearErrors();
+    if (flags == 0) {
+        // A failed read without a line error is still a failure: the bytes were not read.
+        ErrorLog().Log("%s: reading %u queued bytes failed without a line error", what, count);
+    }
+    RaiseForErrorFlags(flags);
+}
+
+void CPolledSerial::PurgeInput() { PurgeDevice(true, false); }
+
+double CPolledSerial::GetByteTime()
+{
+    double bits = 1.0 + m_live.charSize + StopBitLength(m_live.stopBits);
+    if (m_live.parity == 1 || m_live.parity == 2)
+        bits += 1.0;
+    return bits / m_live.baud;
+}
+
+void CPolledSerial::OpenPort(unsigned port)
+{
+    if (m_portNumber != 0)
+        Close();
+    if (port < 1 || port > kMaxPortNumber)
+        throw CCommError(1, "CWinSerial::Open: Unable to open com%u: port numbers run from 1 to %u", port,
+                         kMaxPortNumber);
+    m_portNumber = port;
+    OpenDevice(port);
+    m_open = true;
+    if (!ApplyLineSettings(m_pending))
+        throw CCommError(12, "CWinSerial::OpenPort: SetCommState returned false");
+    m_live = m_pending;
+    PurgeDevice(true, true);
+}
+
+void CPolledSerial::Close()
+{
+    if (m_open)
+        CloseDevice();
+    m_open = false;
+    m_portNumber = 0;
+}
+
+unsigned CPolledSerial::GetPortNumber() { return m_portNumber; }
+
+void CPolledSerial::WaitForBytesUnless(unsigned count, unsigned timeoutMs)
+{
+    if (count == 0)
+        return;
+    CPortTimerLoan loan;
+    if (!loan.Held()) {
+        ErrorLog().Log("CWinSerial::WaitForBytesUnless: Allocating timer to wait for bytes %d bytes",
+                       static_cast<int>(count));
+        throw CGenError(1);
+    }
+    WaitForQueued(loan.Timer(), count, timeoutMs);
+}
+
+void CPolledSerial::WaitForQueued(CTimerCtrl& timer, unsigned count, unsigned timeoutMs)
+{
+    const double byteTime = GetByteTime();
+    const auto byteTimes = static_cast<unsigned>(timeoutMs * 0.001 / byteTime);
+    unsigned idleLimit = (byteTimes + 1) / count;
+    if (idleLimit == 0)
+        idleLimit = 1;
+
+    timer.SetInterval(byteTime);
+    timer.Start();
+    unsigned seen = 0;
+    unsigned idle = 0;
+    unsigned queued = InputQueueCount();
+    while (queued < count) {
+        if (queued != seen) {
+            seen = queued;
+            idle = 0;
+            continue;
+        }
+        if (idle >= idleLimit) {
+            ErrorLog().Log("Number of byteTime timeout = %d", static_cast<int>(idleLimit));
+            if (queued == 0)
+                throw CCommError(2, "CWinSerial::WaitForBytesUnless: No data received when timeout");
+            throw CCommError(3, "CWinSerial::WaitForBytesUnless: Timeout after receiving %d bytes",
+                             static_cast<int>(queued));
+        }
+        timer.WaitIntervals(1);
+        queued = InputQueueCount();
+        ++idle;
+    }
+}
+
+void CPolledSerial::Read(uint8_t* buffer, unsigned count, unsigned timeoutMs)
+{
+    if (count == 0)
+        return;
+    if (timeoutMs > 250ULL * count && timeoutMs > 60000) {
+        ErrorLog().Log("Timeout is too big, timeout = %d", static_cast<int>(timeoutMs));
+        throw CGenError(3, "Timeout specified is too big");
+    }
+    WaitForBytesUnless(count, timeoutMs);
+    if (!ReadQueued(buffer, count))
+        RaiseReadFailure("CWinSerial::Read", count);
+}
+
+bool CPolledSerial::PollErrorFlags(int mask, unsigned timeoutMs, bool wantSet)
+{
+    CPortTimerLoan loan;
+    if (!loan.Held())
+        throw CGenError(1);
+    CTimerCtrl& timer = loan.Timer();
+    timer.Start();
+    int flags = ReadAndClearErrors();
+    for (;;) {
+        if (((flags & mask) != 0) == wantSet)
+            return true;
+        timer.Wait(0.002);
+        if (timer.Elapsed() > timeoutMs * 0.001)
+            return false;
+        flags = ReadAndClearErrors();
+    }
+}
+
+bool CPolledSerial::WaitForCommError(int errorMask, unsigned timeoutMs)
+{
+    return PollErrorFlags(errorMask, timeoutMs, true);
+}
+
+bool CPolledSerial::WaitForBreakEnd(int mask, unsigned timeoutMs)
+{
+    return PollErrorFlags(mask, timeoutMs, false);
+}
+
+void CPolledSerial::Configure(int baud, int parity, int stopBits, int charSize)
+{
+    m_pending = LineSettings{baud, parity, stopBits, charSize};
+    m_configured = true;
+}
+
+void CPolledSerial::ChangeLiveSettings(const LineSettings& settings, const char* failureText)
+{
+    if (!m_open || !ApplyLineSettings(settings))
+        throw CCommError(12, "%s", failureText);
+    m_live = settings;
+    PurgeDevice(true, true);
+}
+
+int CPolledSerial::GetStopBits() { return m_live.stopBits; }
+
+void CPolledSerial::SetStopBits(int stopBits)
+{
+    LineSettings settings = m_live;
+    settings.stopBits = (stopBits == 1 || stopBits == 2) ? stopBits : 0;
+    ChangeLiveSettings(settings, "CWinSerial::SetStopBits: SetCommState returned false");
+}
+
+int CPolledSerial::GetCharSize() { return m_live.charSize; }
+
+void CPolledSerial::SetCharSize(int charSize)
+{
+    LineSettings settings = m_live;
+    settings.charSize = charSize;
+    ChangeLiveSettings(settings, "CWinSerial::SetCharSize: SetCommState returned false");
+}
+
+int CPolledSerial::GetParity() { return m_live.parity; }
+
+void CPolledSerial::SetParity(int parity)
+{
+    LineSettings settings = m_live;
+    settings.parity = parity;
+    ChangeLiveSettings(settings, "WinSerial::SetParity: SetCommState returned false");
+}
+
+int CPolledSerial::GetBaud() { return m_live.baud; }
+
+void CPolledSerial::SetBaud(int baud)
+{
+    LineSettings settings = m_live;
+    settings.baud = baud;
+    ChangeLiveSettings(settings, "CWinSerial::SetBaud: SetCommState returned false");
+}

@@ -2,6 +2,8 @@
 
 #include "platform/Serial.h"
 
+class CTimerCtrl;
+
 #include <cstdint>
 
 // Line settings of a port: parity 0 none / 1 odd / 2 even; stop bits 0 one / 1 one and a
@@ -44,6 +46,11 @@ public:
 
     // The most bytes one write may carry while echo mode is on.
     static constexpr unsigned kEchoBufferSize = 1024;
+    // Port numbers name COM1 to COM99.
+    static constexpr unsigned kMaxPortNumber = 99;
+
+    // Raises the CCommError for a set of CE_* flags (the first matching flag wins).
+    [[noreturn]] static void RaiseForErrorFlags(int flags);
 
 protected:
     // Device primitives. Each raises a CCommError only where noted; otherwise it reports
@@ -67,6 +74,25 @@ protected:
     const LineSettings& LiveSettings() const { return m_live; }
 
 private:
+    // Applies `settings` as the live line; raises CCommError 12 with `failureText` when the
+    // device refuses them (or the port is closed), else purges both directions.
+    void ChangeLiveSettings(const LineSettings& settings, const char* failureText);
+    // Waits until `count` bytes are queued, ticking on `timer` (already borrowed).
+    void WaitForQueued(CTimerCtrl& timer, unsigned count, unsigned timeoutMs);
+    // Polls the error flags every 2 ms until some flag in `mask` is set (`wantSet`) or none
+    // is (`!wantSet`); false when the time-out passes first.
+    bool PollErrorFlags(int mask, unsigned timeoutMs, bool wantSet);
+    bool WaitForBreakEnd(int mask, unsigned timeoutMs);
+    // Sends one byte, retrying while the driver refuses it; false when `limitSeconds` on
+    // `timer` passes first.
+    bool SendByte(CTimerCtrl& timer, uint8_t byte, double limitSeconds);
+    void PlainWrite(const uint8_t* data, unsigned count, unsigned timeoutMs);
+    void BlockEchoWrite(const uint8_t* data, unsigned count, unsigned timeoutMs);
+    // Raises the echo mismatch error at the first byte of the echo buffer that differs.
+    void CompareEcho(const uint8_t* data, unsigned count) const;
+    // After a failed device read: raises the error for the flags set, or code 9 when none is.
+    [[noreturn]] void RaiseReadFailure(const char* what, unsigned count);
+
     LineSettings m_pending;
     LineSettings m_live;
     bool m_configured = false;

@@ -1,15 +1,292 @@
 #include "platform/PosixSerial.h"
 
 #include "errors/Error.h"
+#include "errors/ErrorLog.h"
+#include "platform/PortTable.h"
+#include "platform/PtyLineState.h"
 
-// Placeholder until the termios implementation lands.
-CPosixSerial::~CPosixSerial() = default;
-void CPosixSerial::OpenDevice(unsigned port) { throw CCommError(1, "CWinSerial::Open: Unable to open com%u", port); }
-void CPosixSerial::CloseDevice() {}
-bool CPosixSerial::ApplyLineSettings(const LineSettings&) { return false; }
-bool CPosixSerial::TransmitChar(uint8_t) { return false; }
-unsigned CPosixSerial::InputQueueCount() { return 0; }
-unsigned CPosixSerial::OutputQueueCount() { return 0; }
-bool CPosixSerial::ReadQueued(uint8_t*, unsigned) { return false; }
-int CPosixSerial::ReadAndClearErrors() { return 0; }
-void CPosixSerial::PurgeDevice(bool, bool) {}
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <set>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+const char* OpenAdvice(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return "permission denied. Add your user to the 'dialout' group (sudo usermod -aG dialout $USER), "
+               "then log out and in again";
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return "the device does not exist (is the cable plugged in?). 'tessarin ports' lists the serial "
+               "ports of this machine";
+    case EBUSY:
+        return "another program holds the port. Close it (a terminal program or another tessarin) and try "
+               "again";
+    case ENOTTY:
+        return "this is not a serial port";
+    default:
+        return nullptr;
+    }
+}
+
+// Paths already reported as lacking error counters (said once per run, not per opening).
+bool FirstTimeWithoutCounters(const std::string& path)
+{
+    static std::set<std::string> reported;
+    return reported.insert(path).second;
+}
+} // namespace
+
+std::string CPosixSerial::DescribeOpenFailure(unsigned port, const std::string& path, int error)
+{
+    char text[CErrorText::kSize];
+    const char* advice = OpenAdvice(error);
+    if (advice != nullptr)
+        std::snprintf(text, sizeof text, "CWinSerial::Open: Unable to open com%u (%s): %s", port, path.c_str(),
+                      advice);
+    else
+        std::snprintf(text, sizeof text, "CWinSerial::Open: Unable to open com%u (%s): %s", port, path.c_str(),
+                      std::strerror(error));
+    return text;
+}
+
+CPosixSerial::~CPosixSerial() { ReleaseDevice(); }
+
+void CPosixSerial::OpenDevice(unsigned port)
+{
+    ReleaseDevice();
+    m_path = PortTable().PathFor(port);
+    if (m_path.empty())
+        throw CCommError(1,
+                         "CWinSerial::Open: Unable to open com%u: no serial device is set up as COM%u. "
+                         "'tessarin ports' lists the serial ports of this machine",
+                         port, port);
+    int fd = ::open(m_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw CCommError(1, "%s", DescribeOpenFailure(port, m_path, errno).c_str());
+
+    int error = 0;
+    int heldExclusively = 0;
+    if (ioctl(fd, TIOCGEXCL, &heldExclusively) == 0 && heldExclusively != 0)
+        error = EBUSY;  // someone with the privilege to ignore the hold still must not share it
+    else
+        error = TessarinSaveTermios(fd, &m_saved);
+    if (error == 0 && ioctl(fd, TIOCEXCL) != 0)
+        error = errno;
+    if (error != 0) {
+        ::close(fd);
+        throw CCommError(1, "%s", DescribeOpenFailure(port, m_path, error).c_str());
+    }
+    m_fd = fd;
+    m_haveSaved = true;
+    m_lastLoggedErrno = 0;
+    StartErrorPolls();
+}
+
+void CPosixSerial::ReleaseDevice()
+{
+    if (m_fd < 0)
+        return;
+    if (m_haveSaved)
+        TessarinRestoreTermios(m_fd, &m_saved);
+    ioctl(m_fd, TIOCNXCL);
+    ::close(m_fd);
+    m_fd = -1;
+    m_haveSaved = false;
+}
+
+void CPosixSerial::CloseDevice() { ReleaseDevice(); }
+
+bool CPosixSerial::ApplyLineSettings(const LineSettings& settings)
+{
+    if (m_fd < 0)
+        return false;
+    if (settings.baud <= 0) {
+        ErrorLog().Log("CPosixSerial: %s: a rate of %d Bd is refused", m_path.c_str(), settings.baud);
+        return false;
+    }
+    const auto baud = static_cast<unsigned>(settings.baud);
+    int error = TessarinApplyRawLine(m_fd, baud, settings.parity, settings.stopBits, settings.charSize);
+    if (error != 0) {
+        ErrorLog().Log("CPosixSerial: %s refused %d Bd, %d data bits, parity %d, stop bits %d: %s", m_path.c_str(),
+                       settings.baud, settings.charSize, settings.parity, settings.stopBits,
+                       std::strerror(error));
+        return false;
+    }
+    unsigned actual = 0;
+    error = TessarinReadLineRate(m_fd, &actual);
+    if (error == 0 && std::fabs(static_cast<double>(actual) - baud) <= baud * kRateTolerance)
+        return true;
+    if (error != 0)
+        ErrorLog().Log("CPosixSerial: %s: the rate set cannot be read back (%s); %d Bd refused", m_path.c_str(),
+                       std::strerror(error), settings.baud);
+    else
+        ErrorLog().Log("CPosixSerial: %s cannot run at %d Bd (the adapter reaches %u Bd); rate refused",
+                       m_path.c_str(), settings.baud, actual);
+    // Put the line back as it was.
+    const LineSettings& live = LiveSettings();
+    TessarinApplyRawLine(m_fd, static_cast<unsigned>(live.baud), live.parity, live.stopBits, live.charSize);
+    return false;
+}
+
+void CPosixSerial::LogOnce(int error, const char* what)
+{
+    if (error == m_lastLoggedErrno)
+        return;
+    m_lastLoggedErrno = error;
+    ErrorLog().Log("CPosixSerial: %s on %s failed: %s", what, m_path.c_str(), std::strerror(error));
+}
+
+bool CPosixSerial::TransmitChar(uint8_t byte)
+{
+    if (m_fd < 0)
+        return false;
+    ssize_t written = ::write(m_fd, &byte, 1);
+    if (written == 1)
+        return true;
+    if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        LogOnce(errno, "writing");
+    return false;
+}
+
+unsigned CPosixSerial::InputQueueCount()
+{
+    int queued = 0;
+    if (m_fd < 0)
+        return 0;
+    if (ioctl(m_fd, TIOCINQ, &queued) != 0) {
+        LogOnce(errno, "counting the input");
+        return 0;
+    }
+    return queued > 0 ? static_cast<unsigned>(queued) : 0;
+}
+
+unsigned CPosixSerial::OutputQueueCount()
+{
+    int queued = 0;
+    if (m_fd < 0 || ioctl(m_fd, TIOCOUTQ, &queued) != 0)
+        return 0;
+    return queued > 0 ? static_cast<unsigned>(queued) : 0;
+}
+
+bool CPosixSerial::ReadQueued(uint8_t* buffer, unsigned count)
+{
+    if (m_fd < 0)
+        return false;
+    unsigned done = 0;
+    while (done < count) {
+        ssize_t got = ::read(m_fd, buffer + done, count - done);
+        if (got > 0) {
+            done += static_cast<unsigned>(got);
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (got < 0)
+                LogOnce(errno, "reading");
+            return false;
+        }
+    }
+    return true;
+}
+
+void CPosixSerial::PurgeDevice(bool receive, bool transmit)
+{
+    if (m_fd < 0 || (!receive && !transmit))
+        return;
+    tcflush(m_fd, receive && transmit ? TCIOFLUSH : receive ? TCIFLUSH : TCOFLUSH);
+}
+
+bool CPosixSerial::ReadCounters(Counters& counters) const
+{
+    serial_icounter_struct icount{};
+    if (ioctl(m_fd, TIOCGICOUNT, &icount) != 0)
+        return false;
+    counters = Counters{icount.brk, icount.frame, icount.overrun, icount.parity, icount.buf_overrun};
+    return true;
+}
+
+void CPosixSerial::StartErrorPolls()
+{
+    if (ReadCounters(m_counters)) {
+        m_errorSource = ErrorSource::Counters;
+        return;
+    }
+    if (FirstTimeWithoutCounters(m_path))
+        ErrorLog().Log("CPosixSerial: %s has no line error counters; breaks and framing errors come from its "
+                       "line state record, if its far end keeps one",
+                       m_path.c_str());
+    m_errorSource = ErrorSource::PtyRecord;
+    m_record = RecordState{};
+    PollRecord();  // the record's counts so far are the baseline
+}
+
+int CPosixSerial::PollCounters()
+{
+    Counters now;
+    if (!ReadCounters(now))
+        return 0;
+    int flags = 0;
+    if (now.brk != m_counters.brk)
+        flags |= CE_BREAK;
+    if (now.frame != m_counters.frame)
+        flags |= CE_FRAME;
+    if (now.overrun != m_counters.overrun)
+        flags |= CE_OVERRUN;
+    if (now.parity != m_counters.parity)
+        flags |= CE_RXPARITY;
+    if (now.bufferOverrun != m_counters.bufferOverrun)
+        flags |= CE_RXOVER;
+    m_counters = now;
+    return flags;
+}
+
+int CPosixSerial::PollRecord()
+{
+    winsize record{};
+    if (ioctl(m_fd, TIOCGWINSZ, &record) != 0) {
+        m_errorSource = ErrorSource::None;
+        return 0;
+    }
+    if (record.ws_row != kPtyLineStateMagic) {
+        m_record.valid = false;
+        return 0;
+    }
+    const bool breakHeld = record.ws_col == 1;
+    if (!m_record.valid) {
+        // A record seen for the first time: its counts are history, only a held break counts.
+        m_record = RecordState{true, record.ws_xpixel, record.ws_ypixel};
+        return breakHeld ? CE_BREAK : 0;
+    }
+    int flags = 0;
+    if (breakHeld || record.ws_xpixel != m_record.breaks)
+        flags |= CE_BREAK;
+    if (record.ws_ypixel != m_record.frameErrors)
+        flags |= CE_FRAME;
+    m_record.breaks = record.ws_xpixel;
+    m_record.frameErrors = record.ws_ypixel;
+    return flags;
+}
+
+int CPosixSerial::ReadAndClearErrors()
+{
+    if (m_fd < 0)
+        return 0;
+    switch (m_errorSource) {
+    case ErrorSource::Counters:
+        return PollCounters();
+    case ErrorSource::PtyRecord:
+        return PollRecord();
+    case ErrorSource::None:
+        break;
+    }
+    return 0;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class CSettingsStore;
+
+// A serial device found on this machine.
+struct SerialDevice {
+    std::string path;  // the device node, links resolved (/dev/ttyUSB0)
+    std::string name;  // its stable name under /dev/serial/by-id, or empty
+};
+
+// The serial devices present: those named under <devRoot>/serial/by-id (links resolved) and
+// the ttyUSB*, ttyACM* and ttyS* nodes of <devRoot>; ttyS* only where <sysRoot>/ttySN/type
+// says a UART is there. No duplicates; USB adapters first, then ACM, then built-in ports,
+// each in number order.
+std::vector<SerialDevice> FindSerialDevices(const std::string& devRoot = "/dev",
+                                            const std::string& sysRoot = "/sys/class/tty");
+
+// One port number and the device it names.
+struct PortEntry {
+    enum class Source { Saved, ThisRun, Found };
+    unsigned number = 0;
+    std::string path;
+    std::string name;  // the by-id name of a found device, else empty
+    Source source = Source::Found;
+    bool present = false;  // the device node exists now
+};
+
+// Port numbers N (COMN, 1 to 99) and the devices they name. Entries saved in the settings'
+// "Ports" section ("COM3=/dev/ttyUSB0") come first; paths assigned for this run next; then
+// every found device not named yet gets the lowest free number, in the order found.
+class CPortTable {
+public:
+    using Finder = std::function<std::vector<SerialDevice>()>;
+
+    explicit CPortTable(CSettingsStore& store, Finder finder = [] { return FindSerialDevices(); });
+
+    static constexpr const char* kSection = "Ports";
+    static constexpr unsigned kMaxNumber = 99;
+
+    // The whole table, in number order.
+    std::vector<PortEntry> Entries() const;
+    // The device of port `number`, or empty when no device has that number.
+    std::string PathFor(unsigned number) const;
+    // The number of a device given by its path: its number in the table if it has one, else
+    // the lowest free number, kept for this run only (not saved). 0 when all are taken.
+    unsigned AssignPath(const std::string& path);
+    // Saves `path` as port `number` (false when the number is out of range or the settings
+    // cannot be written).
+    bool Save(unsigned number, const std::string& path);
+    bool Forget(unsigned number);
+
+private:
+    CSettingsStore& m_store;
+    Finder m_finder;
+    std::map<unsigned, std::string> m_thisRun;
+};
+
+// The port table of this user's settings.
+CPortTable& PortTable();
+
+// What `tessarin ports` lists: the port table with the devices present now.
+std::vector<PortEntry> ListAvailablePorts();
