@@ -16,7 +16,7 @@ void CVeskMessage::Build(uint8_t opcode, const uint8_t* data, uint16_t length, i
         throw CGenError(3, "A VESK message carries at most %u data bytes, not %u", kMaxData,
                         static_cast<unsigned>(length));
     m_opcode = opcode;
-    m_dataLength = static_cast<uint8_t>(length);
+    m_dataLength = length;
     m_frame[1] = opcode;
     if (longForm) {
         m_form = 2;
@@ -78,7 +78,9 @@ void CVeskMessage::Parse(const uint8_t* bytes)
 {
     bool longForm = IsLongForm(bytes[0]);
     std::size_t length = FrameLengthOf(bytes);
-    if (length > kFrameSize || (longForm && length == 4))
+    // A frame without an opcode (long count 0, short length nibble 0) or longer than the
+    // frame buffer is not a message.
+    if (length > kFrameSize || (longForm && length == 4) || (!longForm && length == 2))
         throw CVeskError(4, "The VESK reply message is corrupted");
     std::memcpy(m_frame, bytes, length);
     m_frameLength = static_cast<uint16_t>(length);
@@ -87,11 +89,11 @@ void CVeskMessage::Parse(const uint8_t* bytes)
     if (longForm) {
         m_form = 2;
         m_headerLength = 4;
-        m_dataLength = static_cast<uint8_t>(bytes[3] - 1);
+        m_dataLength = static_cast<uint16_t>(length - 5);
     } else {
         m_form = 1;
         m_headerLength = 2;
-        m_dataLength = static_cast<uint8_t>((bytes[0] & 0x0F) - 1);
+        m_dataLength = static_cast<uint16_t>((bytes[0] & 0x0F) - 1);
     }
 }
 

@@ -31,8 +31,9 @@ public:
     void Build(uint8_t opcode, const uint8_t* data, uint16_t length, int form = 0);
     void BuildOneByte(uint8_t opcode, uint8_t value);
     void BuildNoData(uint8_t opcode);
-    // Takes a received frame whose length follows from its first bytes. A frame that cannot
-    // be a message (a long count of 0, or longer than the frame buffer) is refused with
+    // Takes a received frame whose length follows from its first bytes (the data length of a
+    // long frame is its count - 1, exactly). A frame that cannot be a message (a long count of
+    // 0, a short length nibble of 0, or longer than the frame buffer) is refused with
     // CVeskError 4 before anything is stored.
     void Parse(const uint8_t* bytes);
     static bool VerifyChecksum(const uint8_t* bytes);
@@ -49,7 +50,7 @@ public:
 
     uint8_t GetOpcode() const { return m_opcode; }
     uint16_t GetFrameLength() const { return m_frameLength; }
-    uint8_t GetDataLength() const { return m_dataLength; }
+    uint16_t GetDataLength() const { return m_dataLength; }
     uint16_t GetHeaderLength() const { return m_headerLength; }
     uint8_t GetChecksum() const { return m_checksum; }
     // The data bytes (after the header).
@@ -60,7 +61,9 @@ private:
 
     uint16_t m_headerLength = 0;
     uint16_t m_frameLength = 0;
-    uint8_t m_dataLength = 0;
+    // Two bytes wide: a received long frame may carry more than 255 data bytes (the reply to a
+    // read of 252 to 255 bytes does), and its length must not wrap.
+    uint16_t m_dataLength = 0;
     uint8_t m_checksum = 0;
     uint8_t m_opcode = 0;
     uint8_t m_frame[kFrameSize];
