@@ -10,7 +10,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
-#include <set>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -37,13 +36,6 @@ const char* OpenAdvice(int error)
         return nullptr;
     }
 }
-
-// Paths already reported as lacking error counters (said once per run, not per opening).
-bool FirstTimeWithoutCounters(const std::string& path)
-{
-    static std::set<std::string> reported;
-    return reported.insert(path).second;
-}
 } // namespace
 
 std::string CPosixSerial::DescribeOpenFailure(unsigned port, const std::string& path, int error)
@@ -57,6 +49,11 @@ std::string CPosixSerial::DescribeOpenFailure(unsigned port, const std::string& 
         std::snprintf(text, sizeof text, "CWinSerial::Open: Unable to open com%u (%s): %s", port, path.c_str(),
                       std::strerror(error));
     return text;
+}
+
+bool CPosixSerial::RateReached(unsigned wanted, unsigned actual)
+{
+    return std::fabs(static_cast<double>(actual) - wanted) <= wanted * kRateTolerance;
 }
 
 CPosixSerial::~CPosixSerial() { ReleaseDevice(); }
@@ -124,7 +121,7 @@ bool CPosixSerial::ApplyLineSettings(const LineSettings& settings)
     }
     unsigned actual = 0;
     error = TessarinReadLineRate(m_fd, &actual);
-    if (error == 0 && std::fabs(static_cast<double>(actual) - baud) <= baud * kRateTolerance)
+    if (error == 0 && RateReached(baud, actual))
         return true;
     if (error != 0)
         ErrorLog().Log("CPosixSerial: %s: the rate set cannot be read back (%s); %d Bd refused", m_path.c_str(),
@@ -220,10 +217,10 @@ void CPosixSerial::StartErrorPolls()
         m_errorSource = ErrorSource::Counters;
         return;
     }
-    if (FirstTimeWithoutCounters(m_path))
-        ErrorLog().Log("CPosixSerial: %s has no line error counters; breaks and framing errors come from its "
-                       "line state record, if its far end keeps one",
-                       m_path.c_str());
+    // Said once per opening; the polls that follow stay quiet.
+    ErrorLog().Log("CPosixSerial: %s has no line error counters; breaks and framing errors come from its "
+                   "line state record, if its far end keeps one",
+                   m_path.c_str());
     m_errorSource = ErrorSource::PtyRecord;
     m_record = RecordState{};
     PollRecord();  // the record's counts so far are the baseline

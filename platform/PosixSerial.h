@@ -19,6 +19,9 @@ public:
     // Rates the adapter cannot reach within this fraction are refused.
     static constexpr double kRateTolerance = 0.02;
 
+    // Whether a rate the driver reports is close enough to the rate asked for.
+    static bool RateReached(unsigned wanted, unsigned actual);
+
     // The text of the open failure for port `port` on `path` with errno `error`: the fixed
     // opening words, the device, the reason and what to do about it.
     static std::string DescribeOpenFailure(unsigned port, const std::string& path, int error);
