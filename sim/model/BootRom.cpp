@@ -1,0 +1,163 @@
+#include "sim/model/BootRom.h"
+
+#include <cstdio>
+
+namespace {
+
+// What a receiver at the wrong rate makes of a byte (the same garbling the line applies).
+uint8_t Garbled(uint8_t byte) { return static_cast<uint8_t>((byte ^ 0xA5) + 0x3B); }
+
+}  // namespace
+
+uint8_t CBootRom::SyncCharFor(int baud)
+{
+    switch (baud) {
+    case 553: return 0xFF;
+    case 1800: return 0xFD;
+    case 2400: return 0xFD;
+    case 3600: return 0xFF;
+    case 4430: return 0xF0;
+    case 4800: return 0xFD;
+    default: return 0;
+    }
+}
+
+void CBootRom::Enter()
+{
+    ++m_generation;
+    m_state = State::WaitSync;
+    m_block.clear();
+    m_code.clear();
+    m_blocks = 0;
+    m_trace.Event(m_wire.Now(), "bootrom",
+                  m_profile.loader == LoaderKind::FL0 ? "FL0 boot ROM waiting for sync" : "K4 boot ROM waiting for sync");
+    if (m_profile.loader == LoaderKind::FL0)
+        Pulse(m_generation);
+}
+
+void CBootRom::Stop()
+{
+    ++m_generation;
+    m_state = State::Off;
+}
+
+void CBootRom::Pulse(uint64_t generation)
+{
+    if (generation != m_generation || m_state != State::WaitSync)
+        return;
+    const LineSettings slow{300, 0, 0, 8};
+    double now = m_wire.Now();
+    // The same low pulse reads as one character at 300 Bd and as a break at faster rates.
+    if (SettingsCompatible(slow, m_wire.HostSettings()))
+        m_wire.SendToHost(&m_profile.pulseByte, 1, slow, now);
+    else
+        m_wire.SendBreak(now, m_profile.breakLength);
+    m_wire.At(now + m_profile.pulsePeriod, [this, generation] { Pulse(generation); });
+}
+
+bool CBootRom::ApplyFaults(const char* op, std::vector<uint8_t>& answer, double& delay)
+{
+    for (const FaultRule& f : m_faults.OnRequest({op})) {
+        m_trace.Event(m_wire.Now(), "fault", std::string(FaultKindName(f.kind)) + " on " + op);
+        switch (f.kind) {
+        case FaultKind::PowerLoss:
+            if (m_onPowerLoss)
+                m_onPowerLoss(f.seconds);
+            return false;
+        case FaultKind::DropAck:
+        case FaultKind::DropReply:
+        case FaultKind::LineBreak:
+            if (f.kind == FaultKind::LineBreak)
+                m_wire.SendBreak(m_wire.Now() + m_profile.ackLatency, f.seconds);
+            return false;
+        case FaultKind::Nack:
+        case FaultKind::BadChecksum:
+        case FaultKind::WrongEcho:
+            if (!answer.empty())
+                answer.back() ^= 0x01;
+            break;
+        case FaultKind::LateReply:
+            delay += f.seconds;
+            break;
+        case FaultKind::Garbage:
+            answer.insert(answer.begin(), f.bytes, 0x3C);
+            break;
+        }
+    }
+    return true;
+}
+
+void CBootRom::OnByte(uint8_t byte, const LineSettings& sentWith)
+{
+    const bool readable = SettingsCompatible(sentWith, RomSettings());
+    double now = m_wire.Now();
+    switch (m_state) {
+    case State::Off:
+        return;
+    case State::WaitSync: {
+        if (!readable || byte != SyncCharFor(m_profile.bootstrapBaud)) {
+            m_trace.Add(now, CRadioTrace::Direction::FromPc, "ignored", {readable ? byte : Garbled(byte)},
+                        readable ? "not the sync character" : "garbled: sent at another rate");
+            return;
+        }
+        m_trace.Add(now, CRadioTrace::Direction::FromPc, "sync", {byte});
+        std::vector<uint8_t> answer{0xFF};
+        double delay = m_profile.ackLatency;
+        if (!ApplyFaults("sync", answer, delay))
+            return;
+        if (m_profile.loader == LoaderKind::K4) {
+            m_state = State::Code;
+            return;
+        }
+        m_state = State::Blocks;
+        m_wire.SendToHost(answer.data(), answer.size(), RomSettings(), now + delay);
+        m_trace.Add(now + delay, CRadioTrace::Direction::ToPc, "sync-ok", answer);
+        return;
+    }
+    case State::Blocks:
+        m_block.push_back(readable ? byte : Garbled(byte));
+        if (m_block.size() == 8)
+            AnswerBlock();
+        TakeCodeByte(readable ? byte : Garbled(byte));
+        return;
+    case State::Code:
+        TakeCodeByte(readable ? byte : Garbled(byte));
+        return;
+    }
+}
+
+void CBootRom::AnswerBlock()
+{
+    double now = m_wire.Now();
+    ++m_blocks;
+    m_trace.Add(now, CRadioTrace::Direction::FromPc, "block", m_block, "block " + std::to_string(m_blocks));
+    std::vector<uint8_t> answer = m_block;
+    if (m_profile.BlockAnswerBytes() == 16)
+        answer.insert(answer.end(), m_block.begin(), m_block.end());
+    m_block.clear();
+    double delay = m_profile.ackLatency;
+    if (!ApplyFaults("block", answer, delay))
+        return;
+    m_wire.SendToHost(answer.data(), answer.size(), RomSettings(), now + delay);
+    m_trace.Add(now + delay, CRadioTrace::Direction::ToPc, "block-ok", answer);
+}
+
+void CBootRom::TakeCodeByte(uint8_t byte)
+{
+    if (m_state == State::Off)
+        return;
+    m_code.push_back(byte);
+    std::size_t count = m_code.size();
+    uint64_t generation = m_generation;
+    m_wire.At(m_wire.Now() + m_profile.codeStartQuiet, [this, generation, count] {
+        if (generation != m_generation || m_code.size() != count || m_state == State::Off)
+            return;
+        m_state = State::Off;
+        ++m_generation;
+        char note[64];
+        std::snprintf(note, sizeof note, "%zu bytes of boot code received; running it", m_code.size());
+        m_trace.Event(m_wire.Now(), "bootrom", note);
+        if (m_onCode)
+            m_onCode(m_code);
+    });
+}

@@ -1,0 +1,110 @@
+#include "sim/model/SRecordIo.h"
+
+#include "errors/Error.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::string Record(char type, unsigned addressBytes, uint32_t address, const uint8_t* data, std::size_t count)
+{
+    std::vector<uint8_t> body;
+    body.push_back(static_cast<uint8_t>(addressBytes + count + 1));
+    for (unsigned i = addressBytes; i-- > 0;)
+        body.push_back(static_cast<uint8_t>(address >> (8 * i)));
+    body.insert(body.end(), data, data + count);
+    unsigned sum = 0;
+    for (uint8_t b : body)
+        sum += b;
+    body.push_back(static_cast<uint8_t>(~sum));
+    std::string line{'S', type};
+    char hex[3];
+    for (uint8_t b : body) {
+        std::snprintf(hex, sizeof hex, "%02X", b);
+        line += hex;
+    }
+    return line + "\r\n";
+}
+
+}  // namespace
+
+std::vector<SimRecord> ParseSRecords(const std::string& text, const std::string& origin)
+{
+    std::vector<SimRecord> records;
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.pop_back();
+        if (line.empty())
+            continue;
+        auto bad = [&](const char* what) {
+            throw CGenError(3, "S-record file %s, line %d: %s", origin.c_str(), number, what);
+        };
+        if (line.size() < 4 || line[0] != 'S' || (line.size() % 2) != 0)
+            bad("not an S-record line");
+        std::vector<uint8_t> bytes;
+        for (std::size_t i = 2; i < line.size(); i += 2) {
+            int hi = HexValue(line[i]), lo = HexValue(line[i + 1]);
+            if (hi < 0 || lo < 0)
+                bad("holds a character that is not hexadecimal");
+            bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
+        }
+        if (bytes[0] + 1u != bytes.size())
+            bad("its count does not match its length");
+        unsigned sum = 0;
+        for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
+            sum += bytes[i];
+        if (static_cast<uint8_t>(~sum) != bytes.back())
+            bad("wrong checksum");
+        unsigned addressBytes = line[1] == '1' ? 2 : line[1] == '2' ? 3 : line[1] == '3' ? 4 : 0;
+        if (addressBytes == 0)
+            continue;  // header, count and end records carry no data
+        if (bytes.size() < addressBytes + 2)
+            bad("too short for its address");
+        SimRecord r{0, {}};
+        for (unsigned i = 0; i < addressBytes; ++i)
+            r.address = (r.address << 8) | bytes[1 + i];
+        r.data.assign(bytes.begin() + 1 + addressBytes, bytes.end() - 1);
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+std::vector<SimRecord> ReadSRecordFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw CGenError(3, "S-record file %s cannot be opened: check the path", path.c_str());
+    std::ostringstream text;
+    text << in.rdbuf();
+    return ParseSRecords(text.str(), path);
+}
+
+std::string FormatSRecords(const std::vector<uint8_t>& bytes, uint32_t base, const std::string& header)
+{
+    const bool wide = base + bytes.size() > 0x10000;
+    std::string text = Record('0', 2, 0, reinterpret_cast<const uint8_t*>(header.data()), header.size());
+    for (std::size_t offset = 0; offset < bytes.size(); offset += 32) {
+        std::size_t n = std::min<std::size_t>(32, bytes.size() - offset);
+        text += Record(wide ? '2' : '1', wide ? 3 : 2, static_cast<uint32_t>(base + offset), bytes.data() + offset, n);
+    }
+    text += Record(wide ? '8' : '9', wide ? 3 : 2, 0, nullptr, 0);
+    return text;
+}

@@ -1,0 +1,542 @@
+#include "sim/model/SimRadio.h"
+
+#include "errors/Error.h"
+#include "sim/InterfaceBox.h"
+#include "sim/model/RadioFrames.h"
+#include "sim/model/SRecordIo.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+constexpr uint8_t kNack = 0x60;
+constexpr uint8_t kReadReply = 0x80;
+constexpr uint8_t kGoodWrite = 0x84;
+constexpr uint8_t kBadWrite = 0x85;  // the write or erase did not take; data: address, reason
+constexpr uint8_t kUnsupported = 0x86;
+constexpr uint8_t kStatusReply = 0x8B;
+constexpr double kNever = std::numeric_limits<double>::infinity();
+
+uint32_t Address24(const std::vector<uint8_t>& data, std::size_t at)
+{
+    return static_cast<uint32_t>(data[at]) << 16 | static_cast<uint32_t>(data[at + 1]) << 8 | data[at + 2];
+}
+
+std::string Hex(uint32_t value, int digits)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return text;
+}
+
+void WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::filesystem::path temp = path;
+    temp += ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out.flush())
+            throw CGenError(3, "Cannot write %s: check the dump directory and free space", temp.string().c_str());
+    }
+    std::error_code error;
+    std::filesystem::rename(temp, path, error);
+    if (error)
+        throw CGenError(3, "Cannot rename %s to %s: %s", temp.string().c_str(), path.string().c_str(),
+                        error.message().c_str());
+}
+
+}  // namespace
+
+CSimRadio::CSimRadio(CSimWire& wire, RadioProfile profile)
+    : m_wire(wire), m_profile(std::move(profile)), m_memory(m_profile.FlashSize()), m_rom(m_wire, m_profile, m_trace, m_faults)
+{
+    m_memory.LoadFromProfile(m_profile);
+    m_rom.OnCode([this](const std::vector<uint8_t>& code) { StartBootCode(code); });
+    m_rom.OnPowerLoss([this](double off) { PowerOff(off); });
+    PowerOn(false);
+}
+
+const char* CSimRadio::ModeName(Mode mode)
+{
+    switch (mode) {
+    case Mode::Off: return "off";
+    case Mode::Application: return "application";
+    case Mode::BootState: return "boot state";
+    case Mode::BootRom: return "bootstrap mode (boot ROM)";
+    case Mode::BootCode: return "boot code";
+    case Mode::Silent: return "silent";
+    }
+    return "?";
+}
+
+int CSimRadio::FrameBaud() const
+{
+    switch (m_mode) {
+    case Mode::Application:
+    case Mode::BootState: return m_profile.appBaud;
+    case Mode::BootCode: return m_codeBaud;
+    default: return 0;
+    }
+}
+
+void CSimRadio::AddFault(const FaultRule& rule)
+{
+    if (rule.kind == FaultKind::WrongEcho) {
+        if (rule.at == 0)
+            throw CGenError(3, "An echo fault names its request with at=N (the echo comes from the interface box, "
+                               "before the radio knows what the request is)");
+        m_echoRules.push_back(rule);
+        ArmEchoFaults();
+        return;
+    }
+    m_faults.Add(rule);
+}
+
+void CSimRadio::ArmEchoFaults()
+{
+    unsigned next = m_faults.RequestNumber() + 1;
+    for (const FaultRule& rule : m_echoRules)
+        if (m_box != nullptr && next >= rule.at && next < rule.at + rule.count)
+            m_box->CorruptEcho(m_bytesHeard + rule.offset, rule.mask);
+}
+
+void CSimRadio::PowerOn(bool bootstrap)
+{
+    ++m_power;
+    m_rom.Stop();
+    m_pending.clear();
+    m_busyUntil = 0;
+    m_bootstrapPending = false;
+    if (bootstrap) {
+        m_mode = Mode::BootRom;
+    } else if (m_memory.ApplicationPresent(m_profile.applicationMarks)) {
+        m_mode = Mode::Application;
+    } else if (m_profile.productLine == 11 || m_profile.productLine == 12) {
+        m_mode = Mode::BootState;
+    } else {
+        m_mode = Mode::Silent;
+    }
+    m_trace.Event(m_wire.Now(), "mode", std::string("power on: ") + ModeName(m_mode));
+    if (bootstrap)
+        m_rom.Enter();
+}
+
+void CSimRadio::PowerOff(double offSeconds)
+{
+    ++m_power;
+    m_rom.Stop();
+    m_mode = Mode::Off;
+    m_trace.Event(m_wire.Now(), "mode", "power off");
+    uint64_t power = m_power;
+    m_wire.At(m_wire.Now() + offSeconds, [this, power] {
+        if (power == m_power)
+            PowerOn(false);
+    });
+}
+
+void CSimRadio::PowerCycle(bool bootstrap)
+{
+    PowerOff(0);
+    ++m_power;
+    m_bootstrapPending = bootstrap;
+    uint64_t power = m_power;
+    m_trace.Event(m_wire.Now(), "mode", bootstrap ? "power cycle into bootstrap mode" : "power cycle");
+    m_wire.At(m_wire.Now() + m_profile.powerUpTime, [this, power, bootstrap] {
+        if (power == m_power)
+            PowerOn(bootstrap);
+    });
+}
+
+void CSimRadio::StartBootCode(const std::vector<uint8_t>& code)
+{
+    ++m_power;
+    int rate = 0;
+    if (code.size() >= 8 && code[0] == 'T' && code[1] == 'S' && code[2] == 'B' && code[3] == 'C')
+        rate = static_cast<int>(static_cast<uint32_t>(code[4]) << 24 | code[5] << 16 | code[6] << 8 | code[7]);
+    if (rate < 300 || rate > 1000000) {
+        m_mode = Mode::Silent;
+        m_trace.Event(m_wire.Now(), "mode", "boot code not recognised (no TSBC header with a rate): radio silent");
+        return;
+    }
+    m_mode = Mode::BootCode;
+    m_codeBaud = rate;
+    m_pending.clear();
+    m_busyUntil = 0;
+    m_trace.Event(m_wire.Now(), "mode", "boot code runs at " + std::to_string(rate) + " Bd");
+    Send({m_profile.bootCodeHello}, m_wire.Now(), "hello");
+}
+
+void CSimRadio::OnHostOpen(const LineSettings& settings) { OnHostLineChange(settings); }
+
+void CSimRadio::OnHostLineChange(const LineSettings& settings)
+{
+    if (!m_autoBootstrap || settings.baud != 2400 || m_mode == Mode::BootRom || m_bootstrapPending)
+        return;
+    m_trace.Event(m_wire.Now(), "hands", "the PC set 2400 Bd: putting the radio in bootstrap mode");
+    PowerCycle(true);
+}
+
+void CSimRadio::OnHostByte(uint8_t byte, const LineSettings& sentWith)
+{
+    ++m_bytesHeard;
+    switch (m_mode) {
+    case Mode::Off:
+    case Mode::Silent:
+        return;
+    case Mode::BootRom:
+        m_rom.OnByte(byte, sentWith);
+        return;
+    default:
+        break;
+    }
+    double now = m_wire.Now();
+    if (!SettingsCompatible(sentWith, FrameSettings())) {
+        // The UART flags a framing error; the firmware drops the byte and the frame with it.
+        m_trace.Add(now, CRadioTrace::Direction::FromPc, "garbled", {static_cast<uint8_t>((byte ^ 0xA5) + 0x3B)},
+                    "sent at " + std::to_string(sentWith.baud) + " Bd, radio listens at " + std::to_string(FrameBaud()));
+        m_pending.clear();
+        return;
+    }
+    if (now < m_busyUntil) {
+        m_trace.Add(now, CRadioTrace::Direction::FromPc, "ignored", {byte}, "radio busy with the previous request");
+        return;
+    }
+    if (!m_pending.empty() && now - m_lastByte > m_profile.frameGap) {
+        m_trace.Add(now, CRadioTrace::Direction::FromPc, "dropped", m_pending, "incomplete frame timed out");
+        m_pending.clear();
+    }
+    m_lastByte = now;
+    TakeFrameByte(byte);
+}
+
+void CSimRadio::TakeFrameByte(uint8_t byte)
+{
+    m_pending.push_back(byte);
+    if (m_pending[0] == 0x55) {
+        if (m_pending.size() < 2)
+            return;
+        if (m_pending[1] == 0xAA) {
+            m_pending.clear();
+            HandleResync();
+        } else {
+            m_trace.Add(m_wire.Now(), CRadioTrace::Direction::FromPc, "dropped", m_pending, "not a resynchronisation");
+            m_pending.clear();
+        }
+        return;
+    }
+    std::size_t length = radio_frames::ExpectedLength(m_pending);
+    if (length == 0 || m_pending.size() < length)
+        return;
+    if (length < 3 || length > 600) {
+        m_trace.Add(m_wire.Now(), CRadioTrace::Direction::FromPc, "dropped", m_pending, "impossible frame length");
+        m_pending.clear();
+        return;
+    }
+    std::vector<uint8_t> frame;
+    frame.swap(m_pending);
+    HandleFrame(frame);
+}
+
+void CSimRadio::Send(std::vector<uint8_t> bytes, double at, const char* what, std::string note)
+{
+    uint64_t power = m_power;
+    LineSettings settings = FrameSettings();
+    m_wire.At(at, [this, power, settings, bytes = std::move(bytes), what, note = std::move(note)] {
+        if (power != m_power)
+            return;
+        double end = m_wire.SendToHost(bytes.data(), bytes.size(), settings, m_wire.Now());
+        m_busyUntil = std::min(m_busyUntil, end);
+        m_trace.Add(m_wire.Now(), CRadioTrace::Direction::ToPc, what, bytes, note);
+    });
+}
+
+void CSimRadio::HandleResync()
+{
+    double now = m_wire.Now();
+    std::vector<FaultRule> faults = m_faults.OnRequest({"resync", "any"});
+    m_trace.Add(now, CRadioTrace::Direction::FromPc, "resync", {0x55, 0xAA}, "request " + std::to_string(m_faults.RequestNumber()));
+    std::vector<uint8_t> answer{0x50};
+    bool answered = true;
+    for (const FaultRule& f : faults) {
+        m_trace.Event(now, "fault", FaultKindName(f.kind));
+        if (f.kind == FaultKind::PowerLoss) {
+            PowerOff(f.seconds);
+            return;
+        }
+        if (f.kind == FaultKind::DropAck || f.kind == FaultKind::DropReply)
+            answered = false;
+        if (f.kind == FaultKind::Nack || f.kind == FaultKind::BadChecksum)
+            answer[0] = kNack;
+        if (f.kind == FaultKind::Garbage)
+            answer.insert(answer.begin(), f.bytes, 0x3C);
+        if (f.kind == FaultKind::LineBreak) {
+            m_wire.SendBreak(now + m_profile.ackLatency, f.seconds);
+            answered = false;
+        }
+    }
+    m_pending.clear();
+    if (answered)
+        Send(answer, now + m_profile.ackLatency, "resync-ok");
+    ArmEchoFaults();
+}
+
+std::vector<std::string> CSimRadio::OpsOf(const std::vector<uint8_t>& frame) const
+{
+    switch (frame[1]) {
+    case 0x10: return {"reset", "any"};
+    case 0x11: return {"read", "any"};
+    case 0x15: return {"erase", "any"};
+    case 0x23: return {"status", "any"};
+    case 0x17: {
+        std::vector<uint8_t> data = radio_frames::Data(frame);
+        bool flash = data.size() >= 3 && Address24(data, 0) >= CRadioMemory::kFlashBase;
+        return {flash ? "flash-write" : "codeplug-write", "write", "any"};
+    }
+    default: return {"other", "any"};
+    }
+}
+
+void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
+{
+    const double now = m_wire.Now();
+    std::vector<FaultRule> faults = m_faults.OnRequest(OpsOf(frame));
+    const std::string number = "request " + std::to_string(m_faults.RequestNumber());
+    const bool checksumOk = frame.back() == radio_frames::Checksum(frame.data(), frame.size() - 1);
+
+    std::vector<uint8_t> ack{m_profile.ackByte};
+    bool execute = checksumOk, sendAck = true, dropReply = false, corruptReply = false;
+    double late = 0;
+    for (const FaultRule& f : faults) {
+        m_trace.Event(now, "fault", std::string(FaultKindName(f.kind)) + " on " + number);
+        switch (f.kind) {
+        case FaultKind::PowerLoss: {
+            std::vector<uint8_t> data = radio_frames::Data(frame);
+            if (frame[1] == 0x17 && data.size() > 3 && checksumOk) {
+                // The supply fails while the cells are being programmed: half the bytes took.
+                std::size_t taken = (data.size() - 3) / 2;
+                m_memory.WritePartly(Address24(data, 0), data.data() + 3, taken);
+                m_trace.Event(now, "fault", "power lost after " + std::to_string(taken) + " bytes of the write at " +
+                                                Hex(Address24(data, 0), 6));
+            }
+            m_trace.Add(now, CRadioTrace::Direction::FromPc, "frame", frame, number);
+            PowerOff(f.seconds);
+            ArmEchoFaults();
+            return;
+        }
+        case FaultKind::DropAck: sendAck = false; execute = false; break;
+        case FaultKind::Nack: ack = {kNack}; execute = false; break;
+        case FaultKind::LineBreak:
+            m_wire.SendBreak(now + m_profile.ackLatency, f.seconds);
+            sendAck = false;
+            execute = false;
+            break;
+        case FaultKind::Garbage: ack.insert(ack.begin(), f.bytes, 0x3C); break;
+        case FaultKind::DropReply: dropReply = true; break;
+        case FaultKind::LateReply: late += f.seconds; break;
+        case FaultKind::BadChecksum: corruptReply = true; break;
+        case FaultKind::WrongEcho: break;
+        }
+    }
+    std::string note = number;
+    Answer answer;
+    if (!checksumOk) {
+        ack = {kNack};
+        note += ": bad checksum";
+    } else if (execute) {
+        std::string what;
+        answer = Execute(frame, what);
+        note += ": " + what;
+    } else {
+        note += ": not executed";
+    }
+    m_trace.Add(now, CRadioTrace::Direction::FromPc, "frame", frame, note);
+    ArmEchoFaults();
+    if (!sendAck)
+        return;
+
+    m_busyUntil = kNever;
+    const uint64_t power = m_power;
+    const LineSettings settings = FrameSettings();
+    const bool replies = execute && answer.reply;
+    m_wire.At(now + m_profile.ackLatency, [=, this] {
+        if (power != m_power)
+            return;
+        double ackEnd = m_wire.SendToHost(ack.data(), ack.size(), settings, m_wire.Now());
+        m_trace.Add(m_wire.Now(), CRadioTrace::Direction::ToPc, ack.back() == kNack ? "nack" : "ack", ack);
+        if (!replies) {
+            m_busyUntil = ackEnd;
+            if (answer.resetAfter)
+                PowerCycle(false);
+            return;
+        }
+        double replyAt = ackEnd + m_profile.replyLatency + answer.work + late;
+        m_busyUntil = replyAt;
+        if (dropReply) {
+            m_trace.Event(replyAt, "fault", "reply dropped");
+            return;
+        }
+        std::vector<uint8_t> reply = radio_frames::Build(answer.opcode, answer.data);
+        if (corruptReply)
+            reply.back() ^= 0x5A;
+        m_busyUntil = kNever;
+        Send(reply, replyAt, "reply", corruptReply ? "checksum corrupted" : "");
+    });
+}
+
+CSimRadio::Answer CSimRadio::Execute(const std::vector<uint8_t>& frame, std::string& note)
+{
+    std::vector<uint8_t> data = radio_frames::Data(frame);
+    switch (frame[1]) {
+    case 0x10: {
+        note = "reset";
+        Answer a;
+        a.reply = false;
+        a.resetAfter = true;
+        return a;
+    }
+    case 0x11: return Read(data, note);
+    case 0x17: return Write(data, note);
+    case 0x15: return Erase(data, note);
+    case 0x23: return Status(data, note);
+    default: {
+        note = "unknown opcode " + Hex(frame[1], 2);
+        Answer a;
+        a.opcode = kUnsupported;
+        a.data = {frame[1]};
+        return a;
+    }
+    }
+}
+
+CSimRadio::Answer CSimRadio::Read(const std::vector<uint8_t>& data, std::string& note)
+{
+    Answer a;
+    if (data.size() != 4) {
+        note = "malformed read";
+        a.opcode = kUnsupported;
+        a.data = {0x11};
+        return a;
+    }
+    uint32_t address = Address24(data, 1);
+    note = "read " + std::to_string(data[0]) + " at " + Hex(address, 6);
+    a.opcode = kReadReply;
+    a.data = {data[1], data[2], data[3]};
+    for (unsigned i = 0; i < data[0]; ++i)
+        a.data.push_back(m_memory.Read(address + i));
+    return a;
+}
+
+CSimRadio::Answer CSimRadio::Write(const std::vector<uint8_t>& data, std::string& note)
+{
+    Answer a;
+    if (data.size() < 3) {
+        note = "malformed write";
+        a.opcode = kBadWrite;
+        a.data = {0, 0, 0, 4};
+        return a;
+    }
+    uint32_t address = Address24(data, 0);
+    std::size_t count = data.size() - 3;
+    note = "write " + std::to_string(count) + " at " + Hex(address, 6);
+    a.opcode = kGoodWrite;
+    a.data = {data[0], data[1], data[2]};
+    uint8_t reason = 0;
+    if (m_memory.IsFlash(address, count) && m_mode != Mode::BootCode) {
+        reason = 3;  // only the boot code programs the flash
+    } else {
+        switch (m_memory.Write(address, data.data() + 3, count)) {
+        case CRadioMemory::WriteResult::Ok: break;
+        case CRadioMemory::WriteResult::Unmapped: reason = 1; break;
+        case CRadioMemory::WriteResult::NotErased: reason = 2; break;
+        }
+    }
+    if (m_memory.IsCodeplug(address, count))
+        a.work = m_profile.eepromWritePer32 * static_cast<double>((count + 31) / 32);
+    else if (reason != 1)
+        a.work = m_profile.flashWritePerByte * static_cast<double>(count);
+    if (reason != 0) {
+        static const char* const kWhy[] = {"", ": no memory there", ": flash not erased", ": not in boot code"};
+        note += std::string(" refused") + kWhy[reason];
+        a.opcode = kBadWrite;
+        a.data.push_back(reason);
+    }
+    return a;
+}
+
+CSimRadio::Answer CSimRadio::Erase(const std::vector<uint8_t>& data, std::string& note)
+{
+    Answer a;
+    a.opcode = kGoodWrite;
+    if (data.size() != 1 || data[0] != 0x40 || m_mode != Mode::BootCode) {
+        note = m_mode != Mode::BootCode ? "erase refused: not in boot code" : "erase refused: bad argument";
+        a.opcode = kBadWrite;
+        a.data = {0, 0, 0, static_cast<uint8_t>(m_mode != Mode::BootCode ? 3 : 4)};
+        return a;
+    }
+    note = "erase flash";
+    m_memory.EraseFlash();
+    m_faults.RestartCount("flash-write");
+    a.work = m_profile.eraseTime;
+    return a;
+}
+
+CSimRadio::Answer CSimRadio::Status(const std::vector<uint8_t>& data, std::string& note)
+{
+    Answer a;
+    if (data.size() != 1) {
+        note = "malformed status request";
+        a.opcode = kUnsupported;
+        a.data = {0x23};
+        return a;
+    }
+    uint8_t selector = data[0];
+    note = "status " + std::to_string(selector);
+    auto found = m_profile.status.find(selector);
+    if (m_mode == Mode::BootState) {
+        // Only the power-up status lives in the boot monitor; it reports the boot state.
+        if (selector != 5) {
+            note += ": no application to answer";
+            a.reply = false;
+            return a;
+        }
+        std::vector<uint8_t> powerUp = found != m_profile.status.end() ? found->second : std::vector<uint8_t>(10, 0);
+        if (powerUp.empty())
+            powerUp.push_back(0);
+        powerUp[0] |= 0x02;
+        a.opcode = kStatusReply;
+        a.data = {selector};
+        a.data.insert(a.data.end(), powerUp.begin(), powerUp.end());
+        return a;
+    }
+    bool unsupported = found == m_profile.status.end();
+    for (uint8_t s : m_profile.unsupportedSelectors)
+        unsupported = unsupported || s == selector;
+    if (unsupported) {
+        note += ": unsupported";
+        a.opcode = kUnsupported;
+        a.data = {selector};
+        return a;
+    }
+    a.opcode = kStatusReply;
+    a.data = {selector};
+    a.data.insert(a.data.end(), found->second.begin(), found->second.end());
+    return a;
+}
+
+void CSimRadio::WriteDumps(const std::string& dir) const
+{
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error)
+        throw CGenError(3, "Cannot create the dump directory %s: %s", dir.c_str(), error.message().c_str());
+    const std::filesystem::path base(dir);
+    const auto& cp = m_memory.Codeplug();
+    const auto& flash = m_memory.Flash();
+    WriteFileAtomically(base / "codeplug.bin", std::string(cp.begin(), cp.end()));
+    WriteFileAtomically(base / "codeplug.s19", FormatSRecords(cp, 0, "codeplug"));
+    WriteFileAtomically(base / "flash.bin", std::string(flash.begin(), flash.end()));
+    WriteFileAtomically(base / "trace.txt", m_trace.Format());
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "sim/SimWire.h"
+#include "sim/model/BootRom.h"
+#include "sim/model/FaultPlan.h"
+#include "sim/model/RadioMemory.h"
+#include "sim/model/RadioProfile.h"
+#include "sim/model/RadioTrace.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+class CInterfaceBox;
+
+// The simulated radio: memory, the radio side of the frame protocol, status replies, the boot
+// ROM and the boot code, power and faults. It is the far end of a simulated line (a CSimPeer,
+// usually behind a CInterfaceBox) and acts only through the abstract CSimWire, so the same
+// model runs in-process on the virtual clock and on a pseudo-terminal on the real clock.
+class CSimRadio : public CSimPeer {
+public:
+    enum class Mode {
+        Off,          // no power (power cycle or power loss under way)
+        Application,  // the application runs: frames at the application rate
+        BootState,    // product lines 11 and 12 without a runnable application
+        BootRom,      // bootstrap mode: the boot ROM waits for boot code
+        BootCode,     // the downloaded boot code runs: frames at its rate
+        Silent,       // nothing runs that would answer (no application, or bad boot code)
+    };
+
+    CSimRadio(CSimWire& wire, RadioProfile profile);
+
+    // The interface box in front of the radio, for echo faults.
+    void SetInterfaceBox(CInterfaceBox* box) { m_box = box; }
+    void AddFault(const FaultRule& rule);
+    // Enter bootstrap mode when the PC sets the bootstrap rate of 2400 Bd.
+    void SetAutoBootstrap(bool on) { m_autoBootstrap = on; }
+
+    // The technician's hands: battery out and back in, with the bootstrap switch on or off.
+    void PowerCycle(bool bootstrap);
+
+    Mode GetMode() const { return m_mode; }
+    static const char* ModeName(Mode mode);
+    // The rate the radio currently speaks frames at (0 when it speaks none).
+    int FrameBaud() const;
+    CRadioMemory& Memory() { return m_memory; }
+    const CRadioTrace& Trace() const { return m_trace; }
+    CRadioTrace& Trace() { return m_trace; }
+    const RadioProfile& Profile() const { return m_profile; }
+    // Writes codeplug.bin, codeplug.s19, flash.bin and trace.txt into `dir` (created when
+    // missing), each through a temporary file.
+    void WriteDumps(const std::string& dir) const;
+
+    void OnHostByte(uint8_t byte, const LineSettings& sentWith) override;
+    void OnHostOpen(const LineSettings& settings) override;
+    void OnHostLineChange(const LineSettings& settings) override;
+
+private:
+    struct Answer {
+        bool reply = true;  // false: acknowledgement only
+        uint8_t opcode = 0;
+        std::vector<uint8_t> data;
+        double work = 0;  // seconds of work before the reply
+        bool resetAfter = false;
+    };
+
+    void PowerOn(bool bootstrap);
+    void PowerOff(double offSeconds);
+    void StartBootCode(const std::vector<uint8_t>& code);
+    LineSettings FrameSettings() const { return LineSettings{FrameBaud(), 0, 0, 8}; }
+    void TakeFrameByte(uint8_t byte);
+    void HandleFrame(const std::vector<uint8_t>& frame);
+    void HandleResync();
+    std::vector<std::string> OpsOf(const std::vector<uint8_t>& frame) const;
+    Answer Execute(const std::vector<uint8_t>& frame, std::string& note);
+    Answer Read(const std::vector<uint8_t>& data, std::string& note);
+    Answer Write(const std::vector<uint8_t>& data, std::string& note);
+    Answer Erase(const std::vector<uint8_t>& data, std::string& note);
+    Answer Status(const std::vector<uint8_t>& data, std::string& note);
+    void Send(std::vector<uint8_t> bytes, double at, const char* what, std::string note = {});
+    void ArmEchoFaults();
+
+    CSimWire& m_wire;
+    RadioProfile m_profile;
+    CRadioMemory m_memory;
+    CRadioTrace m_trace;
+    CFaultPlan m_faults;
+    CBootRom m_rom;
+    CInterfaceBox* m_box = nullptr;
+    bool m_autoBootstrap = false;
+
+    Mode m_mode = Mode::Off;
+    uint64_t m_power = 0;  // bumped at every power change: cancels what was scheduled before
+    int m_codeBaud = 0;
+    bool m_bootstrapPending = false;
+    std::vector<uint8_t> m_pending;
+    double m_lastByte = 0;
+    double m_busyUntil = 0;
+    uint64_t m_bytesHeard = 0;
+    std::vector<FaultRule> m_echoRules;
+};
