@@ -1,0 +1,216 @@
+#include "files/DataFile.h"
+
+#include "files/Blowfish.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+const char kConfigFileKey[] =
+    "Every radio that leaves this bench should work better than on the day it first left the line.";
+const char kConfigFileName[] = "patcher.dat";
+const char kConfigVersionLine[] = "PATCH-D01.01.07";
+
+namespace {
+
+constexpr std::size_t kZeroTail = 10;
+
+bool InitCipher(CBlowfish& cipher, std::string_view key)
+{
+    return cipher.Initialize(reinterpret_cast<const uint8_t*>(key.data()), key.size());
+}
+
+DataFileStatus CheckSize(std::size_t size)
+{
+    if (size == 0)
+        return DataFileStatus::Empty;
+    if (size % CBlowfish::kBlockSize != 0)
+        return DataFileStatus::BadSize;
+    return DataFileStatus::Ok;
+}
+
+bool ReadAll(int fd, char* dest, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t got = ::pread(fd, dest + done, size - done, off_t(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += std::size_t(got);
+    }
+    return true;
+}
+
+bool FileSize(int fd, std::size_t& size)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return false;
+    size = std::size_t(st.st_size);
+    return true;
+}
+
+// Steps 2 to 5 of the procedure, into a buffer that holds at least size + 10 bytes.
+DataFileStatus ReadAndDecipher(int fd, std::size_t size, std::string_view key, char* buffer)
+{
+    if (!ReadAll(fd, buffer, size))
+        return DataFileStatus::ReadFailed;
+    CBlowfish cipher;
+    if (!InitCipher(cipher, key))
+        return DataFileStatus::EmptyKey;
+    cipher.DecipherBuffer(reinterpret_cast<uint8_t*>(buffer), size);
+    return DataFileStatus::Ok;
+}
+
+}  // namespace
+
+const char* DescribeDataFileStatus(DataFileStatus status)
+{
+    switch (status) {
+    case DataFileStatus::Ok: return "read and deciphered";
+    case DataFileStatus::CannotOpen: return "the file cannot be opened (missing, not a file, or in use)";
+    case DataFileStatus::Empty: return "the file is empty";
+    case DataFileStatus::BadSize: return "the file size is not a multiple of 8";
+    case DataFileStatus::TooLarge: return "the file is larger than its reader accepts";
+    case DataFileStatus::NoMemory: return "no memory for the file buffer";
+    case DataFileStatus::ReadFailed: return "the file could not be read";
+    case DataFileStatus::EmptyKey: return "the key is empty";
+    }
+    return "unknown";
+}
+
+bool IsCorrupt(DataFileStatus status)
+{
+    return status == DataFileStatus::Empty || status == DataFileStatus::BadSize ||
+           status == DataFileStatus::TooLarge || status == DataFileStatus::ReadFailed;
+}
+
+CDataFileHandle::CDataFileHandle(CDataFileHandle&& other) noexcept : m_fd(other.m_fd)
+{
+    other.m_fd = -1;
+}
+
+CDataFileHandle& CDataFileHandle::operator=(CDataFileHandle&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+CDataFileHandle::~CDataFileHandle() { Close(); }
+
+bool CDataFileHandle::Open(const std::string& path)
+{
+    Close();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+void CDataFileHandle::Close()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);  // also drops the lock
+        m_fd = -1;
+    }
+}
+
+DataFileText ReadDataFile(const CDataFileHandle& file, std::string_view key)
+{
+    DataFileText result;
+    if (!file.IsOpen())
+        return result;
+    if (!FileSize(file.Descriptor(), result.fileSize)) {
+        result.status = DataFileStatus::ReadFailed;
+        return result;
+    }
+    result.status = CheckSize(result.fileSize);
+    if (result.status != DataFileStatus::Ok)
+        return result;
+    try {
+        result.buffer.assign(result.fileSize + kZeroTail, '\0');
+    } catch (const std::bad_alloc&) {
+        result.status = DataFileStatus::NoMemory;
+        return result;
+    } catch (const std::length_error&) {
+        result.status = DataFileStatus::NoMemory;
+        return result;
+    }
+    result.status = ReadAndDecipher(file.Descriptor(), result.fileSize, key, result.buffer.data());
+    if (!result.Ok())
+        result.buffer.clear();
+    return result;
+}
+
+DataFileText ReadDataFile(const std::string& path, std::string_view key)
+{
+    CDataFileHandle file;
+    if (!file.Open(path))
+        return DataFileText{};
+    return ReadDataFile(file, key);
+}
+
+DataFileStatus ReadDataFileInto(const std::string& path, std::string_view key, char* buffer,
+                                std::size_t capacity, std::size_t* fileSize)
+{
+    if (fileSize)
+        *fileSize = 0;
+    CDataFileHandle file;
+    if (!file.Open(path))
+        return DataFileStatus::CannotOpen;
+    std::size_t size = 0;
+    if (!FileSize(file.Descriptor(), size))
+        return DataFileStatus::ReadFailed;
+    if (fileSize)
+        *fileSize = size;
+    DataFileStatus status = CheckSize(size);
+    if (status != DataFileStatus::Ok)
+        return status;
+    if (capacity < kZeroTail || size > capacity - kZeroTail)
+        return DataFileStatus::TooLarge;
+    std::memset(buffer, 0, capacity);
+    status = ReadAndDecipher(file.Descriptor(), size, key, buffer);
+    if (status != DataFileStatus::Ok)
+        std::memset(buffer, 0, capacity);
+    return status;
+}
+
+std::vector<char> EncipherDataFile(std::string_view plain, std::string_view key)
+{
+    CBlowfish cipher;
+    if (!InitCipher(cipher, key))
+        return {};
+    std::size_t padded = (plain.size() + CBlowfish::kBlockSize - 1) / CBlowfish::kBlockSize *
+                         CBlowfish::kBlockSize;
+    std::vector<char> bytes(padded, '\0');
+    std::copy(plain.begin(), plain.end(), bytes.begin());
+    cipher.EncipherBuffer(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    return bytes;
+}
+
+bool DecipherDataFile(std::vector<char>& bytes, std::string_view key)
+{
+    CBlowfish cipher;
+    if (!InitCipher(cipher, key))
+        return false;
+    return cipher.DecipherBuffer(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The key of the configuration and patch script file "patcher.dat" (string 142 of the
+// program's string table; 93 characters, used without a terminator).
+extern const char kConfigFileKey[];
+// The name of the configuration and patch script file.
+extern const char kConfigFileName[];
+// The version line the configuration file must begin with (string 144).
+extern const char kConfigVersionLine[];
+
+// Outcome of reading an installed data file. Each reader turns it into its own message.
+enum class DataFileStatus {
+    Ok,
+    CannotOpen,  // missing, not a regular file, or in use by someone else
+    Empty,       // size 0
+    BadSize,     // size not a multiple of 8
+    TooLarge,    // larger than the reader's fixed buffer allows
+    NoMemory,    // the buffer could not be allocated
+    ReadFailed,  // the read stopped short or failed
+    EmptyKey,    // a key of length 0 cannot decipher anything
+};
+
+// One line that says what went wrong, for messages and logs ("the file is empty", ...).
+const char* DescribeDataFileStatus(DataFileStatus status);
+// Corrupt in the readers' sense: the file exists but cannot be used as it is.
+bool IsCorrupt(DataFileStatus status);
+
+// A data file opened for reading with exclusive access (no one else may hold it meanwhile).
+// Closed on destruction.
+class CDataFileHandle {
+public:
+    CDataFileHandle() = default;
+    CDataFileHandle(const CDataFileHandle&) = delete;
+    CDataFileHandle& operator=(const CDataFileHandle&) = delete;
+    CDataFileHandle(CDataFileHandle&& other) noexcept;
+    CDataFileHandle& operator=(CDataFileHandle&& other) noexcept;
+    ~CDataFileHandle();
+
+    // The file must exist and be a regular file; false when it cannot be opened or locked.
+    bool Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    int Descriptor() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+// The one procedure by which every reader turns an installed file into text: take the size
+// (0 or not a multiple of 8 is corrupt), allocate size + 10 zero bytes, read the whole file
+// into the start, decipher the file size in place with the key. The text is the buffer taken
+// as a NUL-terminated string: the producer's NUL padding or the ten zero bytes end it.
+struct DataFileText {
+    DataFileStatus status = DataFileStatus::CannotOpen;
+    std::size_t fileSize = 0;
+    std::vector<char> buffer;  // fileSize + 10 bytes when status is Ok
+
+    bool Ok() const { return status == DataFileStatus::Ok; }
+    // The deciphered text (empty unless Ok).
+    const char* Text() const { return buffer.empty() ? "" : buffer.data(); }
+};
+
+// Reads from an open handle (the handle stays open).
+DataFileText ReadDataFile(const CDataFileHandle& file, std::string_view key);
+// Opens the file, reads it and closes it.
+DataFileText ReadDataFile(const std::string& path, std::string_view key);
+
+// The same procedure into a caller's fixed buffer of `capacity` bytes (the boot code buffer):
+// the buffer is zero-filled first, and a file larger than capacity - 10 bytes is refused as
+// TooLarge, so that ten zero bytes always follow the text. `fileSize` receives the size.
+DataFileStatus ReadDataFileInto(const std::string& path, std::string_view key, char* buffer,
+                                std::size_t capacity, std::size_t* fileSize = nullptr);
+
+// The inverse steps, for whoever makes data files: the bytes padded with NUL bytes to a
+// multiple of 8 and enciphered with the key. An empty key gives an empty result.
+std::vector<char> EncipherDataFile(std::string_view plain, std::string_view key);
+// Deciphers a whole file image (length a multiple of 8); false for a bad length or an empty key.
+bool DecipherDataFile(std::vector<char>& bytes, std::string_view key);

@@ -1,1 +1,0 @@
-int tessarin_files_placeholder = 0;

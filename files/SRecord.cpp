@@ -1,0 +1,251 @@
+#include "files/SRecord.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <unistd.h>
+
+namespace {
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Two hexadecimal digits of either case; -1 when either is not a digit.
+int HexPair(const char* at)
+{
+    int high = HexDigit(at[0]);
+    int low = high < 0 ? -1 : HexDigit(at[1]);
+    return low < 0 ? -1 : high << 4 | low;
+}
+
+}  // namespace
+
+FileModule::FileModule(uint32_t capacity) : m_capacity(capacity)
+{
+    if (capacity > 0) {
+        m_ownedText = std::make_unique<char[]>(capacity);
+        m_text = m_ownedText.get();
+    }
+}
+
+FileModule::~FileModule() { CloseFile(); }
+
+void FileModule::CloseFile()
+{
+    if (m_file >= 0) {
+        ::close(m_file);
+        m_file = -1;
+    }
+}
+
+void SRecord::AttachText(const std::string& text)
+{
+    Detach();
+    CloseFile();
+    m_ownedText.reset();
+    m_text = text.c_str();
+    m_length = uint32_t(::strnlen(text.c_str(), text.size()));
+    m_external = true;
+}
+
+void SRecord::AttachText(const char* text)
+{
+    Detach();
+    m_text = text;
+    m_length = text ? uint32_t(std::strlen(text)) : 0;
+    m_external = text != nullptr;
+}
+
+void SRecord::Detach()
+{
+    m_position = 0;
+    if (m_external)
+        m_text = m_ownedText.get();
+    m_external = false;
+    m_malformed = false;
+    m_length = 0;
+}
+
+SRecord::Next SRecord::ReadRecordText()
+{
+    m_atTerminator = false;
+    if (m_text == nullptr || m_text[0] == '\0' || m_position >= m_length)
+        return Next::End;
+    const uint32_t start = m_position;
+    std::memset(m_work, 0, sizeof m_work);
+    for (uint32_t i = 0; i < kRecordChars && start + i < m_length; ++i) {
+        m_work[i] = m_text[start + i];
+        if (m_work[i] == '\n')
+            break;
+    }
+    if (m_work[1] == '9') {
+        m_atTerminator = true;  // the position stays on the S9 record
+        return Next::End;
+    }
+    const int count = HexPair(m_work + 2);
+    const uint32_t after = start + 2 * uint32_t(count) + 4;
+    if (count < 0 || (after < m_length && m_text[after] == 'S')) {
+        m_malformed = true;
+        return Next::Malformed;
+    }
+    m_position = after + 1;
+    while (m_position < m_length && m_text[m_position] != 'S')
+        ++m_position;
+    if (m_position >= m_length)
+        return Next::End;  // nothing follows: this record is not delivered
+    m_recordStart = start;
+    return Next::Record;
+}
+
+SRecord::Decoded SRecord::DecodeRecord(SRecordData& record) const
+{
+    Decoded result;
+    const bool s1 = RecordType() == '1';
+    const int addressBytes = s1 ? 2 : 3;
+    const int count = HexPair(m_work + 2);
+    const int length = count - addressBytes - 1;
+    if (count < 0 || length < 0)
+        return result;
+    uint32_t address = 0;
+    int sum = length + addressBytes + 1;
+    bool digitsOk = true;
+    for (int i = 0; i < addressBytes; ++i) {
+        int byte = HexPair(m_work + 4 + 2 * i);
+        digitsOk = digitsOk && byte >= 0;
+        address = address << 8 | uint32_t(byte & 0xFF);
+        sum += byte & 0xFF;
+    }
+    const char* data = m_work + 4 + 2 * addressBytes;
+    for (int i = 0; i < length; ++i) {
+        int byte = HexPair(data + 2 * i);
+        digitsOk = digitsOk && byte >= 0;
+        if (record.data)
+            record.data[i] = uint8_t(byte & 0xFF);
+        sum += byte & 0xFF;
+    }
+    const int checksum = HexPair(data + 2 * length);
+    record.length = length;
+    record.address = address;
+    result.digitsOk = digitsOk && checksum >= 0;
+    result.checksumOk = result.digitsOk && checksum == (0xFF - (sum & 0xFF));
+    return result;
+}
+
+bool SRecord::ReadNextRecord(SRecordData& record)
+{
+    if (ReadRecordText() != Next::Record) {
+        if (record.data)
+            record.data[0] = 0;
+        record.length = 0;
+        record.address = 0;
+        return false;
+    }
+    if (RecordType() != '1' && RecordType() != '2')
+        return false;
+    return DecodeRecord(record).checksumOk;
+}
+
+bool SRecord::ScanIsWellFormed()
+{
+    Rewind();
+    Next next;
+    while ((next = ReadRecordText()) == Next::Record) {
+    }
+    Rewind();
+    return next != Next::Malformed;
+}
+
+bool SRecord::CheckFirstRecord()
+{
+    if (m_text == nullptr || m_position >= m_length || m_text[m_position] != 'S')
+        return false;
+    const char type = m_text[m_position + 1];
+    if ((type != '1' && type != '2') || !ScanIsWellFormed())
+        return false;
+    uint8_t data[kMaxDataBytes + 1] = {};
+    SRecordData record{data, 0, 0};
+    const bool ok = ReadNextRecord(record);
+    Rewind();
+    return ok;
+}
+
+uint32_t SRecord::CountRecords()
+{
+    m_length = m_text ? uint32_t(std::strlen(m_text)) : 0;
+    Rewind();
+    uint32_t count = 0;
+    while (ReadRecordText() == Next::Record)
+        ++count;
+    Rewind();
+    return count;
+}
+
+uint32_t SRecord::GetEndAddress()
+{
+    Rewind();
+    m_lastDataRecord = 0;
+    bool delivered = false;
+    while (ReadRecordText() == Next::Record) {
+        if (RecordType() == '1' || RecordType() == '2') {
+            m_lastDataRecord = m_recordStart;
+            delivered = true;
+        }
+    }
+    const bool atTerminator = m_atTerminator;
+    Rewind();
+    m_endAddress = 0;
+    if (!delivered && !atTerminator)
+        return m_endAddress;
+    const char* record = m_text + m_lastDataRecord;
+    const int count = HexPair(record + 2);
+    const int high = count < 0 ? -1 : HexPair(record + 4);
+    const int low = high < 0 ? -1 : HexPair(record + 6);
+    if (low >= 0)
+        m_endAddress = uint32_t(high << 8 | low) + uint32_t(count) - 3;
+    return m_endAddress;
+}
+
+bool SRecord::LoadData(ImageBuffer& image, uint32_t capacity)
+{
+    image.size = 0;
+    uint8_t data[kMaxDataBytes + 1];
+    Next next;
+    while ((next = ReadRecordText()) == Next::Record) {
+        if (RecordType() != '1' && RecordType() != '2')
+            continue;
+        SRecordData record{data, 0, 0};
+        if (!DecodeRecord(record).digitsOk)
+            return false;
+        const uint32_t room = capacity - uint32_t(image.size);
+        const uint32_t take = std::min(room, uint32_t(record.length));
+        if (take > 0)
+            std::memcpy(image.data + image.size, data, take);
+        image.size += int32_t(take);
+        if (take < uint32_t(record.length))
+            return false;
+    }
+    return next != Next::Malformed;
+}
+
+uint32_t SRecord::CountDataBytes()
+{
+    Rewind();
+    uint32_t total = 0;
+    while (ReadRecordText() == Next::Record) {
+        const int count = HexPair(m_work + 2);
+        if (RecordType() == '1' && count >= 3)
+            total += uint32_t(count - 3);
+        else if (RecordType() == '2' && count >= 4)
+            total += uint32_t(count - 4);
+    }
+    Rewind();
+    return total;
+}
