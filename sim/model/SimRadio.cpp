@@ -173,9 +173,13 @@ void CSimRadio::OnHostOpen(const LineSettings& settings) { OnHostLineChange(sett
 
 void CSimRadio::OnHostLineChange(const LineSettings& settings)
 {
-    if (!m_autoBootstrap || settings.baud != 2400 || m_mode == Mode::BootRom || m_bootstrapPending)
+    // 2400 Bd is the bootstrap rate; 300 Bd is only ever set to look for the bootstrap pulse
+    // (a program may pass through 2400 Bd too quickly for a pseudo-terminal host to see it).
+    const bool bootstrapRate = settings.baud == 2400 || settings.baud == 300;
+    if (!m_autoBootstrap || !bootstrapRate || m_mode == Mode::BootRom || m_bootstrapPending)
         return;
-    m_trace.Event(m_wire.Now(), "hands", "the PC set 2400 Bd: putting the radio in bootstrap mode");
+    m_trace.Event(m_wire.Now(), "hands", "the PC set " + std::to_string(settings.baud) +
+                                             " Bd: putting the radio in bootstrap mode");
     PowerCycle(true);
 }
 

@@ -1,2 +1,195 @@
+// The simulated radio on a pseudo-terminal, driven by the program's own termios port in real
+// time (high rates and small transfers keep each case short).
+#include "errors/Error.h"
+#include "errors/ErrorLog.h"
+#include "errors/Log.h"
+#include "platform/PortTable.h"
+#include "platform/PosixPlatform.h"
+#include "platform/PosixSerial.h"
+#include "platform/Serial.h"
+#include "platform/SettingsStore.h"
+#include "sim/model/RadioFrames.h"
+#include "sim/pty/PtyHost.h"
+
 #include <gtest/gtest.h>
-TEST(PtyHost, Placeholder) {}
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Frame = std::vector<uint8_t>;
+
+class MemoryLogPosixPlatform : public CPosixPlatform {
+public:
+    CLog* CreateLog(int sink) override { return sink == 1 ? new CMemoryLog : nullptr; }
+};
+
+const char* kProfile = R"({
+  "name": "pty test radio", "productLine": 4,
+  "status": {"4": {"text": "P4"}, "16": {"hex": "03"}},
+  "codeplug": {"bytes": [{"address": "0x3FF0", "hex": "5A"}]},
+  "flash": {"sizeKB": 128},
+  "timing": {"eraseSeconds": 0.2, "powerUpMs": 20}
+})";
+
+class PtyHost : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = std::filesystem::temp_directory_path() /
+              ("tessarin-simpty-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+        std::ofstream((dir / "radio.json").string()) << kProfile;
+        PtyHostOptions options;
+        options.profile = (dir / "radio.json").string();
+        options.link = (dir / "radio").string();
+        options.dumpDir = (dir / "dump").string();
+        host = std::make_unique<CPtyHost>(options);
+        loop = std::thread([this] { host->Run([this] { return running.load(); }); });
+
+        Settings().SetPath((dir / "settings.ini").string());
+        number = PortTable().AssignPath(options.link);
+        ASSERT_NE(number, 0u);
+        ErrorLog().DropSinks();
+        previous = InstallPlatform(std::make_unique<MemoryLogPosixPlatform>());
+        port.SetEchoMode(1);
+        port.Configure(9600, 0, 0, 8);
+        port.OpenPort(number);
+    }
+    void TearDown() override
+    {
+        port.Close();
+        PortTable().Forget(number);
+        InstallPlatform(std::move(previous));
+        running = false;
+        loop.join();
+        host->Finish();
+        host.reset();
+        std::filesystem::remove_all(dir);
+    }
+
+    // One request: frame out (echo checked), the acknowledgement and the reply frame back.
+    Frame Exchange(const Frame& frame)
+    {
+        port.PurgeInput();
+        port.Write(frame.data(), static_cast<unsigned>(frame.size()), 1000);
+        uint8_t ack = 0;
+        port.Read(&ack, 1, 100);
+        EXPECT_NE(ack, 0x60);
+        Frame reply(1);
+        port.Read(reply.data(), 1, 750);
+        reply.resize(radio_frames::ExpectedLength(reply) > 0 ? radio_frames::ExpectedLength(reply) : 4);
+        port.Read(reply.data() + 1, static_cast<unsigned>(reply.size() - 1), 1000);
+        if (radio_frames::ExpectedLength(reply) > reply.size()) {
+            std::size_t have = reply.size();
+            reply.resize(radio_frames::ExpectedLength(reply));
+            port.Read(reply.data() + have, static_cast<unsigned>(reply.size() - have), 1000);
+        }
+        return reply;
+    }
+
+    // The FL0 handshake and a two-block download of boot code for `rate`, at 2400 Bd.
+    void DownloadBootCode(uint32_t rate)
+    {
+        port.SetBaud(2400);  // the simulator puts the radio in bootstrap mode by itself
+        ASSERT_TRUE(port.WaitForCommError(CE_BREAK, 500));
+        while (port.WaitForCommError(CE_BREAK, 5)) {
+        }
+        port.PurgeInput();
+        uint8_t sync = 0xFD, answer = 0;
+        port.Write(&sync, 1, 100);
+        port.Read(&answer, 1, 100);
+        ASSERT_EQ(answer, 0xFF);
+        port.SetEchoMode(0);
+        Frame code{'T', 'S', 'B', 'C', uint8_t(rate >> 24), uint8_t(rate >> 16), uint8_t(rate >> 8), uint8_t(rate),
+                   1, 2, 3, 4, 5, 6, 7, 8};
+        for (std::size_t offset = 0; offset < code.size(); offset += 8) {
+            uint8_t back[16];
+            port.Write(code.data() + offset, 8, 674);
+            port.Read(back, 16, 1348);
+            ASSERT_TRUE(std::equal(back, back + 8, code.data() + offset));
+        }
+        port.SetEchoMode(1);
+    }
+
+    std::filesystem::path dir;
+    std::unique_ptr<CPtyHost> host;
+    std::atomic<bool> running{true};
+    std::thread loop;
+    unsigned number = 0;
+    std::unique_ptr<CPlatform> previous;
+    CPosixSerial port;
+};
+
+TEST_F(PtyHost, AnswersRequestsPacedAtTheProgramsRate)
+try {
+    EXPECT_EQ(Exchange(radio_frames::Build(0x23, {4})), radio_frames::Build(0x8B, {4, 'P', '4'}));
+    auto start = std::chrono::steady_clock::now();
+    Frame reply = Exchange(radio_frames::Build(0x11, {32, 0x00, 0x3F, 0xE0}));
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(reply.size(), 40u);
+    EXPECT_EQ(reply[4 + 3 + 16], 0x5A);
+    // 7 request bytes echoed, the ack and 40 reply bytes, at 10 bits each.
+    EXPECT_GE(seconds, (7 + 1 + 40) * 10.0 / 9600);
+} catch (const CError& e) {
+    running = false;
+    loop.join();
+    loop = std::thread([] {});
+    FAIL() << e.GetText() << "\n" << host->Radio().Trace().Format();
+}
+
+TEST_F(PtyHost, SeesTheRateTheProgramSetsEvenOddOnes)
+{
+    for (int baud : {4430, 553, 115200}) {
+        port.SetBaud(baud);
+        EXPECT_EQ(host->Wire().HostSettings().baud, baud);
+    }
+}
+
+TEST_F(PtyHost, BootstrapMarksTravelInTheLineRecordAndBootCodeSwitchesRate)
+{
+    DownloadBootCode(38400);
+    // Still at 2400 Bd: the boot code's first byte at 38400 Bd arrives garbled.
+    EXPECT_TRUE(port.WaitForCommError(CE_FRAME, 700));
+    port.SetBaud(38400);
+    Frame erase = Exchange(radio_frames::Build(0x15, {0x40}));
+    EXPECT_EQ(erase[1], 0x84);
+    Frame probe{0xFF, 0x17, 0x00, 0x05, 0x43, 0x00, 0x00, 0xAA};  // beyond 128 KB
+    probe.push_back(radio_frames::Checksum(probe.data(), probe.size()));
+    EXPECT_EQ(Exchange(probe)[1], 0x85);
+}
+
+TEST_F(PtyHost, SyncPulseReadsAt300Baud)
+try {
+    port.SetBaud(2400);
+    EXPECT_TRUE(port.DetectSyncPulse(2000));
+} catch (const CError& e) {
+    running = false;
+    loop.join();
+    loop = std::thread([] {});
+    FAIL() << e.GetText() << "\n" << host->Radio().Trace().Format();
+}
+
+TEST_F(PtyHost, DumpsAtTheEnd)
+{
+    Frame write{0xFF, 0x17, 0x00, 0x05, 0x00, 0x01, 0x00, 0x77};
+    write.push_back(radio_frames::Checksum(write.data(), write.size()));
+    EXPECT_EQ(Exchange(write)[1], 0x84);
+    running = false;
+    loop.join();
+    host->Finish();
+    loop = std::thread([] {});
+    std::ifstream bin((dir / "dump" / "codeplug.bin").string(), std::ios::binary);
+    std::string cp((std::istreambuf_iterator<char>(bin)), {});
+    ASSERT_EQ(cp.size(), 0x10000u);
+    EXPECT_EQ(static_cast<uint8_t>(cp[0x100]), 0x77);
+    EXPECT_TRUE(std::filesystem::exists(dir / "dump" / "trace.txt"));
+}
+
+}  // namespace
