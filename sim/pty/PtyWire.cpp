@@ -53,6 +53,9 @@ CPtyWire::CPtyWire()
     if (pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) != 0)
         throw CGenError(3, "Cannot create the simulator's wake-up pipe: %s", std::strerror(errno));
     PublishLineState();
+    // What the line is set to before the program touches it: every change from here is news.
+    m_lastSettings = HostSettings();
+    m_haveSettings = true;
 }
 
 CPtyWire::~CPtyWire()
