@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/SettingsStore.h"
+
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
-
-class CSettingsStore;
 
 // A serial device found on this machine.
 struct SerialDevice {
@@ -39,7 +39,7 @@ public:
 
     explicit CPortTable(CSettingsStore& store, Finder finder = [] { return FindSerialDevices(); });
 
-    static constexpr const char* kSection = "Ports";
+    static constexpr const char* kSection = SettingsSection::kPorts;
     static constexpr unsigned kMaxNumber = 99;
 
     // The whole table, in number order.

@@ -83,6 +83,10 @@ void CPosixSerial::OpenDevice(unsigned port)
         ::close(fd);
         throw CCommError(1, "%s", DescribeOpenFailure(port, m_path, error).c_str());
     }
+    // No modem control: DTR and RTS are dropped, as the line's fixed options ask (a
+    // pseudo-terminal has neither, which is fine).
+    int modemLines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd, TIOCMBIC, &modemLines);
     m_fd = fd;
     m_haveSaved = true;
     m_lastLoggedErrno = 0;

@@ -51,5 +51,14 @@ private:
     std::string m_lastError;
 };
 
+// The sections the program keeps its settings in: the communication settings ("Port ID",
+// "ORX Echo Type") under "Communication", the port table ("COM3=/dev/ttyUSB0") under "Ports",
+// window positions ("X", "Y") under "Settings".
+namespace SettingsSection {
+inline constexpr const char* kCommunication = "Communication";
+inline constexpr const char* kPorts = "Ports";
+inline constexpr const char* kWindow = "Settings";
+} // namespace SettingsSection
+
 // The settings of this user (created on first use at the default location).
 CSettingsStore& Settings();

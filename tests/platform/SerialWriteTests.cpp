@@ -113,6 +113,22 @@ TEST_F(SimPortTest, AMissingEchoChunkIsLoggedWithTheBytesSent)
     EXPECT_NE(scope.Platform().GetPortTimer(), nullptr) << "the port timer was given back";
 }
 
+TEST_F(SimPortTest, AFailedEchoReadIsAnErrorEvenWithoutALineError)
+{
+    for (int flash : {0, 1}) {
+        FlashWriteMode = flash;
+        port.SetEchoMode(1);
+        port.FailNextRead();
+        const auto data = Counting(7);
+        auto error = Raised<CCommError>([&] { port.Write(data.data(), 7, 1000); });
+        EXPECT_EQ(error, std::make_pair(9, std::string("Unknown IO error occured while accessing communication port")));
+        scope.Clock().AdvanceBy(0.1);
+        port.PurgeInput();
+    }
+    EXPECT_TRUE(Logged("CWinSerial::Write: Read echo byte failed"));
+    EXPECT_TRUE(Logged("CWinSerial::Write: Comm read failure after sending out 4 bytes"));
+}
+
 TEST_F(SimPortTest, AWriteWhoseEchoWouldOverrunTheEchoBufferIsRefused)
 {
     for (int flash : {0, 1}) {
