@@ -1,5 +1,345 @@
+// tessarin codeplug: the blocks, fields and checksums of a codeplug in an image file or a radio.
 #include "cli/Commands.h"
+#include "cli/PortOptions.h"
+
+#include "codeplug/CodeplugBuilder.h"
+#include "codeplug/CodeplugFactory.h"
+#include "codeplug/CodeplugImageFile.h"
+#include "codeplug/CodeplugInspector.h"
+#include "codeplug/RideLayout.h"
+#include "errors/Error.h"
+#include "files/SRecord.h"
+#include "link/LinkFlags.h"
 
 #include <CLI/CLI.hpp>
 
-void AddCodeplugCommands(CLI::App&, int&) {}
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+struct SourceOptions {
+    std::string image;
+    bool configKey = false;
+    std::string key;
+    PortOptions port;
+    int type = 1;
+    int productLine = -1;
+    std::string code;
+    int variant = 0;
+};
+
+struct FieldOptions {
+    std::string block;
+    unsigned list = 0;
+    unsigned entry = 0;
+    unsigned offset = 0;
+    unsigned length = 0;
+    std::string bytes;
+    std::string output;
+};
+
+void AddSourceOptions(CLI::App* command, SourceOptions& o)
+{
+    command->add_option("--image", o.image, "Codeplug image file: S-record text, plain or enciphered");
+    auto* configKey = command->add_flag("--config-key", o.configKey,
+                                        "Decipher the image with the data-file key of the kit's patcher.dat beside it");
+    auto* key = command->add_option("--key", o.key, "Decipher the image with this data-file key");
+    configKey->excludes(key);
+    AddPortOptions(*command, o.port);
+    command->add_option("--type", o.type, "Structure type: 1 block model (default), 2 pointer table, 3 fixed address")
+        ->check(CLI::Range(0, 3));
+    command->add_option("--product-line", o.productLine,
+                        "Product line number (type 3: lines 11 and 12, the default, place block 139 by the "
+                        "codeplug's first two bytes)")
+        ->check(CLI::Range(0, 13));
+    command->add_option("--code", o.code, "Radio code (type 3: its second character with --variant 1 selects "
+                                          "the short block 139)");
+    command->add_option("--variant", o.variant, "Variant flag of block 139 (type 3)")->check(CLI::Range(0, 1));
+}
+
+// A codeplug opened on an image file or on a radio for one command.
+class CodeplugSession {
+public:
+    explicit CodeplugSession(const SourceOptions& o) : m_options(o)
+    {
+        bool onRadio = !o.port.device.empty() || o.port.port != 0;
+        if (onRadio == !o.image.empty())
+            throw CUsageError("give either --image FILE or --device PATH / --port N");
+        if (!onRadio && (o.port.trace || o.port.baud || !o.port.echo.empty()))
+            throw CUsageError("--echo, --baud and --trace belong to --device or --port");
+        if (onRadio && (o.configKey || !o.key.empty()))
+            throw CUsageError("--key and --config-key belong to --image");
+        SetProductLineNumber(o.productLine >= 0 ? o.productLine : (o.type == 3 ? 11 : 13));
+        m_codeplug = CreateCodeplug(o.type);
+        if (onRadio) {
+            m_link = std::make_unique<CRadioLink>(m_codeplug->GetBroker(), o.port);
+            m_codeplug->GetBroker().Comm().SetReplyTimeout(500);
+            m_codeplug->GetBroker().Comm().SetPause(15);
+            m_codeplug->SetSource(CCodeplug::kRadio);
+            m_codeplug->SetImageText(nullptr, o.code.c_str());
+            m_codeplug->SetVariantFlag(o.variant);
+            m_codeplug->InitRdkPtrs();
+            return;
+        }
+        std::string key = o.configKey ? KitDataFileKey(o.image) : o.key;
+        m_file = ReadCodeplugImageFile(o.image, key);
+        m_codeplug->SetImageText(m_file.text.c_str(), o.code.c_str());
+        m_codeplug->SetVariantFlag(o.variant);
+        m_codeplug->SetSource(CCodeplug::kImage);
+        SRecord reader;
+        reader.AttachText(m_file.text.c_str());
+        m_codeplug->ReadCpFile(reader);
+        reader.Detach();
+        if (!m_codeplug->IsFormatDetermined())
+            m_codeplug->InitRdkPtrs();
+    }
+
+    CCodeplug& Codeplug() { return *m_codeplug; }
+    bool OnImage() const { return m_link == nullptr; }
+    // The image as a new S-record file: the original records with the changed bytes.
+    void SaveImage(const std::string& path)
+    {
+        const ImageBuffer& image = m_codeplug->GetImage();
+        std::string text = RewriteSRecords(m_file.text, image.data, m_codeplug->GetDataLength());
+        WriteCodeplugImageFile(path, text, m_file.key);
+    }
+
+private:
+    SourceOptions m_options;
+    CodeplugImageText m_file;
+    std::unique_ptr<CCodeplug> m_codeplug;
+    std::unique_ptr<CRadioLink> m_link;
+};
+
+int Run(const char* name, const std::function<void()>& body)
+{
+    try {
+        body();
+        return 0;
+    } catch (const CUsageError& e) {
+        std::fprintf(stderr, "tessarin codeplug %s: %s\n", name, e.what());
+        return 2;
+    } catch (const CError& e) {
+        std::fprintf(stderr, "%s\n", e.GetText());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+}
+
+uint16_t ParseBlockId(const std::string& text)
+{
+    return static_cast<uint16_t>(ParseNumber(text, 0, 0xFFFF, "--block"));
+}
+
+void PrintBytes(const uint8_t* bytes, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        std::printf("%s%02X", i ? " " : "", bytes[i]);
+}
+
+void PrintAdk(CCodeplug& cp)
+{
+    RdkPtrs p{};
+    if (!cp.GetRdkPtrs(p)) {
+        std::printf("ADK values: not determined\n");
+        return;
+    }
+    std::printf("ADK values: region end 0x%04X, vector table 0x%04X, block count %u, word at P2+4 0x%04X, "
+                "word at 9 0x%04X, P2 0x%04X, P1 0x%04X, L2 0x%04X, L1 0x%04X, P1 0x%04X, region flag %u\n",
+                p.regionEnd, p.vectorTable, p.blockCount, p.wordAtP2Plus4, p.wordAt9, p.p2, p.p1, p.l2, p.l1,
+                p.p1Copy, p.regionFlag);
+}
+
+void RunBlocks(const SourceOptions& o)
+{
+    CodeplugSession session(o);
+    CCodeplug& cp = session.Codeplug();
+    PrintAdk(cp);
+    for (const CpBlockLine& line : ListCodeplugBlocks(cp)) {
+        std::printf("block %s address 0x%04X", FormatBlockId(line.id).c_str(), line.address);
+        if (line.problem.empty())
+            std::printf(" size %u %s\n", line.size, line.detail.c_str());
+        else
+            std::printf(" unreadable: %s\n", line.problem.c_str());
+    }
+}
+
+bool IsVariant(CCodeplug& cp, uint16_t id)
+{
+    return cp.GetStructure() == 2 || (cp.GetStructure() == 3 && id == 139);
+}
+
+// A variant block: read whole, the field at a plain offset.
+struct VariantBlock {
+    std::vector<uint8_t> bytes;
+    ImageBuffer buffer{};
+    uint32_t address = 0;
+};
+
+VariantBlock ReadVariantBlock(CCodeplug& cp, uint16_t id)
+{
+    VariantBlock b;
+    b.bytes.resize(0x10000 + 8);
+    b.buffer = ImageBuffer{b.bytes.data(), static_cast<int32_t>(b.bytes.size())};
+    if (cp.ReadCpBlock(b.buffer, id) != 0)
+        throw CGenError(3, "Unable to find codeplug block id = %d", id);
+    b.address = cp.GetBlockVector(id);
+    return b;
+}
+
+void RunReadField(const SourceOptions& o, const FieldOptions& f)
+{
+    uint16_t id = ParseBlockId(f.block);
+    if (f.length == 0)
+        throw CUsageError("--length must be at least 1");
+    CodeplugSession session(o);
+    CCodeplug& cp = session.Codeplug();
+    std::vector<uint8_t> value(f.length);
+    uint32_t address;
+    if (IsVariant(cp, id)) {
+        VariantBlock b = ReadVariantBlock(cp, id);
+        cp.ReadCpField(value.data(), b.buffer, f.list, f.entry, f.offset, f.length);
+        address = b.address + f.offset;
+    } else {
+        address = cp.LocateField(id, f.list, f.entry, f.offset, f.length, nullptr);
+        cp.ReadCpMemory(value.data(), address, f.length);
+    }
+    std::printf("block %s field address 0x%04X length %u: ", FormatBlockId(id).c_str(), address, f.length);
+    PrintBytes(value.data(), value.size());
+    std::printf("\n");
+}
+
+void RunWriteField(const SourceOptions& o, const FieldOptions& f)
+{
+    uint16_t id = ParseBlockId(f.block);
+    std::vector<uint8_t> value = ParseHexBytes(f.bytes);
+    if (value.empty())
+        throw CUsageError("--bytes holds no bytes to write");
+    if (!o.image.empty() && f.output.empty())
+        throw CUsageError("a field written in an image goes to a new file: give --output FILE");
+    if (o.image.empty() && !f.output.empty())
+        throw CUsageError("--output belongs to --image");
+    CodeplugSession session(o);
+    CCodeplug& cp = session.Codeplug();
+    uint32_t length = static_cast<uint32_t>(value.size());
+    std::vector<uint8_t> old(length);
+    uint32_t address;
+    uint32_t checksum;
+    uint32_t checksumBytes = 1;
+    if (IsVariant(cp, id)) {
+        VariantBlock b = ReadVariantBlock(cp, id);
+        cp.ReadCpField(old.data(), b.buffer, f.list, f.entry, f.offset, length);
+        cp.WriteCpField(value.data(), b.buffer, f.list, f.entry, f.offset, length);
+        cp.WriteCpBlock(b.buffer, id);
+        address = b.address + f.offset;
+        if (cp.GetStructure() == 2 && ride::ClassOf(id) == ride::BlockClass::W)
+            checksumBytes = 2;
+        checksum = b.address + static_cast<uint32_t>(b.buffer.size) - checksumBytes;
+    } else {
+        address = cp.LocateField(id, f.list, f.entry, f.offset, length, &checksum);
+        cp.ReadCpMemory(old.data(), address, length);
+        cp.WriteCpField(value.data(), id, f.list, f.entry, f.offset, length);
+    }
+    std::vector<uint8_t> sum(checksumBytes);
+    cp.ReadCpMemory(sum.data(), checksum, checksumBytes);
+    if (session.OnImage())
+        session.SaveImage(f.output);
+    std::printf("block %s field address 0x%04X length %u: ", FormatBlockId(id).c_str(), address, length);
+    PrintBytes(old.data(), old.size());
+    std::printf(" -> ");
+    PrintBytes(value.data(), value.size());
+    std::printf("\nchecksum address 0x%04X: ", checksum);
+    PrintBytes(sum.data(), sum.size());
+    std::printf("\n");
+    if (session.OnImage())
+        std::printf("written to %s\n", f.output.c_str());
+}
+
+bool RunCheck(const SourceOptions& o)
+{
+    CodeplugSession session(o);
+    CCodeplug& cp = session.Codeplug();
+    PrintAdk(cp);
+    int failures = 0;
+    std::vector<CpCheckLine> lines = CheckCodeplug(cp);
+    for (const CpCheckLine& line : lines) {
+        std::printf("%s %s at 0x%04X: %s\n", line.ok ? "ok    " : "FAILED", line.what.c_str(), line.location,
+                    line.detail.c_str());
+        failures += line.ok ? 0 : 1;
+    }
+    std::printf("%zu checksums, %d failed\n", lines.size(), failures);
+    return failures == 0;
+}
+
+void RunBuild(const std::string& description, const std::string& output, const std::string& key)
+{
+    std::ifstream in(description);
+    if (!in)
+        throw CGenError(3, "Cannot open the description %s", description.c_str());
+    std::ostringstream all;
+    all << in.rdbuf();
+    std::vector<uint8_t> image;
+    try {
+        image = CCodeplugBuilder().Build(all.str());
+    } catch (const std::runtime_error& e) {
+        throw CGenError(3, "%s: %s", description.c_str(), e.what());
+    }
+    WriteCodeplugImageFile(output, ImageToSRecords(image), key);
+    std::printf("%s: %zu bytes\n", output.c_str(), image.size());
+}
+
+}  // namespace
+
+void AddCodeplugCommands(CLI::App& app, int& exitCode)
+{
+    CLI::App* group = app.add_subcommand("codeplug", "Look inside a codeplug, in an image file or a radio");
+    group->require_subcommand(1);
+    auto source = std::make_shared<SourceOptions>();
+    auto field = std::make_shared<FieldOptions>();
+
+    CLI::App* blocks = group->add_subcommand("blocks", "The ADK values and one line per block");
+    AddSourceOptions(blocks, *source);
+    blocks->callback([=, &exitCode] { exitCode = Run("blocks", [=] { RunBlocks(*source); }); });
+
+    auto addField = [&](CLI::App* command, bool write) {
+        AddSourceOptions(command, *source);
+        command->add_option("--block", field->block, "Block id (decimal or 0x hexadecimal)")->required();
+        command->add_option("--list", field->list, "List number (block model)");
+        command->add_option("--entry", field->entry, "Entry number (block model)");
+        command->add_option("--offset", field->offset, "Field offset in the entry (in the block for types 2 and 3)");
+        if (write) {
+            command->add_option("--bytes", field->bytes, "The new bytes, hexadecimal")->required();
+            command->add_option("--output", field->output, "The new image file (image only)");
+        } else {
+            command->add_option("--length", field->length, "Field length in bytes")->required();
+        }
+    };
+    CLI::App* read = group->add_subcommand("read-field", "Read a field");
+    addField(read, false);
+    read->callback([=, &exitCode] { exitCode = Run("read-field", [=] { RunReadField(*source, *field); }); });
+    CLI::App* write = group->add_subcommand("write-field", "Write a field, keeping its checksum right");
+    addField(write, true);
+    write->callback([=, &exitCode] { exitCode = Run("write-field", [=] { RunWriteField(*source, *field); }); });
+
+    CLI::App* check = group->add_subcommand("check", "Verify every checksum the layout defines");
+    AddSourceOptions(check, *source);
+    check->callback([=, &exitCode] {
+        bool ok = true;
+        exitCode = Run("check", [&] { ok = RunCheck(*source); });
+        if (exitCode == 0 && !ok)
+            exitCode = 1;
+    });
+
+    auto build = std::make_shared<std::array<std::string, 3>>();
+    CLI::App* make = group->add_subcommand("build", "Lay out an image from a readable description");
+    make->add_option("description", (*build)[0], "Description file")->required();
+    make->add_option("--output", (*build)[1], "The S-record file to write")->required();
+    make->add_option("--key", (*build)[2], "Encipher the file with this data-file key");
+    make->callback([=, &exitCode] { exitCode = Run("build", [=] { RunBuild((*build)[0], (*build)[1], (*build)[2]); }); });
+}

@@ -1,0 +1,123 @@
+#include "codeplug/CodeplugImageFile.h"
+
+#include "errors/Error.h"
+#include "files/DataFile.h"
+#include "files/FileManager.h"
+#include "files/SRecord.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+CodeplugImageText ReadCodeplugImageFile(const std::string& path, const std::string& key)
+{
+    CodeplugImageText result;
+    result.key = key;
+    if (!key.empty()) {
+        DataFileText file = ReadDataFile(path, key);
+        if (!file.Ok())
+            throw CGenError(3, "Cannot read the codeplug image %s: %s", path.c_str(),
+                            DescribeDataFileStatus(file.status));
+        result.text = file.Text();
+    } else {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            throw CGenError(3, "Cannot open the codeplug image %s", path.c_str());
+        std::ostringstream all;
+        all << in.rdbuf();
+        result.text = all.str();
+        result.text.resize(std::min(result.text.size(), result.text.find('\0')));
+    }
+    SRecord check;
+    check.AttachText(result.text.c_str());
+    bool ok = check.CheckFirstRecord();
+    check.Detach();
+    if (!ok)
+        throw CGenError(3, "%s is not S-record text%s", path.c_str(),
+                        key.empty() ? "; for an enciphered image give --key or --config-key"
+                                    : " after deciphering: the key may be wrong");
+    return result;
+}
+
+std::string KitDataFileKey(const std::string& imagePath)
+{
+    fs::path config = fs::path(imagePath).parent_path() / kConfigFileName;
+    FileManager manager;
+    std::string key;
+    if (!manager.Open(config.string()) || !manager.Load() || !manager.FindBlock(kConfigVersionLine) || !manager.GetLine(3, key) ||
+        key.empty())
+        throw CGenError(3, "Cannot take the data-file key from %s: it is missing or not a readable kit file",
+                        config.string().c_str());
+    return key;
+}
+
+std::string RewriteSRecords(const std::string& original, const uint8_t* packed, uint32_t packedLength)
+{
+    SRecord reader;
+    reader.AttachText(original.c_str());
+    std::string out;
+    uint8_t data[SRecord::kMaxDataBytes + 1];
+    SRecordData record{data, 0, 0};
+    uint32_t used = 0;
+    char buf[16];
+    for (;;) {
+        record.length = 0;
+        reader.ReadNextRecord(record);
+        if (record.length <= 0)
+            break;
+        uint32_t n = static_cast<uint32_t>(record.length);
+        if (used + n > packedLength)
+            break;
+        bool wide = record.address > 0xFFFF;
+        unsigned count = n + (wide ? 4 : 3);
+        unsigned sum = count + (record.address & 0xFF) + ((record.address >> 8) & 0xFF) +
+                       (wide ? (record.address >> 16) & 0xFF : 0);
+        std::snprintf(buf, sizeof buf, wide ? "S2%02X%06X" : "S1%02X%04X", count, record.address);
+        out += buf;
+        for (uint32_t i = 0; i < n; ++i) {
+            std::snprintf(buf, sizeof buf, "%02X", packed[used + i]);
+            out += buf;
+            sum += packed[used + i];
+        }
+        used += n;
+        std::snprintf(buf, sizeof buf, "%02X\r\n", 0xFF - (sum & 0xFF));
+        out += buf;
+    }
+    reader.Detach();
+    out += "S9030000FC\r\n";
+    return out;
+}
+
+void WriteCodeplugImageFile(const std::string& path, const std::string& text, const std::string& key)
+{
+    std::vector<char> bytes;
+    if (key.empty())
+        bytes.assign(text.begin(), text.end());
+    else
+        bytes = EncipherDataFile(text, key);
+    fs::path target(path);
+    fs::path temp = target;
+    temp += ".tmp" + std::to_string(::getpid());
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            throw CGenError(3, "Cannot write %s; nothing was changed", temp.string().c_str());
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw CGenError(3, "Cannot replace %s (%s); nothing was changed", path.c_str(), ec.message().c_str());
+    }
+}

@@ -1,0 +1,219 @@
+#include "codeplug/CodeplugInspector.h"
+
+#include "codeplug/RideLayout.h"
+#include "codeplug/VariantCodeplug.h"
+#include "errors/Error.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string Format(const char* format, auto... args)
+{
+    char buf[256];
+    std::snprintf(buf, sizeof buf, format, args...);
+    return buf;
+}
+
+std::vector<uint16_t> AdkIds(CCodeplug& codeplug)
+{
+    std::vector<uint16_t> ids;
+    RdkPtrs ptrs{};
+    if (codeplug.GetStructure() == 3) {
+        ids.push_back(fixedlayout::kBlockId);
+    } else if (codeplug.GetRdkPtrs(ptrs)) {
+        for (uint32_t id = 0; id < ptrs.blockCount && id < 0x8000; ++id)
+            ids.push_back(static_cast<uint16_t>(id));
+    }
+    for (uint16_t id = 0x8000; id <= 0x8004; ++id)
+        if (codeplug.GetStructure() != 3 || id == 0x8000 || id == 0x8003)
+            ids.push_back(id);
+    return ids;
+}
+
+std::string HeaderDetail(const CCodeplug::BlockInfo& b)
+{
+    return Format("flags 0x%02X lists %u entries %u entry size %u", b.flags, b.listCount, b.entryQty, b.entrySize);
+}
+
+void AddRange(std::vector<CpRange>& out, uint32_t from, uint32_t to, std::string label)
+{
+    out.push_back(CpRange{from, to, std::move(label)});
+}
+
+bool IsVariantBlock(CCodeplug& codeplug, uint16_t id)
+{
+    return codeplug.GetStructure() == 2 || (codeplug.GetStructure() == 3 && id == fixedlayout::kBlockId);
+}
+
+}  // namespace
+
+std::string FormatBlockId(uint16_t id) { return id & 0x8000 ? Format("0x%04X", id) : std::to_string(id); }
+
+uint8_t SumCodeplugRange(CCodeplug& codeplug, uint32_t from, uint32_t to)
+{
+    if (to < from)
+        throw CGenError(3, "The range 0x%04X..0x%04X is empty", from, to);
+    std::vector<uint8_t> bytes(to - from + 1);
+    codeplug.ReadCpMemory(bytes.data(), from, static_cast<uint32_t>(bytes.size()));
+    uint8_t sum = 0;
+    for (uint8_t b : bytes)
+        sum = static_cast<uint8_t>(sum + b);
+    return sum;
+}
+
+std::vector<CpBlockLine> ListCodeplugBlocks(CCodeplug& codeplug)
+{
+    std::vector<CpBlockLine> lines;
+    std::vector<uint16_t> ids = codeplug.GetStructure() == 2 ? ride::KnownIds() : AdkIds(codeplug);
+    for (uint16_t id : ids) {
+        CpBlockLine line;
+        line.id = id;
+        try {
+            line.address = codeplug.GetBlockVector(id);
+            if (line.address == 0)
+                continue;
+            if (IsVariantBlock(codeplug, id)) {
+                line.size = codeplug.GetFixedBlockSize(line.address, id) & 0xFFFF;
+                if (codeplug.GetStructure() == 2) {
+                    ride::BlockClass cls = ride::ClassOf(id);
+                    line.detail = cls == ride::BlockClass::W   ? "class W"
+                                  : cls == ride::BlockClass::X ? "class X"
+                                                               : "class other";
+                } else {
+                    line.detail = "fixed block";
+                }
+            } else if (codeplug.GetBlockInfo(line.address)) {
+                line.size = codeplug.CurrentBlock().blockSize;
+                line.detail = HeaderDetail(codeplug.CurrentBlock());
+            } else {
+                line.problem = "block header unreadable";
+            }
+        } catch (const CError& e) {
+            line.problem = e.GetText();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<CpRange> BlockChecksumRanges(CCodeplug& codeplug, uint16_t id)
+{
+    std::vector<CpRange> out;
+    uint32_t A = codeplug.GetBlockVector(id);
+    if (A == 0 || !codeplug.GetBlockInfo(A))
+        return out;
+    CCodeplug::BlockInfo b = codeplug.CurrentBlock();
+    std::string name = "block " + FormatBlockId(id);
+    uint32_t stride = b.entrySize + 1;
+    if (!b.hasLists) {
+        if (b.entryChecksums && !b.bitSizes)
+            for (uint32_t e = 0; e < b.entryQty; ++e) {
+                uint32_t start = A + codeplug.DataStart() + codeplug.EntryOffset(e);
+                AddRange(out, start, start + b.entrySize, Format("entry %u of ", e) + name);
+            }
+    } else {
+        bool varying = b.listSize == 0;
+        for (uint32_t l = 0; l < b.listCount; ++l) {
+            uint32_t start = A + 6 + codeplug.CalcListOfs(l);
+            uint32_t qty = codeplug.ListQuantity(l);
+            if (b.entryChecksums && !b.bitSizes)
+                for (uint32_t e = 0; e < qty; ++e)
+                    AddRange(out, start + e * stride, start + e * stride + b.entrySize,
+                             Format("entry %u of list %u of ", e, l) + name);
+            if (b.listChecksums) {
+                uint32_t from = (varying && l > 0) ? start - 1 : start;
+                AddRange(out, from, start + codeplug.ListDataSize() - 1, Format("list %u of ", l) + name);
+            }
+        }
+    }
+    if (b.blockChecksum)
+        AddRange(out, A, A + b.blockSize - 1, name);
+    return out;
+}
+
+namespace {
+
+void CheckRange(CCodeplug& codeplug, std::vector<CpCheckLine>& out, const CpRange& r)
+{
+    try {
+        uint8_t sum = SumCodeplugRange(codeplug, r.from, r.to);
+        out.push_back({r.label, r.to, sum == kCpChecksumSum,
+                       Format("0x%04X..0x%04X sums to 0x%02X, wanted 0x%02X", r.from, r.to, sum, kCpChecksumSum)});
+    } catch (const CError& e) {
+        out.push_back({r.label, r.to, false, e.GetText()});
+    }
+}
+
+void CheckVariantBlock(CCodeplug& codeplug, std::vector<CpCheckLine>& out, uint16_t id)
+{
+    auto& variant = static_cast<CVariantCodeplug&>(codeplug);
+    std::string name = "block " + FormatBlockId(id);
+    try {
+        uint32_t address = variant.GetBlockVector(id);
+        if (address == 0)
+            return;
+        uint32_t size = variant.GetFixedBlockSize(address, id) & 0xFFFF;
+        std::vector<uint8_t> bytes(size);
+        variant.ReadCpMemory(bytes.data(), address, size);
+        bool ok = variant.ChecksumOk(id, bytes.data(), size);
+        std::vector<uint8_t> fixed = bytes;
+        variant.FixChecksum(id, fixed.data(), size);
+        std::string detail = Format("0x%04X, %u bytes: checksum ", address, size);
+        uint32_t n = (codeplug.GetStructure() == 2 && ride::ClassOf(id) == ride::BlockClass::W) ? 2 : 1;
+        for (uint32_t i = size - n; i < size; ++i)
+            detail += Format("%02X", bytes[i]);
+        detail += ", wanted ";
+        for (uint32_t i = size - n; i < size; ++i)
+            detail += Format("%02X", fixed[i]);
+        out.push_back({name, address + size - 1, ok, detail});
+    } catch (const CError& e) {
+        out.push_back({name, 0, false, e.GetText()});
+    }
+}
+
+}  // namespace
+
+std::vector<CpCheckLine> CheckCodeplug(CCodeplug& codeplug)
+{
+    std::vector<CpCheckLine> out;
+    int type = codeplug.GetStructure();
+    if (type == 2) {
+        for (uint16_t id : ride::KnownIds())
+            CheckVariantBlock(codeplug, out, id);
+        return out;
+    }
+    for (uint16_t id : AdkIds(codeplug)) {
+        if (type == 3 && id == fixedlayout::kBlockId) {
+            CheckVariantBlock(codeplug, out, id);
+            continue;
+        }
+        try {
+            for (const CpRange& r : BlockChecksumRanges(codeplug, id))
+                CheckRange(codeplug, out, r);
+        } catch (const CError& e) {
+            out.push_back({"block " + FormatBlockId(id), 0, false, e.GetText()});
+        }
+    }
+    if (type == 3) {
+        // The regions the verification checks before a recovery.
+        uint8_t head[2];
+        codeplug.ReadCpMemory(head, 0, 2);
+        bool extended = head[0] == fixedlayout::kMarker0 && head[1] == fixedlayout::kMarker1;
+        CheckRange(codeplug, out, {0x0015, 0x007A, "region 1"});
+        CheckRange(codeplug, out, {0x0136, 0x01FB, "region 2"});
+        if (extended)
+            CheckRange(codeplug, out, {0x028B, 0x02D2, "region 3"});
+        else
+            CheckRange(codeplug, out, {0x020B, 0x0250, "region 3"});
+        return out;
+    }
+    RdkPtrs p{};
+    if (codeplug.GetRdkPtrs(p) && type != 0 && p.p1 > 0 && p.p2 > p.p1) {
+        CheckRange(codeplug, out, {0, p.p1 - 1, "region 1"});
+        CheckRange(codeplug, out, {p.p1, p.p2 - 1, "region 2"});
+        if (p.regionFlag)
+            CheckRange(codeplug, out, {p.p2, p.p2 + p.l2, "region 3"});
+    }
+    return out;
+}

@@ -1,1 +1,0 @@
-int tessarin_codeplug_placeholder = 0;

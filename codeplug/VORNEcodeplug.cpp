@@ -1,0 +1,113 @@
+#include "codeplug/VORNEcodeplug.h"
+#include "codeplug/RideLayout.h"
+
+#include "errors/Error.h"
+#include "errors/ErrorLog.h"
+#include "files/SRecord.h"
+#include "link/LinkFlags.h"
+
+#include <vector>
+
+CVORNEcodeplug::~CVORNEcodeplug() = default;
+
+void CVORNEcodeplug::SetVariantFlag(int flag) { m_variantFlag = static_cast<uint8_t>(flag); }
+
+void CVORNEcodeplug::SetImageText(const char* text, const char* code)
+{
+    m_imageText = text;
+    m_code[0] = m_code[1] = 0;
+    if (code && code[0]) {
+        m_code[0] = code[0];
+        m_code[1] = code[1];
+    }
+}
+
+bool CVORNEcodeplug::ByMarker()
+{
+    int line = GetProductLineNumber();
+    return line == 11 || line == 12;
+}
+
+uint32_t CVORNEcodeplug::GetBlockVector(uint16_t blockId)
+{
+    if (blockId == fixedlayout::kBlockId) {
+        if (ByMarker())
+            return CCodeplug::GetBlockVector(blockId);
+        return ShortVariant() ? fixedlayout::kBasicAddress : fixedlayout::kExtendedAddress;
+    }
+    if (blockId == 0x8000 || blockId == 0x8003)
+        return CCodeplug::GetBlockVector(blockId);
+    return 0;
+}
+
+uint32_t CVORNEcodeplug::GetFixedBlockSize(uint32_t address, uint16_t blockId)
+{
+    if (blockId != fixedlayout::kBlockId)
+        return 0;
+    if (ByMarker())
+        return CCodeplug::GetFixedBlockSize(address, blockId);
+    return ShortVariant() ? fixedlayout::kBasicSize : fixedlayout::kExtendedSize;
+}
+
+void CVORNEcodeplug::FixChecksum(uint16_t blockId, uint8_t* block, uint32_t size)
+{
+    if (blockId == fixedlayout::kBlockId)
+        fixedlayout::FixChecksum(block, size);
+}
+
+bool CVORNEcodeplug::ChecksumOk(uint16_t blockId, const uint8_t* block, uint32_t size)
+{
+    if (blockId != fixedlayout::kBlockId || size == 0)
+        return true;
+    uint8_t sum = 0;
+    for (uint32_t i = 0; i < size; ++i)
+        sum = static_cast<uint8_t>(sum + block[i]);
+    return sum == fixedlayout::kSum;
+}
+
+bool CVORNEcodeplug::InitRdkPtrs()
+{
+    if (!m_imageText) {
+        ErrorLog().Log("CVORNEcodeplug::InitRdkPtrs: No codeplug image text to take the ADK values from");
+        return false;
+    }
+    std::vector<uint8_t> work(kWorkingBufferSize, 0);
+    ImageBuffer data{work.data(), 0};
+    SRecord file;
+    file.AttachText(m_imageText);
+    // More data than the working buffer holds is refused instead of written past its end.
+    bool loaded = file.LoadData(data, kWorkingBufferSize);
+    file.Detach();
+    if (!loaded) {
+        ErrorLog().Log("CVORNEcodeplug::InitRdkPtrs: The codeplug image holds more than %u bytes of data or is "
+                       "unreadable",
+                       kWorkingBufferSize);
+        return false;
+    }
+    uint32_t length = static_cast<uint32_t>(data.size);
+    auto at = [&](uint32_t address) -> uint32_t {
+        if (address >= length)
+            throw CGenError(3, "Access out of codeplug");
+        return work[address];
+    };
+    auto word = [&](uint32_t address) { return (at(address) << 8) | at(address + 1); };
+    try {
+        uint32_t x = word(0);
+        uint32_t y = x + word(x + 8);
+        uint32_t p1 = y + word(y + 1) * at(y + 3) + 5;
+        if (p1 > length)
+            throw CGenError(3, "Access out of codeplug");
+        m_p1 = p1;
+        m_p1Copy = p1;
+        m_l1 = length - p1;
+        m_regionEnd = length - 1;
+        m_p2 = m_l2 = m_regionFlag = m_blockCount = m_vectorTable = 0;
+        m_wordP2Plus4 = m_word9 = 0;
+    } catch (const CError& e) {
+        ErrorLog().Log("%s", e.GetText());
+        ErrorLog().Log("CCodeplug::InitRdkPtrs: Initialization of ADK codeplug format failed");
+        return false;
+    }
+    m_formatDetermined = 1;
+    return true;
+}
