@@ -14,8 +14,6 @@
 #include <cstdlib>
 
 namespace {
-// Where the communication settings live in the settings file.
-constexpr const char kCommSection[] = "Comm";
 constexpr const char kEchoTypeKey[] = "ORX Echo Type";
 } // namespace
 
@@ -36,7 +34,7 @@ void AddPortOptions(CLI::App& command, PortOptions& options)
 int SavedEchoType()
 {
     int echoType = 1;
-    Settings().ReadDword(kCommSection, kEchoTypeKey, echoType);
+    Settings().ReadDword(SettingsSection::kCommunication, kEchoTypeKey, echoType);
     return echoType;
 }
 

@@ -210,7 +210,7 @@ TEST_F(RadioCommandTest, EchoFollowsTheOptionThenTheSavedSetting)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.option) + " " + std::to_string(c.saved));
         if (c.saved >= 0) {
-            ASSERT_TRUE(Settings().WriteDword("Comm", "ORX Echo Type", c.saved));
+            ASSERT_TRUE(Settings().WriteDword(SettingsSection::kCommunication, "ORX Echo Type", c.saved));
         }
         options.echo = c.option;
         radio.SetHandler([](const CScriptedPeer::Request&) { return CScriptedPeer::Ack(); });

@@ -183,6 +183,16 @@ TEST_P(CommTest, RetryResynchronisesOnlyWhileFlashing)
     }
 }
 
+TEST_P(CommTest, AtLeastOneAttemptIsMade)
+{
+    // With no attempt at all the exchange would report success without sending anything.
+    Comm().SetAttempts(0);
+    EXPECT_EQ(Comm().GetAttempts(), 1);
+    radio.Push(CScriptedPeer::Silence());
+    EXPECT_EQ(SendRead(), 5);
+    EXPECT_EQ(Requests().size(), 1u);
+}
+
 TEST_P(CommTest, UnansweredResynchronisationIsANegativeAck)
 {
     FlashWriteMode = 1;
