@@ -1,5 +1,89 @@
 #include "cli/Commands.h"
 
+#include "files/DataFile.h"
+#include "files/Kit.h"
+
 #include <CLI/CLI.hpp>
 
-void AddKitCommands(CLI::App&, int&) {}
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+// The key choice shared by the commands that decipher or encipher.
+struct KeyChoice {
+    bool configKey = false;
+    std::string key;
+    CLI::Option* keyOption = nullptr;
+
+    void Add(CLI::App* command)
+    {
+        CLI::Option* config = command->add_flag("--config-key", configKey,
+                                                "the key of patcher.dat");
+        keyOption = command->add_option("--key", key, "the data-file key (line 3 of the version block)");
+        config->excludes(keyOption);
+    }
+    bool Given() const { return configKey || keyOption->count() > 0; }
+    std::string Key() const { return configKey ? std::string(kConfigFileKey) : key; }
+};
+
+int Report(const KitOutcome& outcome)
+{
+    std::fputs(outcome.out.c_str(), stdout);
+    std::fputs(outcome.err.c_str(), stderr);
+    return outcome.status;
+}
+
+void AddCipherCommand(CLI::App* kit, int& exitCode, bool encipher)
+{
+    auto* command = kit->add_subcommand(encipher ? "encipher" : "decipher",
+                                        encipher ? "encipher a plain file (padded with NUL bytes to a multiple of 8)"
+                                                 : "decipher a data file (the text up to its first NUL)");
+    auto keys = std::make_shared<KeyChoice>();
+    auto paths = std::make_shared<std::pair<std::string, std::string>>();
+    auto raw = std::make_shared<bool>(false);
+    keys->Add(command);
+    command->add_option("IN", paths->first, "input file")->required();
+    command->add_option("OUT", paths->second, "output file")->required();
+    if (!encipher)
+        command->add_flag("--raw", *raw, "write every deciphered byte, padding included");
+    command->callback([keys, paths, raw, encipher, &exitCode] {
+        if (!keys->Given())
+            throw CLI::RequiredError("--config-key or --key");
+        exitCode = Report(encipher ? KitEncipher(paths->first, paths->second, keys->Key())
+                                   : KitDecipher(paths->first, paths->second, keys->Key(), *raw));
+    });
+}
+
+}  // namespace
+
+void AddKitCommands(CLI::App& app, int& exitCode)
+{
+    auto* kit = app.add_subcommand("kit", "make, inspect and read upgrade kits");
+    kit->require_subcommand(1);
+    AddCipherCommand(kit, exitCode, true);
+    AddCipherCommand(kit, exitCode, false);
+
+    auto* pack = kit->add_subcommand("pack", "encipher kit sources (patcher.txt and plain S-record files) into a kit");
+    auto packDirs = std::make_shared<std::pair<std::string, std::string>>();
+    pack->add_option("SRC_DIR", packDirs->first, "folder of plain sources")->required();
+    pack->add_option("OUT_DIR", packDirs->second, "folder for the kit")->required();
+    pack->callback([packDirs, &exitCode] { exitCode = Report(KitPack(packDirs->first, packDirs->second)); });
+
+    auto* inspect = kit->add_subcommand("inspect", "check an installed kit as the application will read it");
+    auto kitDir = std::make_shared<std::string>();
+    inspect->add_option("KIT_DIR", *kitDir, "folder of the kit")->required();
+    inspect->callback([kitDir, &exitCode] { exitCode = Report(KitInspect(*kitDir)); });
+
+    auto* srec = kit->add_subcommand("srec", "summarise an S-record file, plain or enciphered");
+    auto keys = std::make_shared<KeyChoice>();
+    auto files = std::make_shared<std::pair<std::string, std::string>>();
+    keys->Add(srec);
+    srec->add_option("FILE", files->first, "S-record file")->required();
+    srec->add_option("--out", files->second, "write the data bytes to this file");
+    srec->callback([keys, files, &exitCode] {
+        const std::string key = keys->Key();
+        exitCode = Report(KitSrec(files->first, keys->Given() ? &key : nullptr, files->second));
+    });
+}

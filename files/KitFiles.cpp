@@ -1,0 +1,303 @@
+#include "files/Kit.h"
+
+#include "files/DataFile.h"
+#include "files/FileManager.h"
+#include "files/SRecord.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kImageCorrupt[] =
+    "The required data file is corrupted and unuseable\nPlease reinstall the application!";
+
+bool ReadPlainFile(const std::string& path, std::string& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+    return !in.bad();
+}
+
+std::string FileName(const std::string& path) { return fs::path(path).filename().string(); }
+
+bool IsConfigFile(const std::string& path) { return FileName(path) == kConfigFileName; }
+
+// Plain text for a data file: NUL bytes may only pad its end, or the reader cuts the text.
+bool CheckPlainText(KitOutcome& outcome, const std::string& name, const std::string& text)
+{
+    if (text.empty()) {
+        outcome.Problem(name + ": the file is empty; the application refuses an empty data file");
+        return false;
+    }
+    std::size_t nul = text.find('\0');
+    if (nul != std::string::npos && text.find_first_not_of('\0', nul) != std::string::npos) {
+        outcome.Problem(name + ": holds a NUL byte at offset " + std::to_string(nul) +
+                        "; the application would cut the text there. Remove it");
+        return false;
+    }
+    return true;
+}
+
+bool EncipherTo(KitOutcome& outcome, const std::string& text, const std::string& out,
+                std::string_view key)
+{
+    std::vector<char> bytes = EncipherDataFile(text, key);
+    std::string error;
+    if (!WriteFileAtomically(out, bytes.data(), bytes.size(), error)) {
+        outcome.Problem(out + ": cannot be written (" + error + ")");
+        return false;
+    }
+    return true;
+}
+
+// The reader procedure's failure in the words of the reader of that kind of file.
+std::string ReadFailure(const std::string& path, const DataFileText& file)
+{
+    std::string what = IsConfigFile(path)
+                           ? (file.status == DataFileStatus::CannotOpen ? "Unable to open configuration file"
+                                                                         : "Unable to read configuration file")
+                           : kImageCorrupt;
+    return path + ": " + what + " (" + DescribeDataFileStatus(file.status) + ")";
+}
+
+}  // namespace
+
+void KitOutcome::Problem(const std::string& text)
+{
+    status = 1;
+    ++problems;
+    err += text;
+    err += '\n';
+}
+
+bool WriteFileAtomically(const std::string& path, const char* data, std::size_t size,
+                         std::string& error)
+{
+    std::string temp = path + ".tmp-XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bool ok = true;
+    for (std::size_t done = 0; ok && done < size;) {
+        ssize_t wrote = ::write(fd, data + done, size - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        ok = wrote > 0;
+        if (ok)
+            done += std::size_t(wrote);
+    }
+    ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    if (!ok)
+        error = std::strerror(errno);
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(name.data(), path.c_str()) != 0) {
+        error = std::strerror(errno);
+        ok = false;
+    }
+    if (!ok)
+        ::unlink(name.data());
+    return ok;
+}
+
+KitOutcome KitEncipher(const std::string& in, const std::string& out, std::string_view key)
+{
+    KitOutcome outcome;
+    std::string text;
+    if (key.empty()) {
+        outcome.Problem("the key is empty: give a key of at least one character");
+        return outcome;
+    }
+    if (!ReadPlainFile(in, text)) {
+        outcome.Problem(in + ": cannot be read; check the name and its permissions");
+        return outcome;
+    }
+    if (CheckPlainText(outcome, in, text) && EncipherTo(outcome, text, out, key))
+        outcome.out = out + ": " + std::to_string((text.size() + 7) / 8 * 8) + " bytes enciphered from " +
+                      std::to_string(text.size()) + " bytes of " + in + "\n";
+    return outcome;
+}
+
+KitOutcome KitDecipher(const std::string& in, const std::string& out, std::string_view key, bool raw)
+{
+    KitOutcome outcome;
+    if (key.empty()) {
+        outcome.Problem("the key is empty: give a key of at least one character");
+        return outcome;
+    }
+    DataFileText file = ReadDataFile(in, key);
+    if (!file.Ok()) {
+        outcome.Problem(ReadFailure(in, file));
+        return outcome;
+    }
+    std::size_t size = raw ? file.fileSize : std::strlen(file.Text());
+    std::string error;
+    if (!WriteFileAtomically(out, file.buffer.data(), size, error)) {
+        outcome.Problem(out + ": cannot be written (" + error + ")");
+        return outcome;
+    }
+    outcome.out = out + ": " + std::to_string(size) + " bytes deciphered from " + in + "\n";
+    return outcome;
+}
+
+KitOutcome KitPack(const std::string& srcDir, const std::string& outDir)
+{
+    KitOutcome outcome;
+    const fs::path src(srcDir), dest(outDir);
+    std::string config;
+    if (!ReadPlainFile((src / "patcher.txt").string(), config)) {
+        outcome.Problem(srcDir + ": no readable patcher.txt; the kit sources hold the configuration as plain text in patcher.txt");
+        return outcome;
+    }
+    if (!CheckPlainText(outcome, "patcher.txt", config))
+        return outcome;
+    FileManager manager;
+    manager.LoadText(config);
+    std::string first, key;
+    manager.GetFirstLine(first);
+    if (first != kConfigVersionLine) {
+        outcome.Problem("patcher.txt: line 1 is \"" + first + "\", not \"" + kConfigVersionLine +
+                        "\"; the application refuses it (The configuration file used is not compatible with the current application!)");
+        return outcome;
+    }
+    manager.FindBlock(kConfigVersionLine);
+    if (!manager.GetLine(3, key) || key.empty()) {
+        outcome.Problem("patcher.txt: line 4 (the data-file key, line 3 of the version block) is empty; write the key of the boot code, firmware and codeplug files there");
+        return outcome;
+    }
+    std::error_code ec;
+    fs::create_directories(dest, ec);
+    if (ec) {
+        outcome.Problem(outDir + ": cannot be created (" + ec.message() + ")");
+        return outcome;
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(src, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && name[0] != '.' && name != "patcher.txt")
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    if (std::find(names.begin(), names.end(), kConfigFileName) != names.end()) {
+        outcome.Problem(srcDir + ": holds patcher.dat; the sources keep the configuration as patcher.txt only. Remove patcher.dat");
+        return outcome;
+    }
+    if (!EncipherTo(outcome, config, (dest / kConfigFileName).string(), kConfigFileKey))
+        return outcome;
+    outcome.out += "patcher.dat: configuration, " + std::to_string(config.size()) + " bytes\n";
+    for (const std::string& name : names) {
+        std::string text;
+        if (!ReadPlainFile((src / name).string(), text)) {
+            outcome.Problem((src / name).string() + ": cannot be read; check its permissions");
+            continue;
+        }
+        if (CheckPlainText(outcome, name, text) && EncipherTo(outcome, text, (dest / name).string(), key))
+            outcome.out += name + ": " + std::to_string(text.size()) + " bytes\n";
+    }
+    outcome.out += "packed " + std::to_string(names.size() + 1) + " files into " + outDir + "\n";
+    return outcome;
+}
+
+SRecordSummary SummarizeSRecords(const char* text)
+{
+    SRecordSummary s;
+    SRecord reader;
+    reader.AttachText(text);
+    s.firstChecks = reader.CheckFirstRecord();
+    s.records = reader.CountRecords();
+    s.endAddress = reader.GetEndAddress();
+    s.dataBytes = reader.CountDataBytes();
+    uint8_t data[256];
+    SRecordData record{data, 0, 0};
+    bool first = true;
+    for (uint32_t i = 0; i < s.records; ++i) {
+        record.length = -1;
+        bool ok = reader.ReadNextRecord(record);
+        if (record.length < 0) {  // untouched: a record of another type
+            ++s.otherTypes;
+            continue;
+        }
+        s.badChecksums += !ok;
+        s.longestRecord = std::max(s.longestRecord, uint32_t(record.length));
+        s.lowestAddress = first ? record.address : std::min(s.lowestAddress, record.address);
+        s.highestEnd = std::max(s.highestEnd, record.address + uint32_t(record.length));
+        first = false;
+    }
+    s.malformed = reader.Malformed();
+    const std::size_t length = std::strlen(text);
+    std::size_t lastS = std::string_view(text, length).rfind('S');
+    s.terminated = lastS != std::string_view::npos && text[lastS + 1] == '9';
+    return s;
+}
+
+std::string DescribeSRecords(const SRecordSummary& s)
+{
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "%u records, first record %s, end address 0x%04X, %u data bytes", s.records,
+                  s.firstChecks ? "checks" : "does not check", s.endAddress, s.dataBytes);
+    return line;
+}
+
+KitOutcome KitSrec(const std::string& file, const std::string* key, const std::string& outBin)
+{
+    KitOutcome outcome;
+    std::string text;
+    if (key) {
+        if (key->empty()) {
+            outcome.Problem("the key is empty: give a key of at least one character");
+            return outcome;
+        }
+        DataFileText data = ReadDataFile(file, *key);
+        if (!data.Ok()) {
+            outcome.Problem(ReadFailure(file, data));
+            return outcome;
+        }
+        text = data.Text();
+    } else if (!ReadPlainFile(file, text)) {
+        outcome.Problem(file + ": cannot be read; check the name and its permissions");
+        return outcome;
+    }
+    text.resize(std::strlen(text.c_str()));
+    const SRecordSummary s = SummarizeSRecords(text.c_str());
+    char line[512];
+    std::snprintf(line, sizeof line,
+                  "%s\nrecords: %u\nfirst record: %s\nend address: 0x%04X\ndata bytes: %u\n",
+                  file.c_str(), s.records, s.firstChecks ? "checks" : "does not check",
+                  s.endAddress, s.dataBytes);
+    outcome.out = line;
+    if (s.malformed)
+        outcome.Problem(file + ": records are written back to back; put each record on a line of its own");
+    if (!s.firstChecks)
+        outcome.Problem(file + ": the first record is not an S1 or S2 record with a right checksum; the application refuses the file");
+    if (!outBin.empty() && outcome.status == 0) {
+        std::vector<uint8_t> bytes(s.dataBytes + 1);
+        ImageBuffer image{bytes.data(), 0};
+        SRecord reader;
+        reader.AttachText(text);
+        reader.LoadData(image, s.dataBytes);
+        std::string error;
+        if (!WriteFileAtomically(outBin, reinterpret_cast<const char*>(bytes.data()), std::size_t(image.size), error))
+            outcome.Problem(outBin + ": cannot be written (" + error + ")");
+        else
+            outcome.out += "wrote " + std::to_string(image.size) + " data bytes to " + outBin + "\n";
+    }
+    return outcome;
+}
