@@ -166,7 +166,7 @@ void RunBlocks(const SourceOptions& o)
         if (line.problem.empty())
             std::printf(" size %u %s\n", line.size, line.detail.c_str());
         else
-            std::printf(" unreadable: %s\n", line.problem.c_str());
+            std::printf(" %s\n", line.problem.c_str());
     }
 }
 

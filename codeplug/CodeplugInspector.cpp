@@ -5,6 +5,8 @@
 #include "errors/Error.h"
 
 #include <cstdio>
+#include <map>
+#include <set>
 
 namespace {
 
@@ -66,6 +68,7 @@ std::vector<CpBlockLine> ListCodeplugBlocks(CCodeplug& codeplug)
 {
     std::vector<CpBlockLine> lines;
     std::vector<uint16_t> ids = codeplug.GetStructure() == 2 ? ride::KnownIds() : AdkIds(codeplug);
+    std::map<uint32_t, uint16_t> seen;
     for (uint16_t id : ids) {
         CpBlockLine line;
         line.id = id;
@@ -73,6 +76,14 @@ std::vector<CpBlockLine> ListCodeplugBlocks(CCodeplug& codeplug)
             line.address = codeplug.GetBlockVector(id);
             if (line.address == 0)
                 continue;
+            // Some pointer-table ids share their pointer: the block there is the other id's.
+            auto other = seen.find(line.address);
+            if (codeplug.GetStructure() == 2 && other != seen.end()) {
+                line.problem = "the block of id " + FormatBlockId(other->second);
+                lines.push_back(line);
+                continue;
+            }
+            seen[line.address] = id;
             if (IsVariantBlock(codeplug, id)) {
                 line.size = codeplug.GetFixedBlockSize(line.address, id) & 0xFFFF;
                 if (codeplug.GetStructure() == 2) {
@@ -87,10 +98,10 @@ std::vector<CpBlockLine> ListCodeplugBlocks(CCodeplug& codeplug)
                 line.size = codeplug.CurrentBlock().blockSize;
                 line.detail = HeaderDetail(codeplug.CurrentBlock());
             } else {
-                line.problem = "block header unreadable";
+                line.problem = "unreadable: block header";
             }
         } catch (const CError& e) {
-            line.problem = e.GetText();
+            line.problem = std::string("unreadable: ") + e.GetText();
         }
         lines.push_back(line);
     }
@@ -179,8 +190,18 @@ std::vector<CpCheckLine> CheckCodeplug(CCodeplug& codeplug)
     std::vector<CpCheckLine> out;
     int type = codeplug.GetStructure();
     if (type == 2) {
-        for (uint16_t id : ride::KnownIds())
-            CheckVariantBlock(codeplug, out, id);
+        std::set<uint32_t> seen;
+        for (uint16_t id : ride::KnownIds()) {
+            uint32_t address = 0;
+            try {
+                address = codeplug.GetBlockVector(id);
+            } catch (const CError& e) {
+                out.push_back({"block " + FormatBlockId(id), 0, false, e.GetText()});
+                continue;
+            }
+            if (address != 0 && seen.insert(address).second)
+                CheckVariantBlock(codeplug, out, id);
+        }
         return out;
     }
     for (uint16_t id : AdkIds(codeplug)) {

@@ -177,7 +177,7 @@ bool CCodeplug::GetBlockInfo(uint32_t address)
         return false;
     }
     if (m_source == kImage)
-        return ParseBlockHeader(m_image.data, address, m_imageSize);
+        return CCodeplug::ParseBlockHeader(m_image.data, address, m_imageSize);
     m_blockBytes = nullptr;
     m_blockAddress = address;
     try {
