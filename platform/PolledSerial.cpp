@@ -102,7 +102,11 @@ void CPolledSerial::WaitForBytesUnless(unsigned count, unsigned timeoutMs)
 void CPolledSerial::WaitForQueued(CTimerCtrl& timer, unsigned count, unsigned timeoutMs)
 {
     const double byteTime = GetByteTime();
-    const auto byteTimes = static_cast<unsigned>(timeoutMs * 0.001 / byteTime);
+    // Whole character times in the time-out (held below the top of the range, so that a
+    // huge time-out at a fast rate cannot overflow the count).
+    const double wholeTimes = timeoutMs * 0.001 / byteTime;
+    constexpr unsigned kMostTimes = 0xFFFFFFFEu;
+    const unsigned byteTimes = wholeTimes >= kMostTimes ? kMostTimes : static_cast<unsigned>(wholeTimes);
     unsigned idleLimit = (byteTimes + 1) / count;
     if (idleLimit == 0)
         idleLimit = 1;

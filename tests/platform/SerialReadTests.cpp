@@ -97,6 +97,14 @@ INSTANTIATE_TEST_SUITE_P(Table, InterByteBudget,
                                            GapCase{4, 10, 3, 3}, GapCase{10, 101, 9, -1},
                                            GapCase{10, 101, 10, 3}));
 
+TEST_F(SimPortTest, AHugeTimeoutAtAFastRateStillWaits)
+{
+    port.SetBaud(115200);
+    RadioSends({1}, 10.0);
+    EXPECT_NO_THROW(port.WaitForBytesUnless(1, 4000000000u));
+    EXPECT_GT(scope.Clock().Now(), 10.0);
+}
+
 TEST_F(SimPortTest, TimeoutAfterSomeBytesNamesHowManyArrived)
 {
     RadioSends({1, 2});
