@@ -91,9 +91,17 @@ void CTracePrinter::OnLinkEvent(LinkTraceEvent event, double seconds, const uint
     case LinkTraceEvent::ResyncAnswer:
         label = "resync answer";
         break;
+    case LinkTraceEvent::AttemptFailed:
+        break;
     }
     double delta = m_last < 0 ? 0.0 : seconds - m_last;
     m_last = seconds;
+    if (event == LinkTraceEvent::AttemptFailed) {
+        std::fprintf(m_out, "+%9.3f ms  !  %.*s\n", delta * 1000.0, static_cast<int>(count),
+                     reinterpret_cast<const char*>(bytes));
+        std::fflush(m_out);
+        return;
+    }
     std::fprintf(m_out, "+%9.3f ms  %s ", delta * 1000.0, direction);
     for (std::size_t i = 0; i < count; ++i)
         std::fprintf(m_out, " %02X", bytes[i]);

@@ -44,7 +44,8 @@ ResolvedPort ResolvePort(const PortOptions& options);
 int SavedEchoType();
 
 // Prints the exchange's frames on a stream, one line each, with the time since the previous
-// line, the direction and the bytes: "+   12.345 ms  >  F5 11 0B 00 00 00 EE  request".
+// line, the direction and the bytes: "+   12.345 ms  >  F5 11 0B 00 00 00 EE  request";
+// a failed attempt as "+  100.521 ms  !  <the error's text>".
 class CTracePrinter : public CLinkTraceSink {
 public:
     explicit CTracePrinter(std::FILE* out) : m_out(out) {}

@@ -12,6 +12,7 @@ enum class LinkTraceEvent {
     PartialReply,  // an attempt failed after these reply bytes had arrived
     ResyncRequest, // the resynchronisation bytes 0x55 0xAA were sent
     ResyncAnswer,  // the byte that answered them arrived
+    AttemptFailed, // an attempt failed; the bytes are the error's text
 };
 
 // A sink for the exchange's frames. Null by default: nothing is traced, nothing costs.

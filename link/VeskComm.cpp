@@ -9,6 +9,8 @@
 #include "platform/Serial.h"
 #include "platform/TimerCtrl.h"
 
+#include <cstring>
+
 namespace {
 constexpr uint8_t kNegativeAck = 0x60;
 constexpr uint8_t kResyncAnswer = 0x50;
@@ -91,6 +93,9 @@ int CVeskComm::SendCommand(CVeskMessage& message, bool expectReply)
             throw;
         } catch (const CError& error) {
             LogFailure(error);
+            const char* text = error.GetText();
+            TraceLinkEvent(LinkTraceEvent::AttemptFailed, reinterpret_cast<const uint8_t*>(text),
+                           std::strlen(text));
             m_lastError = dynamic_cast<const CCommError*>(&error) != nullptr ? 5 : error.GetCode();
             --left;
         }

@@ -239,27 +239,28 @@ TEST_F(RadioCommandTest, TracePrintsEveryFrameWithTimeDeltas)
     EXPECT_EQ(RunRadioStatus(options, "15", Io()), 0);
     EXPECT_EQ(out.Text(), "OK\n");
     std::istringstream lines(err.Text());
-    const std::regex line(R"(\+ *(\d+\.\d{3}) ms  ([<>]) ((?: [0-9A-F]{2})+)  (.+))");
+    const std::regex line(R"(\+ *(\d+\.\d{3}) ms  (?:([<>]) ((?: [0-9A-F]{2})+)  (.+)|!  (.+)))");
     std::vector<std::string> seen;
     std::vector<double> deltas;
     for (std::string text; std::getline(lines, text);) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(text, m, line)) << text;
-        seen.push_back(m[2].str() + m[3].str() + " " + m[4].str());
+        seen.push_back(m[5].matched ? "! " + m[5].str() : m[2].str() + m[3].str() + " " + m[4].str());
         deltas.push_back(std::stod(m[1].str()));
     }
     const std::vector<std::string> want{
-        "> F2 23 0F DB request", "< 60 ack", "> F2 23 0F DB request", "< 06 ack", "< F4 8B 0F 4F 4B D7 reply",
+        "> F2 23 0F DB request", "< 60 ack",  "! Receive Negative Ack from external device",
+        "> F2 23 0F DB request", "< 06 ack",  "< F4 8B 0F 4F 4B D7 reply",
     };
     EXPECT_EQ(seen, want);
     // On the virtual clock: the ack comes a few character times after the request is sent, the
     // reply 2 ms after the ack.
-    ASSERT_EQ(deltas.size(), 5u);
+    ASSERT_EQ(deltas.size(), 6u);
     EXPECT_EQ(deltas[0], 0.0);
     EXPECT_GT(deltas[1], 1.0);
     EXPECT_LT(deltas[1], 10.0);
-    EXPECT_GT(deltas[4], 2.0);
-    EXPECT_LT(deltas[4], 10.0);
+    EXPECT_GT(deltas[5], 2.0);
+    EXPECT_LT(deltas[5], 10.0);
     EXPECT_EQ(GetLinkTraceSink(), nullptr) << "the printer is removed afterwards";
 }
 
