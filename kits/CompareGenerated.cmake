@@ -1,10 +1,9 @@
 # Runs the generator and compares its output with the committed file.
-separate_arguments(args UNIX_COMMAND "${ARGS}")
-execute_process(COMMAND ${GEN} ${args} ${OUT} RESULT_VARIABLE status)
+execute_process(COMMAND ${GEN} ${KIND} ${VALUE} ${OUT} RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
-  message(FATAL_ERROR "tessarin-kitgen ${ARGS} failed")
+  message(FATAL_ERROR "tessarin-kitgen ${KIND} ${VALUE} failed")
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT} ${EXPECTED} RESULT_VARIABLE differs)
 if(differs)
-  message(FATAL_ERROR "${EXPECTED} differs from what tessarin-kitgen ${ARGS} makes; regenerate it")
+  message(FATAL_ERROR "${EXPECTED} differs from what tessarin-kitgen ${KIND} ${VALUE} makes; regenerate it")
 endif()
