@@ -55,12 +55,12 @@ const char* FaultSpecHelp()
            "  op=KIND     requests of one kind: any read write flash-write codeplug-write erase status\n"
            "              reset resync other sync block (default any)\n"
            "  nth=N       starting at the N-th request of that kind (default 1)\n"
-           "  record=N    the N-th firmware record: same as op=flash-write,nth=N\n"
+           "  record=N    the N-th firmware record: op=flash-write,nth=N (flash writes count from each erase)\n"
            "  count=N     fire on N consecutive matching requests (default 1)\n"
            "  ms=N        late-reply delay (2000), break length (50), power-off time (1000)\n"
            "  bytes=N     garbage bytes sent before the acknowledgement (4)\n"
            "  mask=0xNN   echo: bits flipped in the echoed byte (0x01)\n"
-           "  offset=N    echo: which byte of the request is echoed wrong (0)\n"
+           "  offset=N    echo: which byte of the request is echoed wrong (0); echo faults need at=N\n"
            "Examples: nack:op=write,nth=3   late-reply:op=erase,ms=25000   power-loss:record=40\n";
 }
 
