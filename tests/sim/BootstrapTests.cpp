@@ -1,6 +1,7 @@
 #include "SimTestSupport.h"
 
 #include "platform/Serial.h"
+#include "sim/model/FaultPlan.h"
 
 #include <algorithm>
 
@@ -212,6 +213,7 @@ protected:
         RadioProfile p = TestProfile();
         p.productLine = 11;
         p.codeplugBytes.push_back({0x0299, {'L', 'D', '1', '1', ' '}});
+        p.applicationMarks = {0x400000, 0x40001F};  // the first and last byte the firmware programs
         return p;
     }
     RecoveryRadio() : RadioFixture(Profile()) {}
@@ -237,6 +239,19 @@ TEST_F(RecoveryRadio, ErasedApplicationLeavesTheRadioInItsBootState)
     Answer model = Exchange(ReadFrame(0x0299, 4));
     Frame data = radio_frames::Data(model.reply);
     EXPECT_EQ(Frame(data.begin() + 3, data.end()), (Frame{'L', 'D', '1', '1'}));
+}
+
+TEST_F(RecoveryRadio, PowerLossDuringTheFirmwareWriteLeavesItInItsBootState)
+{
+    Radio().AddFault(ParseFaultSpec("power-loss:record=2,ms=100"));
+    DownloadFl0(38400);
+    Exchange(EraseFrame(), 20000);
+    EXPECT_EQ(Exchange(WriteFrame(0x400000, Frame(16, 0x11))).reply[1], 0x84);
+    EXPECT_FALSE(Exchange(WriteFrame(0x400010, Frame(16, 0x22))).ack.has_value());
+    EXPECT_EQ(Radio().Memory().Read(0x400017), 0x22);  // half the record took
+    EXPECT_EQ(Radio().Memory().Read(0x400018), 0xFF);
+    SleepMs(200);
+    EXPECT_EQ(Radio().GetMode(), CSimRadio::Mode::BootState);  // its last application mark is erased
 }
 
 TEST_F(RecoveryRadio, SettingTheBootstrapRateEntersBootstrapModeWhenAsked)
