@@ -1,16 +1,16 @@
 #include "sim/ScriptedPeer.h"
 
+#include "link/VeskMessage.h"
+
 std::size_t CScriptedPeer::CompleteLength(const std::vector<uint8_t>& bytes)
 {
     if (bytes.empty())
         return 0;
     if (bytes[0] == 0x55)
         return bytes.size() >= 2 ? 2 : 0;
-    if ((bytes[0] & 0x0F) != 0x0F)
-        return (bytes[0] & 0x0F) + 2u;
-    if (bytes.size() < 4)
+    if (CVeskMessage::IsLongForm(bytes[0]) && bytes.size() < 4)
         return 0;
-    return bytes[2] * 256u + bytes[3] + 4u;
+    return CVeskMessage::FrameLengthOf(bytes.data());
 }
 
 void CScriptedPeer::OnHostByte(uint8_t byte, const LineSettings& sentWith)
@@ -69,17 +69,7 @@ CScriptedPeer::Response CScriptedPeer::Silence()
 
 std::vector<uint8_t> CScriptedPeer::Frame(uint8_t opcode, const std::vector<uint8_t>& data, bool forceLong)
 {
-    std::vector<uint8_t> frame;
-    if (data.size() <= 13 && !forceLong) {
-        frame = {static_cast<uint8_t>(0xF0 | (data.size() + 1)), opcode};
-    } else {
-        std::size_t count = data.size() + 1;
-        frame = {0xFF, opcode, static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count & 0xFF)};
-    }
-    frame.insert(frame.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (uint8_t b : frame)
-        sum += b;
-    frame.push_back(static_cast<uint8_t>(0xFF - (sum & 0xFF)));
-    return frame;
+    CVeskMessage message;
+    message.Build(opcode, data.data(), static_cast<uint16_t>(data.size()), forceLong ? 2 : 0);
+    return {message.GetFrame(), message.GetFrame() + message.GetFrameLength()};
 }
