@@ -113,6 +113,7 @@ struct RideBlock {
 struct Range {
     uint32_t from;
     uint32_t to;  // the checksum byte, the last of the range
+    std::optional<uint8_t> sum;  // the sum this range makes, when not the image's
 };
 
 struct Adk {
@@ -134,7 +135,7 @@ private:
     void LayOutRide(RideBlock& block, const Bytes& data, int line);
     void FillPointers();
     void FillAdk();
-    void SetSum(uint32_t from, uint32_t to);
+    void SetSum(uint32_t from, uint32_t to, std::optional<uint8_t> target = std::nullopt);
     void RequireImage(int line) const
     {
         if (m_image.empty())
@@ -178,12 +179,12 @@ void Builder::Claim(uint32_t from, uint32_t size, int line, const std::string& w
     }
 }
 
-void Builder::SetSum(uint32_t from, uint32_t to)
+void Builder::SetSum(uint32_t from, uint32_t to, std::optional<uint8_t> target)
 {
     uint8_t sum = 0;
     for (uint32_t a = from; a < to; ++a)
         sum = static_cast<uint8_t>(sum + m_image[a]);
-    m_image[to] = static_cast<uint8_t>(m_sum - sum);
+    m_image[to] = static_cast<uint8_t>(target.value_or(m_sum) - sum);
 }
 
 void Builder::LayOut(const AdkBlock& b)
@@ -229,11 +230,11 @@ void Builder::LayOut(const AdkBlock& b)
                     Put(at, entry, line);
                 }
                 if (entryCk)
-                    inner.push_back({at, at + s});
+                    inner.push_back({at, at + s, std::nullopt});
             }
         }
         if (blockCk)
-            inner.push_back({A, A + size - 1});
+            inner.push_back({A, A + size - 1, std::nullopt});
     } else {
         if (b.flags & 0x01 || b.entryFlags & 0x01)
             throw LineError(line, "list blocks with 16-bit sizes are not laid out by the builder");
@@ -279,18 +280,18 @@ void Builder::LayOut(const AdkBlock& b)
                 entry.resize(s, 0);
                 Put(position, entry, line);
                 if (entryCk)
-                    inner.push_back({position, position + s});
+                    inner.push_back({position, position + s, std::nullopt});
                 position += stride;
             }
             if (listCk) {
-                inner.push_back({l == 0 ? A + 6 : listStart, position});
+                inner.push_back({l == 0 ? A + 6 : listStart, position, std::nullopt});
                 position += 1;
             }
             if (b.lists == AdkBlock::Varying)
                 position += 1;  // the next list's quantity byte
         }
         if (blockCk)
-            inner.push_back({A, A + size - 1});
+            inner.push_back({A, A + size - 1, std::nullopt});
     }
     m_inner.insert(m_inner.end(), inner.begin(), inner.end());
     m_adkBlocks[b.id] = A;
@@ -419,7 +420,7 @@ void Builder::Directive(const std::vector<std::string>& t, const std::string& ra
         RequireImage(line);
         if (from > to || to >= m_image.size())
             throw LineError(line, "checksum range outside the image");
-        m_regions.push_back({from, to});
+        m_regions.push_back({from, to, m_sum});
     } else if (d == "adk") {
         auto o = ParseOptions(t, 1, line);
         Adk a;
@@ -528,7 +529,7 @@ Bytes Builder::Run(const std::string& description)
     for (const RideBlock& b : m_ride)
         ride::FixChecksum(b.id, m_image.data() + b.address, b.size);
     for (const Range& r : m_regions)
-        SetSum(r.from, r.to);
+        SetSum(r.from, r.to, r.sum);
     if (m_adk) {
         const Adk& a = *m_adk;
         SetSum(0, a.p1 - 1);
