@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 
 namespace {
 
@@ -82,6 +84,104 @@ TEST(RadioProfile, ShippedProfilesLoad)
         ++loaded;
     }
     EXPECT_GE(loaded, 2);
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadText(const std::filesystem::path& path)
+{
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+std::string HexOf(const std::vector<uint8_t>& bytes)
+{
+    std::string text;
+    char two[3];
+    for (uint8_t b : bytes) {
+        std::snprintf(two, sizeof two, "%02X", b);
+        text += two;
+    }
+    return text;
+}
+
+// The lines of the configuration block that starts with `name`.
+std::vector<std::string> Block(const std::string& config, const std::string& name)
+{
+    std::istringstream in(config);
+    std::vector<std::string> lines;
+    std::string line;
+    bool inside = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (inside && !line.empty() && line.find(',') == std::string::npos &&
+            line.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_") == std::string::npos)
+            break;
+        if (inside)
+            lines.push_back(line);
+        inside = inside || line == name;
+    }
+    return lines;
+}
+
+std::vector<std::string> Fields(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    std::string f;
+    while (std::getline(in, f, ','))
+        fields.push_back(f);
+    return fields;
+}
+
+// Whether the radio's status replies pass the kit's verification block (runs of entries with
+// the same selector pass when any entry does).
+bool PassesVerification(const RadioProfile& radio, const std::vector<std::string>& block)
+{
+    std::map<std::string, bool> runPassed;
+    int n = std::stoi(block.at(0));
+    for (int i = 1; i <= n; ++i) {
+        std::vector<std::string> f = Fields(block.at(i));
+        auto reply = radio.status.find(static_cast<uint8_t>(std::stoi(f[0], nullptr, 16)));
+        std::string text = reply == radio.status.end() ? "" : std::string(reply->second.begin(), reply->second.end());
+        std::string expected = f[5];
+        if (f[2] == "01") {
+            expected.clear();
+            for (std::size_t j = 0; j + 1 < f[5].size(); j += 2)
+                expected += static_cast<char>(std::stoi(f[5].substr(j, 2), nullptr, 16));
+        }
+        std::size_t length = std::stoul(f[4], nullptr, 16);
+        bool ok = expected == "*" || text.substr(0, length) == expected.substr(0, length);
+        runPassed[f[0]] = runPassed[f[0]] || ok;
+    }
+    for (const auto& [selector, passed] : runPassed)
+        if (!passed)
+            return false;
+    return true;
+}
+
+TEST(ShippedProfiles, DemoRadiosAnswerWhatTheDemoKitChecks)
+{
+    std::filesystem::path source(TESSARIN_SOURCE_DIR);
+    std::string config = ReadText(source / "kits" / "demo" / "patcher.txt");
+    ASSERT_FALSE(config.empty());
+    for (const char* name : {"demo.json", "demo-dm470-256k.json"}) {
+        RadioProfile radio = LoadRadioProfile((source / "sim" / "profiles" / name).string());
+        EXPECT_NE(config.find(HexOf(radio.status.at(15))), std::string::npos) << name;
+        EXPECT_TRUE(PassesVerification(radio, Block(config, "VERIFICATION_BLOCK"))) << name;
+        std::string model(radio.status.at(0).begin(), radio.status.at(0).end());
+        model = model.substr(0, model.find(' '));
+        EXPECT_NE(config.find("\n" + model + ","), std::string::npos) << name;
+    }
+    RadioProfile demo = LoadRadioProfile((source / "sim" / "profiles" / "demo.json").string());
+    std::string identity(demo.status.at(3).begin(), demo.status.at(3).end());
+    EXPECT_NE(config.find("\n" + identity + ","), std::string::npos) << "the full plan's row";
+
+    RadioProfile other = LoadRadioProfile((source / "sim" / "profiles" / "unmatched.json").string());
+    EXPECT_EQ(config.find(HexOf(other.status.at(15))), std::string::npos);
 }
 
 }  // namespace
