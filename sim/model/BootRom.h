@@ -31,6 +31,7 @@ public:
     void Enter();
     void Stop();
     bool Active() const { return m_state != State::Off; }
+    bool WaitingForSync() const { return m_state == State::WaitSync; }
     void OnByte(uint8_t byte, const LineSettings& sentWith);
 
     // The sync character the ROM expects at a bootstrap rate (0 when the rate has none).

@@ -176,7 +176,10 @@ void CSimRadio::OnHostLineChange(const LineSettings& settings)
     // 2400 Bd is the bootstrap rate; 300 Bd is only ever set to look for the bootstrap pulse
     // (a program may pass through 2400 Bd too quickly for a pseudo-terminal host to see it).
     const bool bootstrapRate = settings.baud == 2400 || settings.baud == 300;
-    if (!m_autoBootstrap || !bootstrapRate || m_mode == Mode::BootRom || m_bootstrapPending)
+    // A radio whose boot ROM already waits for the sync character stays as it is; one that has
+    // taken part of a download is put through a fresh power cycle, as the retry prompt asks.
+    const bool ready = m_mode == Mode::BootRom && m_rom.WaitingForSync();
+    if (!m_autoBootstrap || !bootstrapRate || ready || m_bootstrapPending)
         return;
     m_trace.Event(m_wire.Now(), "hands", "the PC set " + std::to_string(settings.baud) +
                                              " Bd: putting the radio in bootstrap mode");

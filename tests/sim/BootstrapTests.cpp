@@ -2,6 +2,7 @@
 
 #include "platform/Serial.h"
 #include "sim/model/FaultPlan.h"
+#include "sim/model/SRecordIo.h"
 
 #include <algorithm>
 
@@ -13,7 +14,7 @@ void SleepMs(unsigned ms) { GetPlatform()->Sleep(ms); }
 
 }  // namespace
 
-void RadioFixture::DownloadFl0(uint32_t rate)
+void RadioFixture::DownloadFl0Code(std::vector<uint8_t> code, uint32_t rate)
 {
     port->SetBaud(2400);
     Radio().PowerCycle(true);
@@ -29,7 +30,6 @@ void RadioFixture::DownloadFl0(uint32_t rate)
     ASSERT_EQ(answer, 0xFF);
     uint8_t echoMode = port->GetEchoMode();
     port->SetEchoMode(0);
-    Frame code = BootCode(rate);
     code.resize((code.size() + 7) / 8 * 8, 0);
     for (std::size_t offset = 0; offset < code.size(); offset += 8) {
         port->Write(code.data() + offset, 8, 674);
@@ -80,6 +80,20 @@ TEST_F(Bootstrap, Fl0DownloadRunsTheBootCodeAtItsRate)
     ASSERT_FALSE(a.reply.empty());
     EXPECT_EQ(radio_frames::Data(a.reply).back(), 0x42);  // the codeplug survived the bootstrap
     EXPECT_EQ(Radio().Trace().Of("block").size(), 5u);
+}
+
+TEST_F(Bootstrap, DemoKitBootCodeFilesRunAtTheirRates)
+{
+    for (uint32_t rate : {19200u, 38400u, 115200u}) {
+        std::vector<SimRecord> records = ReadSRecordFile(std::string(TESSARIN_SOURCE_DIR) + "/kits/demo/bc" + std::to_string(rate));
+        Frame code;
+        for (const SimRecord& r : records)
+            code.insert(code.end(), r.data.begin(), r.data.end());
+        DownloadFl0Code(code, rate);
+        EXPECT_EQ(Radio().FrameBaud(), static_cast<int>(rate));
+        EXPECT_FALSE(Exchange(ReadFrame(0x3FF0, 1)).reply.empty()) << rate;
+        port->SetBaud(9600);
+    }
 }
 
 TEST_F(Bootstrap, RequestsAtTheOldRateArriveGarbledAfterTheSwitch)
@@ -264,6 +278,16 @@ TEST_F(RecoveryRadio, SettingTheBootstrapRateEntersBootstrapModeWhenAsked)
     port->SetBaud(2400);
     SleepMs(100);
     EXPECT_EQ(Radio().Trace().Of("hands").size(), 1u);  // once: it is already in bootstrap mode
+    // A download cut short, then the retry sets the bootstrap rate again: a fresh power cycle.
+    uint8_t sync = 0xFD, answer = 0;
+    port->Write(&sync, 1, 100);
+    port->Read(&answer, 1, 100);
+    ASSERT_EQ(answer, 0xFF);
+    port->SetBaud(19200);
+    port->SetBaud(2400);
+    SleepMs(100);
+    EXPECT_EQ(Radio().Trace().Of("hands").size(), 2u);
+    EXPECT_TRUE(port->DetectSyncPulse(2000));
 }
 
 }  // namespace

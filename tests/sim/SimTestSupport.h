@@ -115,7 +115,8 @@ protected:
 
     // Puts the radio in bootstrap mode and downloads boot code for `rate` with the FL0
     // handshake, as the bootstrap loader does; leaves the port at `rate`.
-    void DownloadFl0(uint32_t rate);
+    void DownloadFl0(uint32_t rate) { DownloadFl0Code(BootCode(rate), rate); }
+    void DownloadFl0Code(std::vector<uint8_t> code, uint32_t rate);
 
     CSimPlatformScope scope;
     CSimRadioRig rig;
