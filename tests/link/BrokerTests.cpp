@@ -95,7 +95,7 @@ TEST_P(BrokerTest, ReadCopiesWhatTheReplyCarriesWithinTheCountAsked)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.carried);
         Bytes buffer(260, 0xEE);
-        radio.Push(CScriptedPeer::Reply(0x80, ReadReplyData(c.carried)));
+        radio.Push(RawReply(AnyFrame(0x80, ReadReplyData(c.carried))));
         EXPECT_EQ(broker.ReadRequest(0x100, c.asked, buffer.data()), c.copied);
         for (unsigned i = 0; i < c.copied; ++i)
             EXPECT_EQ(buffer[i], static_cast<uint8_t>(0x10 + i));

@@ -113,7 +113,7 @@ TEST_P(CommTest, ImpossibleLongCountsAreRefusedUnread)
     }
     // The largest count that fits is read whole.
     Bytes data(507, 0xA5);
-    radio.Push(RawReply(CScriptedPeer::Frame(0x80, data, true)));
+    radio.Push(RawReply(AnyFrame(0x80, data, true)));
     EXPECT_EQ(SendRead(), 0);
     EXPECT_EQ(request.GetFrameLength(), 512);
     EXPECT_EQ(request.GetDataLength(), 507);

@@ -5,6 +5,21 @@
 
 #include <algorithm>
 
+Bytes AnyFrame(uint8_t opcode, const Bytes& data, bool forceLong)
+{
+    Bytes frame;
+    if (data.size() <= 13 && !forceLong) {
+        frame = {static_cast<uint8_t>(0xF0 | (data.size() + 1)), opcode};
+    } else {
+        std::size_t count = data.size() + 1;
+        frame = {0xFF, opcode, static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count)};
+    }
+    frame.insert(frame.end(), data.begin(), data.end());
+    frame.push_back(0);
+    frame.back() = CVeskMessage::Checksum(frame.data(), static_cast<uint16_t>(frame.size()));
+    return frame;
+}
+
 void ResetLinkFlags()
 {
     FlashWriteMode = 0;

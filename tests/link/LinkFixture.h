@@ -13,6 +13,10 @@
 using Bytes = std::vector<uint8_t>;
 using Response = CScriptedPeer::Response;
 
+// A frame of any size with its checksum (a message built for sending carries at most 254 data
+// bytes; a reply may carry more).
+Bytes AnyFrame(uint8_t opcode, const Bytes& data, bool forceLong = false);
+
 // Puts every process-wide flag the link reads back to its start value.
 void ResetLinkFlags();
 
