@@ -9,7 +9,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -133,12 +135,42 @@ bool CSettingsStore::Store(const std::vector<Section>& sections)
     return true;
 }
 
+namespace {
+// Holds the settings folder locked while one program reads, changes and replaces the file,
+// so that two programs writing at once do not lose each other's entries.
+class CFolderLock {
+public:
+    explicit CFolderLock(const std::string& file)
+    {
+        std::filesystem::path folder = std::filesystem::path(file).parent_path();
+        if (folder.empty())
+            folder = ".";
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        m_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd >= 0)
+            flock(m_fd, LOCK_EX);
+    }
+    ~CFolderLock()
+    {
+        if (m_fd >= 0)
+            close(m_fd);  // closing releases the lock
+    }
+    CFolderLock(const CFolderLock&) = delete;
+    CFolderLock& operator=(const CFolderLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+} // namespace
+
 bool CSettingsStore::Change(const std::string& section, const std::string& key, const std::string* value)
 {
     if (!StorableName(section) || !StorableName(key) || (value != nullptr && !StorableValue(*value))) {
         m_lastError = "a setting name or value holds characters that cannot be stored";
         return false;
     }
+    CFolderLock lock(m_path);
     std::vector<Section> sections = Load();
     auto owner = std::find_if(sections.begin(), sections.end(),
                               [&](const Section& s) { return SameName(s.name, section); });

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -145,6 +147,34 @@ TEST_F(SettingsStoreTest, TwoStoresOnOneFileSeeEachOthersWrites)
     EXPECT_TRUE(gui.ReadDword("Communication", "Port ID", port));
     EXPECT_EQ(x, 10);
     EXPECT_EQ(port, 2);
+}
+
+TEST_F(SettingsStoreTest, ProgramsWritingAtOnceLoseNoEntries)
+{
+    const std::string path = PathOf("settings.ini");
+    constexpr int kWriters = 3;
+    constexpr int kEach = 12;
+    std::vector<pid_t> children;
+    for (int writer = 0; writer < kWriters; ++writer) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            CSettingsStore store(path);
+            bool ok = true;
+            for (int i = 0; i < kEach; ++i)
+                ok = store.WriteDword("W" + std::to_string(writer), "K" + std::to_string(i), i) && ok;
+            _exit(ok ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    CSettingsStore store(path);
+    for (int writer = 0; writer < kWriters; ++writer)
+        EXPECT_EQ(store.ReadSection("W" + std::to_string(writer)).size(), static_cast<std::size_t>(kEach));
 }
 
 TEST_F(SettingsStoreTest, WhatCannotBeStoredIsRefusedAndTheFileLeftAlone)
