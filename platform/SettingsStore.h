@@ -9,7 +9,8 @@
 // file afresh, so two programs see each other's changes. Reading is tolerant: lines that are
 // neither a section, an entry, a comment (";" or "#") nor blank are skipped. Every write
 // reads the file again, changes one entry and replaces the file atomically (a temporary file
-// renamed over it), so other entries are never lost and no half-written file is left behind.
+// renamed over it), so other entries are never lost and no half-written file is left behind;
+// the settings folder is locked meanwhile, so programs writing at once lose nothing either.
 // Section and key names match regardless of letter case.
 class CSettingsStore {
 public:
