@@ -17,6 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -261,13 +262,20 @@ void RunWriteField(const SourceOptions& o, const FieldOptions& f)
         std::printf("written to %s\n", f.output.c_str());
 }
 
-bool RunCheck(const SourceOptions& o)
+bool RunCheck(const SourceOptions& o, const std::string& sumText)
 {
+    std::optional<uint8_t> sum;
+    if (!sumText.empty())
+        sum = static_cast<uint8_t>(ParseNumber(sumText, 0, 0xFF, "--sum"));
     CodeplugSession session(o);
     CCodeplug& cp = session.Codeplug();
     PrintAdk(cp);
     int failures = 0;
-    std::vector<CpCheckLine> lines = CheckCodeplug(cp);
+    uint8_t used = 0;
+    std::vector<CpCheckLine> lines = CheckCodeplug(cp, sum, &used);
+    if (cp.GetStructure() != 2)
+        std::printf("checksummed ranges sum to 0x%02X%s\n", used,
+                    cp.GetStructure() == 3 ? "" : (sum ? " (as given)" : " (as most of them do)"));
     for (const CpCheckLine& line : lines) {
         std::printf("%s %s at 0x%04X: %s\n", line.ok ? "ok    " : "FAILED", line.what.c_str(), line.location,
                     line.detail.c_str());
@@ -329,9 +337,12 @@ void AddCodeplugCommands(CLI::App& app, int& exitCode)
 
     CLI::App* check = group->add_subcommand("check", "Verify every checksum the layout defines");
     AddSourceOptions(check, *source);
+    auto sum = std::make_shared<std::string>();
+    check->add_option("--sum", *sum,
+                      "The sum every checksummed range of the block model makes (default: the one most make)");
     check->callback([=, &exitCode] {
         bool ok = true;
-        exitCode = Run("check", [&] { ok = RunCheck(*source); });
+        exitCode = Run("check", [&] { ok = RunCheck(*source, *sum); });
         if (exitCode == 0 && !ok)
             exitCode = 1;
     });

@@ -144,7 +144,7 @@ private:
 
     Bytes m_image;
     uint8_t m_fill = 0;
-    uint8_t m_sum = fixedlayout::kSum;
+    uint8_t m_sum = 0x00;
     std::vector<uint32_t> m_owner;  // the line that laid out each byte, 0 when free
     std::vector<Range> m_inner;     // entry, list and block checksums, innermost first
     std::vector<Range> m_regions;   // explicit checksum ranges

@@ -11,7 +11,7 @@
 //
 //   size N                      the image holds N bytes (addresses 0 to N - 1)
 //   fill XX                     the byte for unwritten addresses (default 00)
-//   sum XX                      the sum that checksummed ranges make (default 5A); a
+//   sum XX                      the sum that checksummed ranges make (default 00); a
 //                               "checksum" line takes the sum in effect where it stands
 //   bytes ADDR XX...            raw bytes
 //   word ADDR VALUE             a 16-bit big-endian word

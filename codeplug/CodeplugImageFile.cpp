@@ -32,10 +32,9 @@ CodeplugImageText ReadCodeplugImageFile(const std::string& path, const std::stri
         result.text = all.str();
         result.text.resize(std::min(result.text.size(), result.text.find('\0')));
     }
-    SRecord check;
-    check.AttachText(result.text.c_str());
-    bool ok = check.CheckFirstRecord();
-    check.Detach();
+    // A header record (S0) first is let through: loading logs it and goes on.
+    const std::string& t = result.text;
+    bool ok = t.size() > 2 && t[0] == 'S' && t[1] >= '0' && t[1] <= '9';
     if (!ok)
         throw CGenError(3, "%s is not S-record text%s", path.c_str(),
                         key.empty() ? "; for an enciphered image give --key or --config-key"

@@ -145,15 +145,35 @@ std::vector<CpRange> BlockChecksumRanges(CCodeplug& codeplug, uint16_t id)
 
 namespace {
 
-void CheckRange(CCodeplug& codeplug, std::vector<CpCheckLine>& out, const CpRange& r)
+struct RangeSum {
+    CpRange range;
+    bool read;
+    uint8_t sum;
+    std::string error;
+};
+
+RangeSum SumRange(CCodeplug& codeplug, const CpRange& r)
 {
     try {
-        uint8_t sum = SumCodeplugRange(codeplug, r.from, r.to);
-        out.push_back({r.label, r.to, sum == kCpChecksumSum,
-                       Format("0x%04X..0x%04X sums to 0x%02X, wanted 0x%02X", r.from, r.to, sum, kCpChecksumSum)});
+        return {r, true, SumCodeplugRange(codeplug, r.from, r.to), ""};
     } catch (const CError& e) {
-        out.push_back({r.label, r.to, false, e.GetText()});
+        return {r, false, 0, e.GetText()};
     }
+}
+
+// The sum most of the ranges make; on a tie 0x00 or 0x5A, the usual sums, go first.
+uint8_t MostCommonSum(const std::vector<RangeSum>& sums)
+{
+    std::map<uint8_t, int> counts;
+    for (const RangeSum& s : sums)
+        if (s.read)
+            ++counts[s.sum];
+    auto rank = [&](uint8_t sum) { return counts[sum] * 4 + (sum == 0x00 ? 2 : sum == 0x5A ? 1 : 0); };
+    uint8_t best = 0;
+    for (auto [sum, count] : counts)
+        if (rank(sum) > rank(best))
+            best = sum;
+    return best;
 }
 
 void CheckVariantBlock(CCodeplug& codeplug, std::vector<CpCheckLine>& out, uint16_t id)
@@ -185,7 +205,7 @@ void CheckVariantBlock(CCodeplug& codeplug, std::vector<CpCheckLine>& out, uint1
 
 }  // namespace
 
-std::vector<CpCheckLine> CheckCodeplug(CCodeplug& codeplug)
+std::vector<CpCheckLine> CheckCodeplug(CCodeplug& codeplug, std::optional<uint8_t> sum, uint8_t* sumUsed)
 {
     std::vector<CpCheckLine> out;
     int type = codeplug.GetStructure();
@@ -204,6 +224,7 @@ std::vector<CpCheckLine> CheckCodeplug(CCodeplug& codeplug)
         }
         return out;
     }
+    std::vector<CpRange> ranges;
     for (uint16_t id : AdkIds(codeplug)) {
         if (type == 3 && id == fixedlayout::kBlockId) {
             CheckVariantBlock(codeplug, out, id);
@@ -211,30 +232,44 @@ std::vector<CpCheckLine> CheckCodeplug(CCodeplug& codeplug)
         }
         try {
             for (const CpRange& r : BlockChecksumRanges(codeplug, id))
-                CheckRange(codeplug, out, r);
+                ranges.push_back(r);
         } catch (const CError& e) {
             out.push_back({"block " + FormatBlockId(id), 0, false, e.GetText()});
         }
     }
+    RdkPtrs p{};
     if (type == 3) {
         // The regions the verification checks before a recovery.
         uint8_t head[2];
         codeplug.ReadCpMemory(head, 0, 2);
         bool extended = head[0] == fixedlayout::kMarker0 && head[1] == fixedlayout::kMarker1;
-        CheckRange(codeplug, out, {0x0015, 0x007A, "region 1"});
-        CheckRange(codeplug, out, {0x0136, 0x01FB, "region 2"});
+        ranges.push_back({0x0015, 0x007A, "region 1"});
+        ranges.push_back({0x0136, 0x01FB, "region 2"});
         if (extended)
-            CheckRange(codeplug, out, {0x028B, 0x02D2, "region 3"});
+            ranges.push_back({0x028B, 0x02D2, "region 3"});
         else
-            CheckRange(codeplug, out, {0x020B, 0x0250, "region 3"});
-        return out;
-    }
-    RdkPtrs p{};
-    if (codeplug.GetRdkPtrs(p) && type != 0 && p.p1 > 0 && p.p2 > p.p1) {
-        CheckRange(codeplug, out, {0, p.p1 - 1, "region 1"});
-        CheckRange(codeplug, out, {p.p1, p.p2 - 1, "region 2"});
+            ranges.push_back({0x020B, 0x0250, "region 3"});
+    } else if (codeplug.GetRdkPtrs(p) && type != 0 && p.p1 > 0 && p.p2 > p.p1) {
+        ranges.push_back({0, p.p1 - 1, "region 1"});
+        ranges.push_back({p.p1, p.p2 - 1, "region 2"});
         if (p.regionFlag)
-            CheckRange(codeplug, out, {p.p2, p.p2 + p.l2, "region 3"});
+            ranges.push_back({p.p2, p.p2 + p.l2, "region 3"});
+    }
+    std::vector<RangeSum> sums;
+    for (const CpRange& r : ranges)
+        sums.push_back(SumRange(codeplug, r));
+    // The fixed-address layout's ranges sum to 0x5A; the block model does not say which sum its
+    // ranges make, so the one most of them make is taken unless the caller names one.
+    uint8_t target = type == 3 ? fixedlayout::kSum : sum.value_or(MostCommonSum(sums));
+    if (sumUsed)
+        *sumUsed = target;
+    for (const RangeSum& s : sums) {
+        if (!s.read)
+            out.push_back({s.range.label, s.range.to, false, s.error});
+        else
+            out.push_back({s.range.label, s.range.to, s.sum == target,
+                           Format("0x%04X..0x%04X sums to 0x%02X, wanted 0x%02X", s.range.from, s.range.to, s.sum,
+                                  target)});
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #include "codeplug/Codeplug.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,13 +25,13 @@ struct CpCheckLine {
     std::string detail; // the sum found and the sum wanted
 };
 
-// The sum that the block model's checksummed ranges (regions, blocks, lists, entries) make.
-constexpr uint8_t kCpChecksumSum = 0x5A;
-
 // The blocks of the codeplug, by the layout of its structure type.
 std::vector<CpBlockLine> ListCodeplugBlocks(CCodeplug& codeplug);
-// Every checksum of the codeplug.
-std::vector<CpCheckLine> CheckCodeplug(CCodeplug& codeplug);
+// Every checksum of the codeplug. The fixed-address layout's ranges sum to 0x5A; the block
+// model's ranges (regions, blocks, lists, entries) must all make one sum: `sum` when given,
+// else the one most of them make. `sumUsed` receives the sum checked against.
+std::vector<CpCheckLine> CheckCodeplug(CCodeplug& codeplug, std::optional<uint8_t> sum = std::nullopt,
+                                       uint8_t* sumUsed = nullptr);
 // The 8-bit sum of a range of the codeplug, `to` included.
 uint8_t SumCodeplugRange(CCodeplug& codeplug, uint32_t from, uint32_t to);
 // The ranges (first byte, checksum byte) that the entry, list and block checksums of the

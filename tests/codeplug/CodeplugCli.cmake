@@ -26,7 +26,7 @@ endforeach()
 
 expect(0 "field address 0x0251 length 2: 32 33"
        read-field --image ${LAYOUTS}/adk.s19 --block 3 --list 2 --entry 0 --offset 1 --length 2)
-expect(0 "checksum address 0x0253: F8"
+expect(0 "checksum address 0x0253: 9E"
        write-field --image ${LAYOUTS}/adk.s19 --block 3 --list 2 --entry 0 --offset 1 --bytes "10 20"
        --output ${WORK}/adk.s19)
 expect(0 "field address 0x0251 length 2: 10 20"
@@ -56,3 +56,8 @@ endif()
 expect(2 "--image FILE or --device" blocks)
 expect(2 "--output" write-field --image ${LAYOUTS}/adk.s19 --block 3 --bytes 01)
 expect(2 "" blocks --image ${LAYOUTS}/adk.s19 --type 7)
+
+# The demo kit's codeplug (another builder's image, with a header record) reads and checks.
+expect(0 "block 0x8000 address 0x0020 size 67" blocks --image ${LAYOUTS}/../../sim/profiles/demo-radio-codeplug.s19)
+expect(0 "sum to 0x00 .as most of them do.*, 0 failed" check --image ${LAYOUTS}/../../sim/profiles/demo-radio-codeplug.s19)
+expect(1 "5 failed" check --image ${LAYOUTS}/../../sim/profiles/demo-radio-codeplug.s19 --sum 0x5A)

@@ -179,7 +179,7 @@ TEST_F(RadioCodeplugTest, FieldLongerThanTheSpaceForItsOldBytesIsRefusedBeforeAn
     // 1024 bytes still go, in 32 writes and one for the checksum byte.
     EXPECT_EQ(cp->WriteCpField(field.data(), 0, 0, 0, 0, 1024), 1024);
     EXPECT_EQ(Requests(0x17).size(), 32u + 1u);
-    EXPECT_EQ(Sum(Memory(0, 0x1000), 0x80, 0xFFF), 0x5A);
+    EXPECT_EQ(Sum(Memory(0, 0x1000), 0x80, 0xFFF), 0x00);
 }
 
 TEST_F(RadioCodeplugTest, ReadFailureIsLoggedWithItsAddressAndRaisedAsCommunicationError)
