@@ -113,11 +113,14 @@ bool CKitInspector::EntryLine(const char* block, int line, int fields, std::stri
         Problem(Where(block, line), "is the block name \"" + text + "\", not an entry; the count is larger than the lines that follow");
         return false;
     }
-    if (fields > 0 && CountFields(text) != fields) {
+    if (fields > 0 && CountFields(text) < fields) {
         Problem(Where(block, line), "has " + std::to_string(CountFields(text)) + " fields, " +
                                         std::to_string(fields) + " expected: \"" + text + "\"");
         return false;
     }
+    if (fields > 0 && CountFields(text) > fields)
+        Say("  note: " + Where(block, line) + " has " + std::to_string(CountFields(text)) + " fields; only the first " +
+            std::to_string(fields) + " are read");
     return true;
 }
 
@@ -150,7 +153,11 @@ bool CKitInspector::ReadConfig()
     m_config.LoadText(file.Text());
     std::string first;
     m_config.GetFirstLine(first);
-    Say(std::string(kConfigFileName) + ": " + std::to_string(file.fileSize) + " bytes, version line \"" + first + "\"");
+    std::string shown = first.substr(0, 64);
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F)
+            c = '?';
+    Say(std::string(kConfigFileName) + ": " + std::to_string(file.fileSize) + " bytes, version line \"" + shown + "\"");
     if (first != kConfigVersionLine) {
         Problem(std::string(kConfigFileName) + ": line 1",
                 std::string("The configuration file used is not compatible with the current application! (\"") +
@@ -372,7 +379,7 @@ void CKitInspector::CheckPatches()
     bool open = false;
     for (int line = 1;; ++line) {
         std::string text;
-        if (!m_config.GetLine(line, text) || IsBlockName(text))
+        if (!m_config.GetLine(line, text) || IsBlockName(text) || text.empty())
             break;
         if (!EntryLine(block, line, 6, text))
             break;
