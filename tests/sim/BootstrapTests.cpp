@@ -291,3 +291,35 @@ TEST_F(RecoveryRadio, SettingTheBootstrapRateEntersBootstrapModeWhenAsked)
 }
 
 }  // namespace
+
+namespace {
+
+class ShippedRecoveryRadio : public RadioFixture {
+protected:
+    ShippedRecoveryRadio()
+        : RadioFixture(LoadRadioProfile(std::string(TESSARIN_SOURCE_DIR) + "/sim/profiles/recovery-pl11.json"))
+    {
+    }
+    uint8_t RegionSum(uint32_t first, uint32_t last)
+    {
+        uint8_t sum = 0;
+        for (uint32_t a = first; a <= last; ++a)
+            sum = static_cast<uint8_t>(sum + Radio().Memory().Read(a));
+        return sum;
+    }
+};
+
+TEST_F(ShippedRecoveryRadio, PowersUpInItsBootStateWithIntactRegions)
+{
+    EXPECT_EQ(Radio().GetMode(), CSimRadio::Mode::BootState);
+    Answer status = Exchange(StatusFrame(5));
+    ASSERT_FALSE(status.reply.empty());
+    EXPECT_EQ(radio_frames::Data(status.reply)[1] & 0x02, 0x02);
+    EXPECT_EQ(RegionSum(0x0015, 0x007A), 0x5A);
+    EXPECT_EQ(RegionSum(0x0136, 0x01FB), 0x5A);
+    EXPECT_EQ(RegionSum(0x028B, 0x02D2), 0x5A);
+    Frame model = radio_frames::Data(Exchange(ReadFrame(0x0299, 10)).reply);
+    EXPECT_EQ(std::string(model.begin() + 3, model.end()), "LD1100 RCV");
+}
+
+}  // namespace
