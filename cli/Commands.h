@@ -11,3 +11,4 @@ void AddRadioCommands(CLI::App& app, int& exitCode);
 void AddKitCommands(CLI::App& app, int& exitCode);
 void AddSimCommands(CLI::App& app, int& exitCode);
 void AddCodeplugCommands(CLI::App& app, int& exitCode);
+void AddPortsCommands(CLI::App& app, int& exitCode);

@@ -14,6 +14,7 @@ int main(int argc, char** argv)
     AddKitCommands(app, exitCode);
     AddSimCommands(app, exitCode);
     AddCodeplugCommands(app, exitCode);
+    AddPortsCommands(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -1,0 +1,78 @@
+#include "cli/Commands.h"
+
+#include "platform/PortTable.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const char* SourceText(PortEntry::Source source)
+{
+    switch (source) {
+    case PortEntry::Source::Saved:
+        return "saved";
+    case PortEntry::Source::ThisRun:
+        return "this run";
+    case PortEntry::Source::Found:
+        break;
+    }
+    return "found";
+}
+
+int ListPorts()
+{
+    auto entries = ListAvailablePorts();
+    if (entries.empty()) {
+        std::printf("No serial ports found. Plug in the interface box's adapter, or name a device with "
+                    "'tessarin ports set N PATH'.\n");
+        return 0;
+    }
+    for (const auto& entry : entries) {
+        std::printf("COM%-3u %-24s %-8s %s%s\n", entry.number, entry.path.c_str(), SourceText(entry.source),
+                    entry.present ? "" : "(not present) ", entry.name.c_str());
+    }
+    return 0;
+}
+
+} // namespace
+
+void AddPortsCommands(CLI::App& app, int& exitCode)
+{
+    auto* ports = app.add_subcommand("ports", "List the serial ports and the COM numbers that name them");
+    ports->callback([&exitCode, ports] {
+        if (ports->get_subcommands().empty())
+            exitCode = ListPorts();
+    });
+
+    auto* set = ports->add_subcommand("set", "Save a device as port N (COMN)");
+    static unsigned setNumber = 0;
+    static std::string setPath;
+    set->add_option("N", setNumber, "port number, 1 to 99")->required()->check(CLI::Range(1u, CPortTable::kMaxNumber));
+    set->add_option("PATH", setPath, "the serial device, e.g. /dev/ttyUSB0")->required();
+    set->callback([&exitCode] {
+        if (!PortTable().Save(setNumber, setPath)) {
+            std::fprintf(stderr, "Could not save COM%u = %s: the settings file cannot be written. Check that "
+                                 "its folder is writable (or set TESSARIN_SETTINGS).\n",
+                         setNumber, setPath.c_str());
+            exitCode = 1;
+            return;
+        }
+        std::printf("COM%u = %s\n", setNumber, setPath.c_str());
+        exitCode = 0;
+    });
+
+    auto* forget = ports->add_subcommand("forget", "Remove a saved port number");
+    static unsigned forgetNumber = 0;
+    forget->add_option("N", forgetNumber, "port number, 1 to 99")->required()->check(CLI::Range(1u, CPortTable::kMaxNumber));
+    forget->callback([&exitCode] {
+        if (!PortTable().Forget(forgetNumber)) {
+            std::fprintf(stderr, "COM%u is not a saved port, or the settings file cannot be written.\n", forgetNumber);
+            exitCode = 1;
+            return;
+        }
+        exitCode = 0;
+    });
+}
