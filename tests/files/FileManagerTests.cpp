@@ -113,6 +113,12 @@ TEST(FileManager, AbsentBlocksLinesAndFieldsAreReported)
     std::vector<uint8_t> bytes;
     EXPECT_FALSE(config.GetBytes(5, 1, bytes));
     EXPECT_TRUE(bytes.empty());
+
+    // A name line that ends the text has no lines below it.
+    Loaded last("A\r\nLAST");
+    EXPECT_TRUE(last.FindBlock("LAST"));
+    EXPECT_FALSE(last.GetLine(1, text));
+    EXPECT_EQ(last.GetNumber(1, 1), 0);
 }
 
 TEST(FileManager, FieldsAreTakenAsTheyAre)
