@@ -77,7 +77,14 @@ public:
         SetProductLineNumber(o.productLine >= 0 ? o.productLine : (o.type == 3 ? 11 : 13));
         m_codeplug = CreateCodeplug(o.type);
         if (onRadio) {
-            m_link = std::make_unique<CRadioLink>(m_codeplug->GetBroker(), o.port);
+            try {
+                m_link = std::make_unique<CRadioLink>(m_codeplug->GetBroker(), o.port);
+            } catch (const CError& e) {
+                const std::string& cause = m_codeplug->GetBroker().Comm().OpenFailureCause();
+                if (cause.empty())
+                    throw;
+                throw CGenError(3, "%s: %s", e.GetText(), cause.c_str());
+            }
             m_codeplug->GetBroker().Comm().SetReplyTimeout(500);
             m_codeplug->GetBroker().Comm().SetPause(15);
             m_codeplug->SetSource(CCodeplug::kRadio);
@@ -280,6 +287,10 @@ bool RunCheck(const SourceOptions& o, const std::string& sumText)
         std::printf("%s %s at 0x%04X: %s\n", line.ok ? "ok    " : "FAILED", line.what.c_str(), line.location,
                     line.detail.c_str());
         failures += line.ok ? 0 : 1;
+    }
+    if (cp.GetStructure() != 2 && cp.GetStructure() != 3 && !cp.IsFormatDetermined()) {
+        std::printf("FAILED the ADK structure could not be decoded: its regions and blocks are unknown\n");
+        ++failures;
     }
     std::printf("%zu checksums, %d failed\n", lines.size(), failures);
     return failures == 0;
