@@ -61,3 +61,9 @@ expect(2 "" blocks --image ${LAYOUTS}/adk.s19 --type 7)
 expect(0 "block 0x8000 address 0x0020 size 67" blocks --image ${LAYOUTS}/../../sim/profiles/demo-radio-codeplug.s19)
 expect(0 "sum to 0x00 .as most of them do.*, 0 failed" check --image ${LAYOUTS}/../../sim/profiles/demo-radio-codeplug.s19)
 expect(1 "5 failed" check --image ${LAYOUTS}/../../sim/profiles/demo-radio-codeplug.s19 --sum 0x5A)
+
+# An installed kit's image, deciphered with the key from the kit's own patcher.dat.
+if(DEMO_KIT AND EXISTS ${DEMO_KIT}/cp_demo)
+  expect(0 ", 0 failed" check --image ${DEMO_KIT}/cp_demo --config-key)
+  expect(1 "not S-record text" check --image ${DEMO_KIT}/cp_demo)
+endif()
