@@ -323,3 +323,27 @@ TEST_F(ShippedRecoveryRadio, PowersUpInItsBootStateWithIntactRegions)
 }
 
 }  // namespace
+
+namespace {
+
+class Fl0WithoutEcho : public RadioFixture {
+protected:
+    static RadioProfile Profile()
+    {
+        RadioProfile p = TestProfile();
+        p.echo = false;  // no box echo: the boot ROM returns each block twice
+        return p;
+    }
+    Fl0WithoutEcho() : RadioFixture(Profile()) {}
+};
+
+TEST_F(Fl0WithoutEcho, BlocksComeBackSixteenBytesAtATime)
+{
+    DownloadFl0(19200);
+    std::vector<CRadioTrace::Entry> answers = Radio().Trace().Of("block-ok");
+    ASSERT_FALSE(answers.empty());
+    EXPECT_EQ(answers[0].bytes.size(), 16u);
+    EXPECT_FALSE(Exchange(ReadFrame(0x3FF0, 1)).reply.empty());
+}
+
+}  // namespace
