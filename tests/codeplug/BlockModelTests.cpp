@@ -1,6 +1,9 @@
 #include "CodeplugFixture.h"
 
 #include "files/SRecord.h"
+#include "sim/SimPlatform.h"
+
+#include <functional>
 
 #include <gmock/gmock.h>
 
@@ -309,6 +312,70 @@ TEST(CodeplugFileTest, LoadsAnAdkImageAndDeterminesItsFormat)
     ImageBuffer dest{buf, sizeof buf};
     codeplug.ReadCpEntry(dest, 0, 0, 0);
     EXPECT_EQ(buf[0], 0x42);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CodeplugLogTest, RefusalsLogTheirLines)
+{
+    CSimPlatformScope scope;
+    std::vector<uint8_t> image = BuildImage(std::string(kAdkFrame) + "block 0 @0x100 esize=4 flags=0x80\nentry 01 02 03 04\nentry 05 06 07 08\nend");
+    uint8_t buf[32] = {};
+    struct Case {
+        const char* name;
+        std::function<void(CCodeplug&)> call;
+        std::vector<std::string> lines;
+        const char* error;
+    } cases[] = {
+        {"field list out of range", [&](CCodeplug& cp) { cp.WriteCpField(buf, 0, 1, 0, 0, 1); },
+         {"CCodeplug::WriteCpField: Requested list = 1, entry = 0 and field offset = 0",
+          "CCodeplug::WriteCpField: Actual list qty = 0, entry qty = 2 and entry size = 4"},
+         "The requested list is out of range"},
+        {"buffer field out of range",
+         [&](CCodeplug& cp) {
+             ImageBuffer block{buf, sizeof buf};
+             cp.ReadCpBlock(block, 0);
+             cp.ReadCpField(buf, block, 0, 0, 3, 2);
+         },
+         {"CCodeplug::ReadCpField: Requested list = 0, entry = 0 and field offset = 3",
+          "CCodeplug::ReadCpField: Actual list qty = 0, entry qty = 2 and entry size = 4"},
+         "The requested list is out of range"},
+        {"entry out of range",
+         [&](CCodeplug& cp) {
+             ImageBuffer dest{buf, sizeof buf};
+             cp.ReadCpEntry(dest, 0, 0, 5);
+         },
+         {"CCodeplug::ReadCpEntry: Requested list = 0 and entry = 5, Actual list qty = 0 and entry qty = 2"},
+         "The requested list is out of range"},
+        {"entry of an absent block",
+         [&](CCodeplug& cp) {
+             ImageBuffer dest{buf, sizeof buf};
+             cp.ReadCpEntry(dest, 7, 0, 0);
+         },
+         {"CCodeplug::ReadCpBlock: Unable to find codeplug block"}, "Unable to find codeplug block id = 7"},
+        {"field of an absent block", [&](CCodeplug& cp) { cp.WriteCpField(buf, 0x8004, 0, 0, 0, 1); },
+         {"CCodeplug::WriteCpField: Unable to find codeplug block"}, "Unable to find codeplug block id = 32772"},
+        {"write of an absent block",
+         [&](CCodeplug& cp) {
+             ImageBuffer block{buf, sizeof buf};
+             cp.WriteCpBlock(block, 3);
+         },
+         {"CCodeplug::WriteCpBlock: Unable to find codeplug block"}, "Unable to find codeplug block id = 3"},
+        {"non-standard block", [&](CCodeplug& cp) { EXPECT_FALSE(cp.GetBlockInfo(2)); },
+         {"CCodeplug::GetBlockInfo: Accessing non-standard block"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CCodeplug cp;
+        LoadImage(cp, image);
+        std::size_t before = scope.LogLines().size();
+        EXPECT_EQ(ErrorText([&] { c.call(cp); }), c.error);
+        std::vector<std::string> all = scope.LogLines();
+        std::vector<std::string> logged(all.begin() + static_cast<long>(before), all.end());
+        EXPECT_EQ(logged, c.lines);
+    }
 }
 
 }  // namespace
