@@ -151,6 +151,11 @@ bool CPosixSerial::TransmitChar(uint8_t byte)
 {
     if (m_fd < 0)
         return false;
+    // Like a UART's transmit register, take a byte only while at most one is still waiting
+    // to go out: a write then lasts as long as its bytes take on the line, and the time-outs
+    // that follow it (the acknowledgement's) start when the request has really been sent.
+    if (OutputQueueCount() > 1)
+        return false;
     ssize_t written = ::write(m_fd, &byte, 1);
     if (written == 1)
         return true;

@@ -49,8 +49,12 @@ bool CSimSerial::TransmitChar(uint8_t byte)
 {
     if (!m_deviceOpen || m_unplugged)
         return false;
+    // The transmit register holds one byte while another shifts out; a further byte waits.
+    double characterTime = CharacterTime(m_settings);
+    if (m_toPeerBusyUntil - m_clock->Now() > characterTime * (1 + 1e-9))
+        return false;
     double start = std::max(m_clock->Now(), m_toPeerBusyUntil);
-    m_toPeerBusyUntil = start + CharacterTime(m_settings);
+    m_toPeerBusyUntil = start + characterTime;
     ++m_bytesInFlight;
     LineSettings sentWith = m_settings;
     uint64_t generation = m_transmitGeneration;
@@ -118,24 +122,39 @@ void CSimSerial::Deliver(uint8_t byte, const LineSettings& sentWith)
     m_input.push_back(byte);
 }
 
+double CSimSerial::ReserveToHost(double earliest, double duration)
+{
+    double now = m_clock->Now();
+    while (!m_toHostBusy.empty() && m_toHostBusy.begin()->second <= now)
+        m_toHostBusy.erase(m_toHostBusy.begin());
+    double start = std::max(earliest, now);
+    for (const auto& [busyStart, busyEnd] : m_toHostBusy) {
+        if (busyEnd <= start)
+            continue;
+        if (busyStart >= start + duration)
+            break;
+        start = busyEnd;
+    }
+    m_toHostBusy[start] = start + duration;
+    return start;
+}
+
 double CSimSerial::SendToHost(const uint8_t* bytes, std::size_t count, const LineSettings& sentWith,
                               double notBefore)
 {
-    double time = std::max({m_clock->Now(), notBefore, m_toHostBusyUntil});
     double characterTime = CharacterTime(sentWith);
+    double time = std::max(m_clock->Now(), notBefore);
     for (std::size_t i = 0; i < count; ++i) {
-        time += characterTime;
+        time = ReserveToHost(time, characterTime) + characterTime;
         uint8_t byte = bytes[i];
         m_clock->Schedule(time, [this, byte, sentWith] { Deliver(byte, sentWith); });
     }
-    m_toHostBusyUntil = time;
     return time;
 }
 
 void CSimSerial::SendBreak(double start, double duration)
 {
-    start = std::max({start, m_clock->Now(), m_toHostBusyUntil});
-    m_toHostBusyUntil = std::max(m_toHostBusyUntil, start + duration);
+    start = ReserveToHost(start, duration);
     m_clock->Schedule(start, [this] {
         ++m_breaksHeld;
         m_errors |= CE_BREAK;

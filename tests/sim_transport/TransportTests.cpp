@@ -94,6 +94,8 @@ TEST_F(WireTest, BytesTakeOneCharacterTimeEachInTurn)
 {
     ASSERT_TRUE(port.TransmitChar(0x11));
     ASSERT_TRUE(port.TransmitChar(0x22));
+    // One byte shifts out, one waits in the transmit register; a third must wait its turn.
+    EXPECT_FALSE(port.TransmitChar(0x33));
     EXPECT_EQ(port.OutputQueueCount(), 2u);
     clock.AdvanceBy(1);
     ASSERT_EQ(peer.arrivals.size(), 2u);
@@ -109,6 +111,22 @@ TEST_F(WireTest, BytesTakeOneCharacterTimeEachInTurn)
     clock.AdvanceTo(done);
     EXPECT_EQ(Drain(), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(port.ReadAndClearErrors(), 0);
+}
+
+TEST_F(WireTest, LaterReplyLeavesTheLineFreeForBytesNow)
+{
+    const uint8_t reply[] = {0xAA};
+    const uint8_t echo[] = {0xEE};
+    LineSettings line{9600, 0, 0, 8};
+    double replyDone = port.SendToHost(reply, 1, line, 0.5);
+    double echoDone = port.SendToHost(echo, 1, line, clock.Now());
+    EXPECT_NEAR(echoDone, kChar9600, 1e-12);
+    EXPECT_NEAR(replyDone, 0.5 + kChar9600, 1e-12);
+    // A byte that would overlap the promised reply goes after it.
+    double squeezed = port.SendToHost(echo, 1, line, 0.5 - kChar9600 / 2);
+    EXPECT_NEAR(squeezed, replyDone + kChar9600, 1e-12);
+    clock.AdvanceBy(1);
+    EXPECT_EQ(Drain(), (std::vector<uint8_t>{0xEE, 0xAA, 0xEE}));
 }
 
 TEST_F(WireTest, WrongRateArrivesGarbledWithFramingError)
@@ -172,7 +190,8 @@ TEST_F(WireTest, InterfaceBoxEchoesBeforeTheRadioAnswers)
     radio.Push(CScriptedPeer::Reply(0x8B, {0x00, 'O', 'K'}));
     auto request = CScriptedPeer::Frame(0x23, {0x00});
     for (uint8_t b : request)
-        port.TransmitChar(b);
+        while (!port.TransmitChar(b))
+            clock.AdvanceBy(kChar9600 / 4);
     clock.AdvanceBy(1);
     auto got = Drain();
     std::vector<uint8_t> expected = request;
