@@ -1,0 +1,169 @@
+#include "sim/model/SimRadio.h"
+
+#include "sim/model/RadioFrames.h"
+
+#include <cstdio>
+
+// What the radio does with each request it understood: the work, and the reply it makes.
+
+namespace {
+
+constexpr uint8_t kReadReply = 0x80;
+constexpr uint8_t kGoodWrite = 0x84;
+constexpr uint8_t kBadWrite = 0x85;  // the write or erase did not take; data: address, reason
+constexpr uint8_t kUnsupported = 0x86;
+constexpr uint8_t kStatusReply = 0x8B;
+
+uint32_t Address24(const std::vector<uint8_t>& data, std::size_t at)
+{
+    return static_cast<uint32_t>(data[at]) << 16 | static_cast<uint32_t>(data[at + 1]) << 8 | data[at + 2];
+}
+
+std::string Hex(uint32_t value, int digits)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return text;
+}
+
+}  // namespace
+
+CSimRadio::Answer CSimRadio::Execute(const std::vector<uint8_t>& frame, std::string& note)
+{
+    std::vector<uint8_t> data = radio_frames::Data(frame);
+    switch (frame[1]) {
+    case 0x10: {
+        note = "reset";
+        Answer a;
+        a.reply = false;
+        a.resetAfter = true;
+        return a;
+    }
+    case 0x11: return Read(data, note);
+    case 0x17: return Write(data, note);
+    case 0x15: return Erase(data, note);
+    case 0x23: return Status(data, note);
+    default: {
+        note = "unknown opcode " + Hex(frame[1], 2);
+        Answer a;
+        a.opcode = kUnsupported;
+        a.data = {frame[1]};
+        return a;
+    }
+    }
+}
+
+CSimRadio::Answer CSimRadio::Read(const std::vector<uint8_t>& data, std::string& note)
+{
+    Answer a;
+    if (data.size() != 4) {
+        note = "malformed read";
+        a.opcode = kUnsupported;
+        a.data = {0x11};
+        return a;
+    }
+    uint32_t address = Address24(data, 1);
+    note = "read " + std::to_string(data[0]) + " at " + Hex(address, 6);
+    a.opcode = kReadReply;
+    a.data = {data[1], data[2], data[3]};
+    for (unsigned i = 0; i < data[0]; ++i)
+        a.data.push_back(m_memory.Read(address + i));
+    return a;
+}
+
+CSimRadio::Answer CSimRadio::Write(const std::vector<uint8_t>& data, std::string& note)
+{
+    Answer a;
+    if (data.size() < 3) {
+        note = "malformed write";
+        a.opcode = kBadWrite;
+        a.data = {0, 0, 0, 4};
+        return a;
+    }
+    uint32_t address = Address24(data, 0);
+    std::size_t count = data.size() - 3;
+    note = "write " + std::to_string(count) + " at " + Hex(address, 6);
+    a.opcode = kGoodWrite;
+    a.data = {data[0], data[1], data[2]};
+    uint8_t reason = 0;
+    if (m_memory.IsFlash(address, count) && m_mode != Mode::BootCode) {
+        reason = 3;  // only the boot code programs the flash
+    } else {
+        switch (m_memory.Write(address, data.data() + 3, count)) {
+        case CRadioMemory::WriteResult::Ok: break;
+        case CRadioMemory::WriteResult::Unmapped: reason = 1; break;
+        case CRadioMemory::WriteResult::NotErased: reason = 2; break;
+        }
+    }
+    if (m_memory.IsCodeplug(address, count))
+        a.work = m_profile.eepromWritePer32 * static_cast<double>((count + 31) / 32);
+    else if (reason != 1)
+        a.work = m_profile.flashWritePerByte * static_cast<double>(count);
+    if (reason != 0) {
+        static const char* const kWhy[] = {"", ": no memory there", ": flash not erased", ": not in boot code"};
+        note += std::string(" refused") + kWhy[reason];
+        a.opcode = kBadWrite;
+        a.data.push_back(reason);
+    }
+    return a;
+}
+
+CSimRadio::Answer CSimRadio::Erase(const std::vector<uint8_t>& data, std::string& note)
+{
+    Answer a;
+    a.opcode = kGoodWrite;
+    if (data.size() != 1 || data[0] != 0x40 || m_mode != Mode::BootCode) {
+        note = m_mode != Mode::BootCode ? "erase refused: not in boot code" : "erase refused: bad argument";
+        a.opcode = kBadWrite;
+        a.data = {0, 0, 0, static_cast<uint8_t>(m_mode != Mode::BootCode ? 3 : 4)};
+        return a;
+    }
+    note = "erase flash";
+    m_memory.EraseFlash();
+    m_faults.RestartCount("flash-write");
+    a.work = m_profile.eraseTime;
+    return a;
+}
+
+CSimRadio::Answer CSimRadio::Status(const std::vector<uint8_t>& data, std::string& note)
+{
+    Answer a;
+    if (data.size() != 1) {
+        note = "malformed status request";
+        a.opcode = kUnsupported;
+        a.data = {0x23};
+        return a;
+    }
+    uint8_t selector = data[0];
+    note = "status " + std::to_string(selector);
+    auto found = m_profile.status.find(selector);
+    if (m_mode == Mode::BootState) {
+        // Only the power-up status lives in the boot monitor; it reports the boot state.
+        if (selector != 5) {
+            note += ": no application to answer";
+            a.reply = false;
+            return a;
+        }
+        std::vector<uint8_t> powerUp = found != m_profile.status.end() ? found->second : std::vector<uint8_t>(10, 0);
+        if (powerUp.empty())
+            powerUp.push_back(0);
+        powerUp[0] |= 0x02;
+        a.opcode = kStatusReply;
+        a.data = {selector};
+        a.data.insert(a.data.end(), powerUp.begin(), powerUp.end());
+        return a;
+    }
+    bool unsupported = found == m_profile.status.end();
+    for (uint8_t s : m_profile.unsupportedSelectors)
+        unsupported = unsupported || s == selector;
+    if (unsupported) {
+        note += ": unsupported";
+        a.opcode = kUnsupported;
+        a.data = {selector};
+        return a;
+    }
+    a.opcode = kStatusReply;
+    a.data = {selector};
+    a.data.insert(a.data.end(), found->second.begin(), found->second.end());
+    return a;
+}
