@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 // What the exchange puts on and takes off the line, for a person watching a session.
 enum class LinkTraceEvent {
@@ -28,11 +27,6 @@ public:
 CLinkTraceSink* SetLinkTraceSink(CLinkTraceSink* sink);
 CLinkTraceSink* GetLinkTraceSink();
 
-// The clock that stamps the events, in seconds: a monotonic clock unless one is installed
-// (the simulated platform's virtual clock, for instance). Returns the previous one; an empty
-// function puts the monotonic clock back.
-using LinkTraceClock = std::function<double()>;
-LinkTraceClock SetLinkTraceClock(LinkTraceClock clock);
-
-// Reports an event to the installed sink, if any, stamped with the trace clock.
+// Reports an event to the installed sink, if any, stamped with the platform's monotonic time
+// (virtual time under the simulator).
 void TraceLinkEvent(LinkTraceEvent event, const uint8_t* bytes, std::size_t count);

@@ -30,6 +30,8 @@ public:
     virtual void Sleep(unsigned milliseconds) = 0;
     // The calendar time in seconds (the identity mark is taken from it).
     virtual std::time_t CalendarTime() = 0;
+    // Seconds on a clock that never jumps, for stamping traces.
+    virtual double MonotonicTime() = 0;
 };
 
 // The one platform object: made on first use (the POSIX platform) and the same afterwards.

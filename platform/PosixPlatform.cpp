@@ -17,3 +17,5 @@ void CPosixPlatform::Sleep(unsigned milliseconds)
 }
 
 std::time_t CPosixPlatform::CalendarTime() { return std::time(nullptr); }
+
+double CPosixPlatform::MonotonicTime() { return static_cast<double>(CPosixTimer::NowNs()) * 1e-9; }

@@ -11,4 +11,5 @@ public:
     CLog* CreateLog(int sink) override;
     void Sleep(unsigned milliseconds) override;
     std::time_t CalendarTime() override;
+    double MonotonicTime() override;
 };

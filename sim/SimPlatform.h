@@ -25,6 +25,7 @@ public:
     CLog* CreateLog(int sink) override;
     void Sleep(unsigned milliseconds) override;
     std::time_t CalendarTime() override;
+    double MonotonicTime() override { return m_clock.Now(); }
 
     CVirtualClock& Clock() { return m_clock; }
     void AttachPeer(CSimPeer* peer) { Serial().Attach(&m_clock, peer); }

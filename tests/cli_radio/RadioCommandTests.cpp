@@ -37,7 +37,7 @@ private:
 };
 
 // The radio commands against the simulated line: a scripted radio behind an interface box that
-// echoes or not, the settings in a scratch file, the trace stamped with the virtual clock.
+// echoes or not, the settings in a scratch file, the trace stamped with virtual time.
 class RadioCommandTest : public ::testing::Test {
 protected:
     RadioCommandTest()
@@ -48,13 +48,11 @@ protected:
         std::filesystem::remove(settingsPath);
         Settings().SetPath(settingsPath.string());
         scope.Platform().AttachPeer(&box);
-        previousClock = SetLinkTraceClock([this] { return scope.Clock().Now(); });
         options.port = 1;
         options.echo = "on";
     }
     ~RadioCommandTest() override
     {
-        SetLinkTraceClock(previousClock);
         std::filesystem::remove(settingsPath);
         ResetLinkFlags();
     }
@@ -64,7 +62,6 @@ protected:
     CSimPlatformScope scope;
     CScriptedPeer radio{scope.Platform().Serial()};
     CInterfaceBox box{scope.Platform().Serial(), radio, true};
-    LinkTraceClock previousClock;
     PortOptions options;
     Capture out;
     Capture err;

@@ -35,6 +35,7 @@ public:
     void ReleaseSpareTimer() override {}
     void Sleep(unsigned) override {}
     std::time_t CalendarTime() override { return 0; }
+    double MonotonicTime() override { return 0; }
 };
 
 class ErrorLogTest : public ::testing::Test {
