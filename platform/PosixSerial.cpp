@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -71,11 +72,8 @@ void CPosixSerial::OpenDevice(unsigned port)
     if (fd < 0)
         throw CCommError(1, "%s", DescribeOpenFailure(port, m_path, errno).c_str());
 
-    int error = 0;
-    int heldExclusively = 0;
-    if (ioctl(fd, TIOCGEXCL, &heldExclusively) == 0 && heldExclusively != 0)
-        error = EBUSY;  // someone with the privilege to ignore the hold still must not share it
-    else
+    int error = HoldExclusively(fd);
+    if (error == 0)
         error = TessarinSaveTermios(fd, &m_saved);
     if (error == 0 && ioctl(fd, TIOCEXCL) != 0)
         error = errno;
@@ -91,6 +89,25 @@ void CPosixSerial::OpenDevice(unsigned port)
     m_haveSaved = true;
     m_lastLoggedErrno = 0;
     StartErrorPolls();
+}
+
+int CPosixSerial::HoldExclusively(int fd)
+{
+    // A lock on the open device tells a live holder from a hold left behind: the kernel drops
+    // the lock when its holder ends, but the terminal's exclusive flag stays set for as long
+    // as any other descriptor keeps the device open (the simulator keeps its own end open).
+    bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (!locked && (errno == EWOULDBLOCK || errno == EINTR))
+        return EBUSY;
+    int heldExclusively = 0;
+    if (ioctl(fd, TIOCGEXCL, &heldExclusively) == 0 && heldExclusively != 0) {
+        // Someone with the privilege to ignore the hold still must not share the port, unless
+        // the lock shows that whoever set it has gone.
+        if (!locked)
+            return EBUSY;
+        ErrorLog().Log("CPosixSerial: %s was left held by a program that has ended; taking it over", m_path.c_str());
+    }
+    return 0;
 }
 
 void CPosixSerial::ReleaseDevice()

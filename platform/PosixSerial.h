@@ -51,6 +51,8 @@ private:
     };
 
     void ReleaseDevice();
+    // Takes the device for this process alone; 0, or EBUSY when a live program holds it.
+    int HoldExclusively(int fd);
     void StartErrorPolls();
     bool ReadCounters(Counters& counters) const;
     int PollCounters();

@@ -176,6 +176,18 @@ TEST_F(PtyPortTest, APortHeldByOneOpeningCannotBeOpenedAgainUntilClosed)
     other.Close();
 }
 
+TEST_F(PtyPortTest, AHoldLeftByAProgramThatEndedIsTakenOver)
+{
+    // A program that ended without closing leaves the exclusive flag set while the far end
+    // keeps the device open; nobody holds the lock any more.
+    ASSERT_EQ(ioctl(slave, TIOCEXCL), 0);
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only a privileged user can open a device whose exclusive flag is set";
+    EXPECT_NO_THROW(Open());
+    EXPECT_TRUE(LogHas("was left held by a program that has ended; taking it over"));
+    port.Close();
+}
+
 TEST_F(PtyPortTest, EveryRateReachesTheFarEnd)
 {
     Open();
