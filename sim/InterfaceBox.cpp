@@ -7,7 +7,9 @@ void CInterfaceBox::OnHostByte(uint8_t byte, const LineSettings& sentWith)
         if (auto it = m_corruptions.find(m_echoed); it != m_corruptions.end())
             echo ^= it->second;
         ++m_echoed;
-        m_wire.SendToHost(&echo, 1, sentWith, m_wire.Now());
+        // The box loops the line back as the byte goes by: its echo has fully arrived as
+        // soon as the byte itself has.
+        m_wire.SendToHost(&echo, 1, sentWith, m_wire.Now() - CharacterTime(sentWith) + m_echoDelay);
     }
     m_radio.OnHostByte(byte, sentWith);
 }

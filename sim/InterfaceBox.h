@@ -14,6 +14,9 @@ public:
     CInterfaceBox(CSimWire& wire, CSimPeer& radio, bool echo = true) : m_wire(wire), m_radio(radio), m_echo(echo) {}
 
     void SetEcho(bool echo) { m_echo = echo; }
+    // A box that holds each echo back this long after the byte has gone by (0: looped back
+    // at once).
+    void SetEchoDelay(double seconds) { m_echoDelay = seconds; }
     bool Echo() const { return m_echo; }
     // Echoes byte number `index` (counting every echoed byte from 0) with these bits flipped.
     void CorruptEcho(std::size_t index, uint8_t flipMask) { m_corruptions[index] = flipMask; }
@@ -27,6 +30,7 @@ private:
     CSimWire& m_wire;
     CSimPeer& m_radio;
     bool m_echo;
+    double m_echoDelay = 0;
     std::size_t m_echoed = 0;
     std::map<std::size_t, uint8_t> m_corruptions;
 };

@@ -122,39 +122,19 @@ void CSimSerial::Deliver(uint8_t byte, const LineSettings& sentWith)
     m_input.push_back(byte);
 }
 
-double CSimSerial::ReserveToHost(double earliest, double duration)
-{
-    double now = m_clock->Now();
-    while (!m_toHostBusy.empty() && m_toHostBusy.begin()->second <= now)
-        m_toHostBusy.erase(m_toHostBusy.begin());
-    double start = std::max(earliest, now);
-    for (const auto& [busyStart, busyEnd] : m_toHostBusy) {
-        if (busyEnd <= start)
-            continue;
-        if (busyStart >= start + duration)
-            break;
-        start = busyEnd;
-    }
-    m_toHostBusy[start] = start + duration;
-    return start;
-}
-
 double CSimSerial::SendToHost(const uint8_t* bytes, std::size_t count, const LineSettings& sentWith,
                               double notBefore)
 {
-    double characterTime = CharacterTime(sentWith);
-    double time = std::max(m_clock->Now(), notBefore);
-    for (std::size_t i = 0; i < count; ++i) {
-        time = ReserveToHost(time, characterTime) + characterTime;
-        uint8_t byte = bytes[i];
-        m_clock->Schedule(time, [this, byte, sentWith] { Deliver(byte, sentWith); });
-    }
-    return time;
+    return m_toHost.PlaceBytes(m_clock->Now(), notBefore, count, CharacterTime(sentWith),
+                               [&](std::size_t i, double time) {
+                                   uint8_t byte = bytes[i];
+                                   m_clock->Schedule(time, [this, byte, sentWith] { Deliver(byte, sentWith); });
+                               });
 }
 
 void CSimSerial::SendBreak(double start, double duration)
 {
-    start = ReserveToHost(start, duration);
+    start = m_toHost.Reserve(m_clock->Now(), std::max(start, m_clock->Now()), duration);
     m_clock->Schedule(start, [this] {
         ++m_breaksHeld;
         m_errors |= CE_BREAK;

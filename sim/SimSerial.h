@@ -1,12 +1,12 @@
 #pragma once
 
 #include "platform/PolledSerial.h"
+#include "sim/LineSchedule.h"
 #include "sim/SimWire.h"
 #include "sim/VirtualClock.h"
 
 #include <cstdint>
 #include <deque>
-#include <map>
 
 // The PC's serial port wired in-process to a simulated far end on the virtual clock. Bytes
 // take one character time each on the wire in each direction, one after another; a byte sent
@@ -50,10 +50,6 @@ protected:
 
 private:
     void Deliver(uint8_t byte, const LineSettings& sentWith);
-    // Reserves the line to the PC for `duration` at the earliest free time from `earliest`
-    // on; returns the start. Bytes from the box and from the radio share the line, each in a
-    // free gap: a reply promised for later does not hold up an echo now.
-    double ReserveToHost(double earliest, double duration);
 
     CVirtualClock* m_clock = nullptr;
     CSimPeer* m_peer = nullptr;
@@ -65,7 +61,7 @@ private:
     int m_errors = 0;
     int m_breaksHeld = 0;
     double m_toPeerBusyUntil = 0;
-    std::map<double, double> m_toHostBusy;  // start -> end of each reserved stretch
+    CLineSchedule m_toHost;
     unsigned m_bytesInFlight = 0;
     uint64_t m_transmitGeneration = 0;
 };

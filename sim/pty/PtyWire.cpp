@@ -136,21 +136,15 @@ LineSettings CPtyWire::HostSettings()
 
 double CPtyWire::SendToHost(const uint8_t* bytes, std::size_t count, const LineSettings& sentWith, double notBefore)
 {
-    double time = std::max({Now(), notBefore, m_toProgramBusyUntil});
-    double character = CharacterTime(sentWith);
-    for (std::size_t i = 0; i < count; ++i) {
-        time += character;
+    return m_toProgram.PlaceBytes(Now(), notBefore, count, CharacterTime(sentWith), [&](std::size_t i, double time) {
         uint8_t byte = bytes[i];
         At(time, [this, byte, sentWith] { DeliverToProgram(byte, sentWith); });
-    }
-    m_toProgramBusyUntil = time;
-    return time;
+    });
 }
 
 void CPtyWire::SendBreak(double start, double duration)
 {
-    start = std::max({start, Now(), m_toProgramBusyUntil});
-    m_toProgramBusyUntil = std::max(m_toProgramBusyUntil, start + duration);
+    start = m_toProgram.Reserve(Now(), std::max(start, Now()), duration);
     At(start, [this] {
         ++m_breaksHeld;
         m_line.breakHeld = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/PtyLineState.h"
+#include "sim/LineSchedule.h"
 #include "sim/SimWire.h"
 
 #include <atomic>
@@ -75,7 +76,7 @@ private:
     double m_origin = 0;
     uint64_t m_sequence = 0;
     std::priority_queue<Event, std::vector<Event>, std::greater<Event>> m_events;
-    double m_toProgramBusyUntil = 0;
+    CLineSchedule m_toProgram;
     double m_fromProgramBusyUntil = 0;
     int m_breaksHeld = 0;
     PtyLineState m_line;

@@ -77,6 +77,9 @@ TEST_P(BlockEcho, EchoIsCollectedInChunksOfFiveWhileFlashingAtTheFlashRates)
     const auto& c = GetParam();
     port.SetBaud(c.baud);
     port.SetEchoMode(1);
+    // An echo that lags two characters behind makes the PC's wait for each chunk show as a
+    // pause on the line (an echo looped back at once is in before the next byte could go).
+    box.SetEchoDelay(2 * CharTime());
     FlashWriteMode = c.flashWriteMode;
     const auto data = Counting(12);
     port.Write(data.data(), 12, 1000);

@@ -203,6 +203,18 @@ TEST_F(WireTest, InterfaceBoxEchoesBeforeTheRadioAnswers)
     EXPECT_EQ(radio.Requests()[0].bytes, request);
 }
 
+TEST_F(WireTest, LoopedBackEchoArrivesWithTheByteItself)
+{
+    CScriptedPeer radio(port);
+    CInterfaceBox box(port, radio, true);
+    port.Attach(&clock, &box);
+    ASSERT_TRUE(port.TransmitChar(0x42));
+    clock.AdvanceTo(kChar9600 * 0.999);
+    EXPECT_EQ(port.InputQueueCount(), 0u);
+    clock.AdvanceTo(kChar9600);
+    EXPECT_EQ(Drain(), (std::vector<uint8_t>{0x42}));
+}
+
 TEST(ScriptedPeer, FramesCarryTheOnesComplementChecksum)
 {
     EXPECT_EQ(CScriptedPeer::Frame(0x10, {}), (std::vector<uint8_t>{0xF1, 0x10, 0xFE}));
