@@ -116,7 +116,7 @@ int RunRadioWrite(const PortOptions& options, const std::string& addressText, co
         return status;
     return RunOnRadio(options, io, [&](CVeskBroker& broker) {
         broker.WriteRequest(static_cast<uint32_t>(address), static_cast<unsigned>(bytes.size()), bytes.data());
-        std::fprintf(io.out, "wrote %zu bytes at 0x%06lX\n", bytes.size(), address);
+        std::fprintf(io.out, "wrote %zu byte%s at 0x%06lX\n", bytes.size(), bytes.size() == 1 ? "" : "s", address);
     });
 }
 

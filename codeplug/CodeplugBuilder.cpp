@@ -1,6 +1,8 @@
 #include "codeplug/CodeplugBuilder.h"
+
 #include "codeplug/CodeplugBuilderParts.h"
 #include "codeplug/RideLayout.h"
+#include "files/HexText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -255,21 +257,5 @@ std::vector<uint8_t> CCodeplugBuilder::Build(const std::string& description)
 
 std::string ImageToSRecords(const std::vector<uint8_t>& image)
 {
-    std::string out;
-    char buf[16];
-    for (std::size_t at = 0; at < image.size(); at += 32) {
-        std::size_t n = std::min<std::size_t>(32, image.size() - at);
-        unsigned sum = static_cast<unsigned>(n + 3) + ((at >> 8) & 0xFF) + (at & 0xFF);
-        std::snprintf(buf, sizeof buf, "S1%02X%04X", static_cast<unsigned>(n + 3), static_cast<unsigned>(at));
-        out += buf;
-        for (std::size_t i = 0; i < n; ++i) {
-            std::snprintf(buf, sizeof buf, "%02X", image[at + i]);
-            out += buf;
-            sum += image[at + i];
-        }
-        std::snprintf(buf, sizeof buf, "%02X\r\n", 0xFF - (sum & 0xFF));
-        out += buf;
-    }
-    out += "S9030000FC\r\n";
-    return out;
+    return FormatSRecordImage(image.data(), image.size(), 0, 32);
 }

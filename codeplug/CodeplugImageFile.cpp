@@ -1,5 +1,7 @@
 #include "codeplug/CodeplugImageFile.h"
 
+#include "files/HexText.h"
+
 #include "errors/Error.h"
 #include "files/DataFile.h"
 #include "files/FileManager.h"
@@ -62,7 +64,6 @@ std::string RewriteSRecords(const std::string& original, const uint8_t* packed, 
     uint8_t data[SRecord::kMaxDataBytes + 1];
     SRecordData record{data, 0, 0};
     uint32_t used = 0;
-    char buf[16];
     for (;;) {
         record.length = 0;
         reader.ReadNextRecord(record);
@@ -71,20 +72,8 @@ std::string RewriteSRecords(const std::string& original, const uint8_t* packed, 
         uint32_t n = static_cast<uint32_t>(record.length);
         if (used + n > packedLength)
             break;
-        bool wide = record.address > 0xFFFF;
-        unsigned count = n + (wide ? 4 : 3);
-        unsigned sum = count + (record.address & 0xFF) + ((record.address >> 8) & 0xFF) +
-                       (wide ? (record.address >> 16) & 0xFF : 0);
-        std::snprintf(buf, sizeof buf, wide ? "S2%02X%06X" : "S1%02X%04X", count, record.address);
-        out += buf;
-        for (uint32_t i = 0; i < n; ++i) {
-            std::snprintf(buf, sizeof buf, "%02X", packed[used + i]);
-            out += buf;
-            sum += packed[used + i];
-        }
+        out += FormatSRecord(record.address > 0xFFFF ? '2' : '1', record.address, packed + used, n);
         used += n;
-        std::snprintf(buf, sizeof buf, "%02X\r\n", 0xFF - (sum & 0xFF));
-        out += buf;
     }
     reader.Detach();
     out += "S9030000FC\r\n";

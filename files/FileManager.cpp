@@ -1,22 +1,12 @@
 #include "files/FileManager.h"
 
 #include "errors/ErrorLog.h"
+#include "files/HexText.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return 0;
-}
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n' || c == '\0'; }
 
@@ -26,7 +16,7 @@ std::size_t HexToBytes(const char* text, std::size_t length, uint8_t* out)
 {
     std::size_t count = length / 2;
     for (std::size_t i = 0; i < count; ++i)
-        out[i] = uint8_t(HexValue(text[2 * i]) << 4 | HexValue(text[2 * i + 1]));
+        out[i] = uint8_t(std::max(0, HexDigitValue(text[2 * i])) << 4 | std::max(0, HexDigitValue(text[2 * i + 1])));
     return count;
 }
 

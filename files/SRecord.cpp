@@ -1,5 +1,7 @@
 #include "files/SRecord.h"
 
+#include "files/HexText.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -7,22 +9,11 @@
 
 namespace {
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // Two hexadecimal digits of either case; -1 when either is not a digit.
 int HexPair(const char* at)
 {
-    int high = HexDigit(at[0]);
-    int low = high < 0 ? -1 : HexDigit(at[1]);
+    int high = HexDigitValue(at[0]);
+    int low = high < 0 ? -1 : HexDigitValue(at[1]);
     return low < 0 ? -1 : high << 4 | low;
 }
 

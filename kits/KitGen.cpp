@@ -5,6 +5,8 @@
 //   tessarin-kitgen firmware SIZE_KB OUT    S2 records of 32 bytes from 0x400000
 //   tessarin-kitgen bootcode RATE OUT       S1 records of 32 bytes from 0x0000
 //   tessarin-kitgen codeplug OUT            S1 records of 16 bytes from 0x0000
+#include "files/HexText.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -40,38 +42,6 @@ void PutBigEndian(std::vector<uint8_t>& out, uint32_t value)
         out.push_back(uint8_t(value >> shift));
 }
 
-std::string Record(char type, uint32_t address, const uint8_t* data, std::size_t length)
-{
-    const int addressBytes = type == '2' ? 3 : 2;
-    const int count = int(length) + addressBytes + 1;
-    int sum = count;
-    char hex[8];
-    std::string line = std::string("S") + type;
-    std::snprintf(hex, sizeof hex, "%02X", count);
-    line += hex;
-    for (int i = addressBytes - 1; i >= 0; --i) {
-        const uint8_t b = uint8_t(address >> (8 * i));
-        sum += b;
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        line += hex;
-    }
-    for (std::size_t i = 0; i < length; ++i) {
-        sum += data[i];
-        std::snprintf(hex, sizeof hex, "%02X", data[i]);
-        line += hex;
-    }
-    std::snprintf(hex, sizeof hex, "%02X", 0xFF - (sum & 0xFF));
-    return line + hex + "\r\n";
-}
-
-std::string Image(char type, uint32_t base, const std::vector<uint8_t>& bytes, std::size_t perRecord)
-{
-    std::string text;
-    for (std::size_t at = 0; at < bytes.size(); at += perRecord)
-        text += Record(type, base + uint32_t(at), bytes.data() + at, std::min(perRecord, bytes.size() - at));
-    return text + "S9030000FC\r\n";
-}
-
 // Firmware: "TSFW", the flash size (32-bit big-endian), the version text (8 bytes), then code
 // filler up to the last 64 KB of the flash.
 std::string Firmware(uint32_t sizeKb)
@@ -83,7 +53,7 @@ std::string Firmware(uint32_t sizeKb)
     Filler filler(size);
     while (bytes.size() < size - kProbeReserve)
         bytes.push_back(filler.Next());
-    return Image('2', kFlashBase, bytes, 32);
+    return FormatSRecordImage(bytes.data(), bytes.size(), kFlashBase, 32);
 }
 
 // Boot code: "TSBC" and the flash rate it talks at (32-bit big-endian), then 1,016 filler bytes.
@@ -94,7 +64,7 @@ std::string Bootcode(uint32_t rate)
     Filler filler(rate);
     while (bytes.size() < 1024)
         bytes.push_back(filler.Next());
-    return Image('1', 0x0000, bytes, 32);
+    return FormatSRecordImage(bytes.data(), bytes.size(), 0x0000, 32);
 }
 
 void Put16(std::vector<uint8_t>& image, uint32_t at, uint32_t value)
@@ -153,7 +123,7 @@ std::string Codeplug()
     Seal(image, 0, p1 - 1);
     Seal(image, p1, p2 - 1);
     Seal(image, p2, p2 + l2);
-    return Image('1', 0x0000, image, 16);
+    return FormatSRecordImage(image.data(), image.size(), 0x0000, 16);
 }
 
 int Usage()

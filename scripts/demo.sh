@@ -48,7 +48,6 @@ run radio read 0x0000 16 --device "$LINK"
 run radio write 0x3FF0 2A --device "$LINK"
 run radio read 0x3FF0 1 --device "$LINK" --trace
 run radio reset --device "$LINK"
-run radio --help >/dev/null
 echo
 echo "== A radio that is not there: the same request on a device that does not exist"
 run radio status 0 --device "$WORK/no-such-port"

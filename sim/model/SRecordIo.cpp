@@ -1,46 +1,12 @@
 #include "sim/model/SRecordIo.h"
 
 #include "errors/Error.h"
+#include "files/HexText.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-
-namespace {
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-std::string Record(char type, unsigned addressBytes, uint32_t address, const uint8_t* data, std::size_t count)
-{
-    std::vector<uint8_t> body;
-    body.push_back(static_cast<uint8_t>(addressBytes + count + 1));
-    for (unsigned i = addressBytes; i-- > 0;)
-        body.push_back(static_cast<uint8_t>(address >> (8 * i)));
-    body.insert(body.end(), data, data + count);
-    unsigned sum = 0;
-    for (uint8_t b : body)
-        sum += b;
-    body.push_back(static_cast<uint8_t>(~sum));
-    std::string line{'S', type};
-    char hex[3];
-    for (uint8_t b : body) {
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        line += hex;
-    }
-    return line + "\r\n";
-}
-
-}  // namespace
 
 std::vector<SimRecord> ParseSRecords(const std::string& text, const std::string& origin)
 {
@@ -61,7 +27,7 @@ std::vector<SimRecord> ParseSRecords(const std::string& text, const std::string&
             bad("not an S-record line");
         std::vector<uint8_t> bytes;
         for (std::size_t i = 2; i < line.size(); i += 2) {
-            int hi = HexValue(line[i]), lo = HexValue(line[i + 1]);
+            int hi = HexDigitValue(line[i]), lo = HexDigitValue(line[i + 1]);
             if (hi < 0 || lo < 0)
                 bad("holds a character that is not hexadecimal");
             bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
@@ -99,12 +65,6 @@ std::vector<SimRecord> ReadSRecordFile(const std::string& path)
 
 std::string FormatSRecords(const std::vector<uint8_t>& bytes, uint32_t base, const std::string& header)
 {
-    const bool wide = base + bytes.size() > 0x10000;
-    std::string text = Record('0', 2, 0, reinterpret_cast<const uint8_t*>(header.data()), header.size());
-    for (std::size_t offset = 0; offset < bytes.size(); offset += 32) {
-        std::size_t n = std::min<std::size_t>(32, bytes.size() - offset);
-        text += Record(wide ? '2' : '1', wide ? 3 : 2, static_cast<uint32_t>(base + offset), bytes.data() + offset, n);
-    }
-    text += Record(wide ? '8' : '9', wide ? 3 : 2, 0, nullptr, 0);
-    return text;
+    return FormatSRecord('0', 0, reinterpret_cast<const uint8_t*>(header.data()), header.size()) +
+           FormatSRecordImage(bytes.data(), bytes.size(), base, 32);
 }

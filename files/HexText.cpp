@@ -1,0 +1,65 @@
+#include "files/HexText.h"
+
+#include <algorithm>
+#include <cstdio>
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+namespace {
+unsigned AddressBytes(char type)
+{
+    switch (type) {
+    case '2':
+    case '8':
+        return 3;
+    case '3':
+    case '7':
+        return 4;
+    default:
+        return 2;
+    }
+}
+} // namespace
+
+std::string FormatSRecord(char type, uint32_t address, const uint8_t* data, std::size_t count)
+{
+    const unsigned addressBytes = AddressBytes(type);
+    const unsigned length = static_cast<unsigned>(count + addressBytes + 1);
+    std::string line{'S', type};
+    char hex[3];
+    auto put = [&](unsigned byte) {
+        std::snprintf(hex, sizeof hex, "%02X", byte & 0xFF);
+        line += hex;
+    };
+    unsigned sum = length;
+    put(length);
+    for (unsigned i = addressBytes; i-- > 0;) {
+        unsigned byte = (address >> (8 * i)) & 0xFF;
+        sum += byte;
+        put(byte);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        sum += data[i];
+        put(data[i]);
+    }
+    put(0xFF - (sum & 0xFF));
+    return line + "\r\n";
+}
+
+std::string FormatSRecordImage(const uint8_t* bytes, std::size_t count, uint32_t base, std::size_t perRecord)
+{
+    const char type = base + count > 0x10000 ? '2' : '1';
+    std::string text;
+    for (std::size_t at = 0; at < count; at += perRecord)
+        text += FormatSRecord(type, static_cast<uint32_t>(base + at), bytes + at, std::min(perRecord, count - at));
+    return text + "S9030000FC\r\n";
+}
