@@ -1,6 +1,7 @@
 #include "sim/VirtualClock.h"
 
 #include <algorithm>
+#include <limits>
 
 void CVirtualClock::Schedule(double time, std::function<void()> action)
 {
@@ -16,6 +17,11 @@ void CVirtualClock::AdvanceTo(double time)
         event.action();
     }
     m_now = std::max(m_now, time);
+}
+
+double CVirtualClock::NextEventTime() const
+{
+    return m_events.empty() ? std::numeric_limits<double>::infinity() : m_events.top().time;
 }
 
 void CVirtualClock::RunAll(double limit)

@@ -22,6 +22,8 @@ public:
     // Runs whatever is scheduled, however far ahead, until nothing is left (or `limit`).
     void RunAll(double limit = 1e9);
     bool Idle() const { return m_events.empty(); }
+    // When the next scheduled action is due (infinity when none is).
+    double NextEventTime() const;
 
 private:
     struct Event {

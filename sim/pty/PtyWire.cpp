@@ -88,7 +88,7 @@ void CPtyWire::Publish(const std::string& link)
 
 double CPtyWire::Now() { return MonotonicSeconds() - m_origin; }
 
-void CPtyWire::At(double time, std::function<void()> action) { m_events.push({time, m_sequence++, std::move(action)}); }
+void CPtyWire::At(double time, std::function<void()> action) { m_events.Schedule(time, std::move(action)); }
 
 void CPtyWire::Post(std::function<void()> action)
 {
@@ -228,11 +228,7 @@ void CPtyWire::CheckSettings()
 
 void CPtyWire::RunDueEvents()
 {
-    while (!m_events.empty() && m_events.top().time <= Now()) {
-        Event e = m_events.top();
-        m_events.pop();
-        e.action();
-    }
+    m_events.AdvanceTo(Now());
 }
 
 void CPtyWire::Run(const std::function<bool()>& keepRunning)
@@ -246,8 +242,7 @@ void CPtyWire::Run(const std::function<bool()>& keepRunning)
             m_nextSettingsCheck = now + kSettingsPoll;
         }
         double wait = kSettingsPoll;
-        if (!m_events.empty())
-            wait = std::min(wait, m_events.top().time - Now());
+        wait = std::min(wait, m_events.NextEventTime() - Now());
         wait = std::max(wait, 0.0);
         pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
         timespec timeout{static_cast<time_t>(wait), static_cast<long>((wait - std::floor(wait)) * 1e9)};

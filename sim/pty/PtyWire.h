@@ -3,12 +3,12 @@
 #include "platform/PtyLineState.h"
 #include "sim/LineSchedule.h"
 #include "sim/SimWire.h"
+#include "sim/VirtualClock.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <queue>
 #include <string>
 #include <vector>
 
@@ -50,16 +50,6 @@ public:
     LineSettings HostSettings() override;
 
 private:
-    struct Event {
-        double time;
-        uint64_t sequence;
-        std::function<void()> action;
-        bool operator>(const Event& other) const
-        {
-            return time != other.time ? time > other.time : sequence > other.sequence;
-        }
-    };
-
     void RunDueEvents();
     void ReadFromProgram();
     void CheckSettings();
@@ -74,8 +64,8 @@ private:
     std::string m_link;
     CSimPeer* m_peer = nullptr;
     double m_origin = 0;
-    uint64_t m_sequence = 0;
-    std::priority_queue<Event, std::vector<Event>, std::greater<Event>> m_events;
+    // Actions due at times of the monotonic clock, run by the loop as the clock reaches them.
+    CVirtualClock m_events;
     CLineSchedule m_toProgram;
     double m_fromProgramBusyUntil = 0;
     int m_breaksHeld = 0;
