@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 // The frame format as the radio's firmware handles it: short frames (low nibble of the first
@@ -51,6 +53,20 @@ inline std::vector<uint8_t> Data(const std::vector<uint8_t>& frame)
     if (frame.size() < header + 1)
         return {};
     return std::vector<uint8_t>(frame.begin() + header, frame.end() - 1);
+}
+
+// A 24-bit big-endian address at `at` of a request's data.
+inline uint32_t Address24(const std::vector<uint8_t>& data, std::size_t at)
+{
+    return static_cast<uint32_t>(data[at]) << 16 | static_cast<uint32_t>(data[at + 1]) << 8 | data[at + 2];
+}
+
+// A number in upper-case hex, `digits` wide, for the trace.
+inline std::string Hex(uint32_t value, int digits)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return text;
 }
 
 }  // namespace radio_frames

@@ -14,18 +14,6 @@ namespace {
 constexpr uint8_t kNack = 0x60;
 constexpr double kNever = std::numeric_limits<double>::infinity();
 
-uint32_t Address24(const std::vector<uint8_t>& data, std::size_t at)
-{
-    return static_cast<uint32_t>(data[at]) << 16 | static_cast<uint32_t>(data[at + 1]) << 8 | data[at + 2];
-}
-
-std::string Hex(uint32_t value, int digits)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
-
 void WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes)
 {
     std::filesystem::path temp = path;
@@ -294,7 +282,7 @@ std::vector<std::string> CSimRadio::OpsOf(const std::vector<uint8_t>& frame) con
     case 0x23: return {"status", "any"};
     case 0x17: {
         std::vector<uint8_t> data = radio_frames::Data(frame);
-        bool flash = data.size() >= 3 && Address24(data, 0) >= CRadioMemory::kFlashBase;
+        bool flash = data.size() >= 3 && radio_frames::Address24(data, 0) >= CRadioMemory::kFlashBase;
         return {flash ? "flash-write" : "codeplug-write", "write", "any"};
     }
     default: return {"other", "any"};
@@ -319,9 +307,9 @@ void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
             if (frame[1] == 0x17 && data.size() > 3 && checksumOk) {
                 // The supply fails while the cells are being programmed: half the bytes took.
                 std::size_t taken = (data.size() - 3) / 2;
-                m_memory.WritePartly(Address24(data, 0), data.data() + 3, taken);
+                m_memory.WritePartly(radio_frames::Address24(data, 0), data.data() + 3, taken);
                 m_trace.Event(now, "fault", "power lost after " + std::to_string(taken) + " bytes of the write at " +
-                                                Hex(Address24(data, 0), 6));
+                                                radio_frames::Hex(radio_frames::Address24(data, 0), 6));
             }
             m_trace.Add(now, CRadioTrace::Direction::FromPc, "frame", frame, number);
             PowerOff(f.seconds);

@@ -14,18 +14,6 @@ constexpr uint8_t kBadWrite = 0x85;  // the write or erase did not take; data: a
 constexpr uint8_t kUnsupported = 0x86;
 constexpr uint8_t kStatusReply = 0x8B;
 
-uint32_t Address24(const std::vector<uint8_t>& data, std::size_t at)
-{
-    return static_cast<uint32_t>(data[at]) << 16 | static_cast<uint32_t>(data[at + 1]) << 8 | data[at + 2];
-}
-
-std::string Hex(uint32_t value, int digits)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
-
 }  // namespace
 
 CSimRadio::Answer CSimRadio::Execute(const std::vector<uint8_t>& frame, std::string& note)
@@ -44,7 +32,7 @@ CSimRadio::Answer CSimRadio::Execute(const std::vector<uint8_t>& frame, std::str
     case 0x15: return Erase(data, note);
     case 0x23: return Status(data, note);
     default: {
-        note = "unknown opcode " + Hex(frame[1], 2);
+        note = "unknown opcode " + radio_frames::Hex(frame[1], 2);
         Answer a;
         a.opcode = kUnsupported;
         a.data = {frame[1]};
@@ -62,8 +50,8 @@ CSimRadio::Answer CSimRadio::Read(const std::vector<uint8_t>& data, std::string&
         a.data = {0x11};
         return a;
     }
-    uint32_t address = Address24(data, 1);
-    note = "read " + std::to_string(data[0]) + " at " + Hex(address, 6);
+    uint32_t address = radio_frames::Address24(data, 1);
+    note = "read " + std::to_string(data[0]) + " at " + radio_frames::Hex(address, 6);
     a.opcode = kReadReply;
     a.data = {data[1], data[2], data[3]};
     for (unsigned i = 0; i < data[0]; ++i)
@@ -80,9 +68,9 @@ CSimRadio::Answer CSimRadio::Write(const std::vector<uint8_t>& data, std::string
         a.data = {0, 0, 0, 4};
         return a;
     }
-    uint32_t address = Address24(data, 0);
+    uint32_t address = radio_frames::Address24(data, 0);
     std::size_t count = data.size() - 3;
-    note = "write " + std::to_string(count) + " at " + Hex(address, 6);
+    note = "write " + std::to_string(count) + " at " + radio_frames::Hex(address, 6);
     a.opcode = kGoodWrite;
     a.data = {data[0], data[1], data[2]};
     uint8_t reason = 0;
