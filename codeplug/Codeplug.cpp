@@ -124,30 +124,38 @@ void CCodeplug::SourceWrite(uint32_t address, const uint8_t* src, uint32_t count
     }
 }
 
-void CCodeplug::RadioRead(uint32_t address, uint8_t* dest, uint32_t count, const char* logLine)
+void CCodeplug::LoggedRead(uint32_t address, uint8_t* dest, uint32_t count, const char* radioLogLine)
 {
+    if (m_source == kImage) {
+        SourceRead(address, dest, count);
+        return;
+    }
     for (uint32_t done = 0; done < count;) {
         uint32_t n = std::min(kChunk, count - done);
         try {
             SourceRead(address + done, dest + done, n);
         } catch (const CError& e) {
             ErrorLog().Log("%s", e.GetText());
-            ErrorLog().Log(logLine, address + done);
+            ErrorLog().Log(radioLogLine, address + done);
             throw CGenError(3, kReadFailed);
         }
         done += n;
     }
 }
 
-void CCodeplug::RadioWrite(uint32_t address, const uint8_t* src, uint32_t count, const char* logLine)
+void CCodeplug::LoggedWrite(uint32_t address, const uint8_t* src, uint32_t count, const char* radioLogLine)
 {
+    if (m_source == kImage) {
+        SourceWrite(address, src, count);
+        return;
+    }
     for (uint32_t done = 0; done < count;) {
         uint32_t n = std::min(kChunk, count - done);
         try {
             SourceWrite(address + done, src + done, n);
         } catch (const CError& e) {
             ErrorLog().Log("%s", e.GetText());
-            ErrorLog().Log(logLine, address + done);
+            ErrorLog().Log(radioLogLine, address + done);
             throw CGenError(3, kWriteFailed);
         }
         done += n;
@@ -156,29 +164,17 @@ void CCodeplug::RadioWrite(uint32_t address, const uint8_t* src, uint32_t count,
 
 void CCodeplug::ReadCpMemory(uint8_t* dest, uint32_t address, uint32_t length)
 {
-    if (m_source == kImage) {
-        SourceRead(address, dest, length);
-        return;
-    }
-    RadioRead(address, dest, length, "CCodeplug::ReadCpField: Read radio codeplug failed at address %X");
+    LoggedRead(address, dest, length, "CCodeplug::ReadCpField: Read radio codeplug failed at address %X");
 }
 
 void CCodeplug::ReadCpMemory(ImageBuffer& dest, uint32_t address)
 {
     uint32_t length = dest.size > 0 ? static_cast<uint32_t>(dest.size) : 0;
-    if (m_source == kImage) {
-        SourceRead(address, dest.data, length);
-        return;
-    }
-    RadioRead(address, dest.data, length, "CCodeplug::ReadCpBlock: Read radio codeplug failed at address %X");
+    LoggedRead(address, dest.data, length, "CCodeplug::ReadCpBlock: Read radio codeplug failed at address %X");
 }
 
 void CCodeplug::WriteCpMemory(const ImageBuffer& src, uint32_t address)
 {
     uint32_t length = src.size > 0 ? static_cast<uint32_t>(src.size) : 0;
-    if (m_source == kImage) {
-        SourceWrite(address, src.data, length);
-        return;
-    }
-    RadioWrite(address, src.data, length, "CCodeplug::WriteCpBlock: Write radio codeplug failed at address %X");
+    LoggedWrite(address, src.data, length, "CCodeplug::WriteCpBlock: Write radio codeplug failed at address %X");
 }

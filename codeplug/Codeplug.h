@@ -135,10 +135,11 @@ protected:
     // 32-byte requests; a short reply is refused; broker errors pass through.
     void SourceRead(uint32_t address, uint8_t* dest, uint32_t count);
     void SourceWrite(uint32_t address, const uint8_t* src, uint32_t count);
-    // Radio transfers that log `logLine` with the failing address and raise the general
+    // Transfers with the source: on an image as SourceRead/SourceWrite; on the radio a failed
+    // request logs `radioLogLine` with the failing address and raises the general
     // communication error.
-    void RadioRead(uint32_t address, uint8_t* dest, uint32_t count, const char* logLine);
-    void RadioWrite(uint32_t address, const uint8_t* src, uint32_t count, const char* logLine);
+    void LoggedRead(uint32_t address, uint8_t* dest, uint32_t count, const char* radioLogLine);
+    void LoggedWrite(uint32_t address, const uint8_t* src, uint32_t count, const char* radioLogLine);
     void AllocImage(SRecord& file);
     void LoadImage(SRecord& file);
     void ClearBlock();

@@ -91,10 +91,7 @@ int CCodeplug::ReadCpBlock(ImageBuffer& dest, uint16_t blockId)
     if (!GetBlockInfo(address))
         throw CGenError(3, "Read block header failed");
     CheckCapacity(dest, m_blockSize, blockId);
-    if (m_source == kImage)
-        SourceRead(address, dest.data, m_blockSize);
-    else
-        RadioRead(address, dest.data, m_blockSize, "CCodeplug::ReadCpBlock: Read radio codeplug failed at address %X");
+    LoggedRead(address, dest.data, m_blockSize, "CCodeplug::ReadCpBlock: Read radio codeplug failed at address %X");
     dest.size = static_cast<int32_t>(m_blockSize);
     return 0;
 }
@@ -106,10 +103,7 @@ void CCodeplug::ReadCpEntry(ImageBuffer& dest, uint16_t blockId, uint32_t list, 
     CheckRequest("ReadCpEntry", list, entry, false, 0, 0);
     uint32_t address = FieldAddress(block, list, entry, 0);
     CheckCapacity(dest, m_entrySize, blockId);
-    if (m_source == kImage)
-        SourceRead(address, dest.data, m_entrySize);
-    else
-        RadioRead(address, dest.data, m_entrySize, "CCodeplug::ReadCpEntry: Read radio codeplug failed at address %X");
+    LoggedRead(address, dest.data, m_entrySize, "CCodeplug::ReadCpEntry: Read radio codeplug failed at address %X");
     dest.size = static_cast<int32_t>(m_entrySize);
 }
 
@@ -138,10 +132,7 @@ void CCodeplug::WriteCpBlock(ImageBuffer& block, uint16_t blockId)
                         m_blockSize, block.size);
     }
     block.size = static_cast<int32_t>(m_blockSize);
-    if (m_source == kImage)
-        SourceWrite(address, block.data, m_blockSize);
-    else
-        RadioWrite(address, block.data, m_blockSize, "CCodeplug::WriteCpBlock: Write radio codeplug failed at address %X");
+    LoggedWrite(address, block.data, m_blockSize, "CCodeplug::WriteCpBlock: Write radio codeplug failed at address %X");
 }
 
 uint32_t CCodeplug::LocateField(uint16_t blockId, uint32_t list, uint32_t entry, uint32_t offset,
