@@ -1,0 +1,4 @@
+#include "upgrade/RadioUpgrade.h"
+
+// Placeholder until codeplug programming is written.
+void CRadioUpgrade::DoProgCp() {}

@@ -1,1 +1,0 @@
-int tessarin_upgrade_placeholder = 0;

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "upgrade/UpgradePlan.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CSerial;
+class CCarryOverStore;
+struct CarryOverRecord;
+
+// The engine behind Program: one object per attempt. The form calls the setters, then
+// UpgradeRadio, then destroys it; a retry builds a new one.
+//
+// Stages, each as far as the plan asks: firmware preparation (boot code, identity check,
+// first erase, flash size probe, firmware file), PrepareUpgrade (images checked, work
+// counted), FlashFirmware, DoProgCp (codeplug with the radio's own data carried over),
+// DoPatch. Progress goes to the main frame through the UI services; the engine never
+// computes a percentage.
+class CRadioUpgrade {
+public:
+    CRadioUpgrade();
+    CRadioUpgrade(const CRadioUpgrade&) = delete;
+    CRadioUpgrade& operator=(const CRadioUpgrade&) = delete;
+    virtual ~CRadioUpgrade();
+
+    void SetPort(int portNumber, uint8_t echoMode);
+    void SetPlan(const UpgradePlan& plan);
+    // keySource: the data-file key text the firmware file is deciphered with.
+    void SetJob(FlashSettings& settings, const std::string& codeplugImage,
+                const PatchEntries& patchEntries, int codeplugType, const std::string& keySource);
+    // The port the form opened at the bootstrap rate; only when flashing.
+    void SetSerial(CSerial* serial);
+    // Copies exactly two characters.
+    void SetRadioCode(const char* code);
+    // The carry-over record kept by the caller across the attempts of one Program press, and
+    // the store that keeps it on disk. Without them DoProgCp keeps its record for this attempt
+    // only.
+    void SetCarryOver(CarryOverRecord* record, CCarryOverStore* store);
+
+    // Runs the plan; returns one of the kUpgrade* results. Never throws.
+    int UpgradeRadio();
+
+    // Exposed for tests of the single stages.
+    int GetResult() const { return m_result; }
+    int GetFirmwareRecords() const { return m_firmwareRecords; }
+    int GetCodeplugChunks() const { return m_codeplugChunks; }
+    int GetPatchCount() const { return m_patchCount; }
+    uint32_t GetRegionStart() const { return m_regionStart; }
+    uint32_t GetRegionEnd() const { return m_regionEnd; }
+
+private:
+    // Firmware preparation: returns false (result set to 3 or 6) when the run must end.
+    bool PrepareFirmware();
+    void DownloadBootcode();
+    // Reads, checks and deciphers the firmware file into flashSettings.firmwareText.
+    void ProcessFirmwareFile(const char* fileName);
+    void PrepareUpgrade();
+    void FlashFirmware();
+    void DoProgCp();
+    void DoPatch();
+
+    char m_radioCode[2] = {0, 0};
+    int m_codeplugType = 0;
+    bool m_progressShown = false;
+    int m_patchCount = 0;
+    int m_codeplugChunks = 0;
+    int m_firmwareRecords = 0;
+    uint32_t m_regionStart = 0;
+    uint32_t m_regionEnd = 0;
+    const UpgradePlan* m_plan = nullptr;
+    FlashSettings* m_flashSettings = nullptr;
+    const std::string* m_codeplugImage = nullptr;
+    const PatchEntries* m_patchEntries = nullptr;
+    int m_portNumber = 0;
+    uint8_t m_echoMode = 0;
+    CSerial* m_serial = nullptr;
+    std::vector<uint8_t> m_firmwareBuffer;
+    const std::string* m_keySource = nullptr;
+    int m_result = 0;
+    bool m_firmwareLoaded = false;
+    CarryOverRecord* m_carryOver = nullptr;
+    CCarryOverStore* m_carryOverStore = nullptr;
+};
