@@ -1,4 +1,5 @@
 // tessarin codeplug: the blocks, fields and checksums of a codeplug in an image file or a radio.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/PortOptions.h"
 
@@ -317,17 +318,20 @@ void RunBuild(const std::string& description, const std::string& output, const s
 
 void AddCodeplugCommands(CLI::App& app, int& exitCode)
 {
-    CLI::App* group = app.add_subcommand("codeplug", "Look inside a codeplug, in an image file or a radio");
+    CLI::App* group = AddCommand(app, "codeplug", "Look inside a codeplug, in an image file or a radio",
+                                 "tessarin codeplug --image cp.s19 blocks");
     group->require_subcommand(1);
+    // Where the codeplug is read from belongs to the group: accepted before and after the
+    // subcommand.
     auto source = std::make_shared<SourceOptions>();
+    AddSourceOptions(group, *source);
     auto field = std::make_shared<FieldOptions>();
 
-    CLI::App* blocks = group->add_subcommand("blocks", "The ADK values and one line per block");
-    AddSourceOptions(blocks, *source);
+    CLI::App* blocks = AddCommand(*group, "blocks", "The ADK values and one line per block",
+                                  "tessarin codeplug blocks --image kit/cp_demo --config-key");
     blocks->callback([=, &exitCode] { exitCode = Run("blocks", [=] { RunBlocks(*source); }); });
 
     auto addField = [&](CLI::App* command, bool write) {
-        AddSourceOptions(command, *source);
         command->add_option("--block", field->block, "Block id (decimal or 0x hexadecimal)")->required();
         command->add_option("--list", field->list, "List number (block model)");
         command->add_option("--entry", field->entry, "Entry number (block model)");
@@ -339,15 +343,18 @@ void AddCodeplugCommands(CLI::App& app, int& exitCode)
             command->add_option("--length", field->length, "Field length in bytes")->required();
         }
     };
-    CLI::App* read = group->add_subcommand("read-field", "Read a field");
+    CLI::App* read = AddCommand(*group, "read-field", "Read a field",
+                                "tessarin codeplug read-field --image cp.s19 --block 5 --entry 1 --length 4");
     addField(read, false);
     read->callback([=, &exitCode] { exitCode = Run("read-field", [=] { RunReadField(*source, *field); }); });
-    CLI::App* write = group->add_subcommand("write-field", "Write a field, keeping its checksum right");
+    CLI::App* write = AddCommand(*group, "write-field", "Write a field, keeping its checksum right",
+                                 "tessarin codeplug write-field --image cp.s19 --block 5 --entry 1 --bytes 0102 "
+                                 "--output new.s19");
     addField(write, true);
     write->callback([=, &exitCode] { exitCode = Run("write-field", [=] { RunWriteField(*source, *field); }); });
 
-    CLI::App* check = group->add_subcommand("check", "Verify every checksum the layout defines");
-    AddSourceOptions(check, *source);
+    CLI::App* check = AddCommand(*group, "check", "Verify every checksum the layout defines",
+                                 "tessarin codeplug check --device /dev/ttyUSB0");
     auto sum = std::make_shared<std::string>();
     check->add_option("--sum", *sum,
                       "The sum every checksummed range of the block model makes (default: the one most make)");
@@ -359,9 +366,19 @@ void AddCodeplugCommands(CLI::App& app, int& exitCode)
     });
 
     auto build = std::make_shared<std::array<std::string, 3>>();
-    CLI::App* make = group->add_subcommand("build", "Lay out an image from a readable description");
+    CLI::App* make = AddCommand(*group, "build", "Lay out an image from a readable description",
+                                "tessarin codeplug build kits/layouts/adk.cpd --output adk.s19");
     make->add_option("description", (*build)[0], "Description file")->required();
     make->add_option("--output", (*build)[1], "The S-record file to write")->required();
     make->add_option("--key", (*build)[2], "Encipher the file with this data-file key");
-    make->callback([=, &exitCode] { exitCode = Run("build", [=] { RunBuild((*build)[0], (*build)[1], (*build)[2]); }); });
+    make->callback([=, &exitCode] {
+        exitCode = Run("build", [=] {
+            // The group's --key given before "build" is the key of the new file as well.
+            const SourceOptions& o = *source;
+            if (!o.image.empty() || o.configKey || !o.port.device.empty() || o.port.port != 0)
+                throw CUsageError("--image, --config-key, --device and --port select a codeplug to look at; "
+                                  "build reads only its description");
+            RunBuild((*build)[0], (*build)[1], (*build)[2].empty() ? o.key : (*build)[2]);
+        });
+    });
 }

@@ -1,3 +1,4 @@
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 
 #include "files/DataFile.h"
@@ -37,9 +38,11 @@ int Report(const KitOutcome& outcome)
 
 void AddCipherCommand(CLI::App* kit, int& exitCode, bool encipher)
 {
-    auto* command = kit->add_subcommand(encipher ? "encipher" : "decipher",
-                                        encipher ? "encipher a plain file (padded with NUL bytes to a multiple of 8)"
-                                                 : "decipher a data file (the text up to its first NUL)");
+    auto* command = AddCommand(*kit, encipher ? "encipher" : "decipher",
+                               encipher ? "encipher a plain file (padded with NUL bytes to a multiple of 8)"
+                                        : "decipher a data file (the text up to its first NUL)",
+                               encipher ? "tessarin kit encipher --config-key patcher.txt patcher.dat"
+                                        : "tessarin kit decipher --config-key patcher.dat patcher.txt");
     auto keys = std::make_shared<KeyChoice>();
     auto paths = std::make_shared<std::pair<std::string, std::string>>();
     auto raw = std::make_shared<bool>(false);
@@ -60,23 +63,26 @@ void AddCipherCommand(CLI::App* kit, int& exitCode, bool encipher)
 
 void AddKitCommands(CLI::App& app, int& exitCode)
 {
-    auto* kit = app.add_subcommand("kit", "make, inspect and read upgrade kits");
+    auto* kit = AddCommand(app, "kit", "make, inspect and read upgrade kits", "tessarin kit inspect /path/to/kit");
     kit->require_subcommand(1);
     AddCipherCommand(kit, exitCode, true);
     AddCipherCommand(kit, exitCode, false);
 
-    auto* pack = kit->add_subcommand("pack", "encipher kit sources (patcher.txt and plain S-record files) into a kit");
+    auto* pack = AddCommand(*kit, "pack", "encipher kit sources (patcher.txt and plain S-record files) into a kit",
+                            "tessarin kit pack kits/demo /tmp/demo-kit");
     auto packDirs = std::make_shared<std::pair<std::string, std::string>>();
     pack->add_option("SRC_DIR", packDirs->first, "folder of plain sources")->required();
     pack->add_option("OUT_DIR", packDirs->second, "folder for the kit")->required();
     pack->callback([packDirs, &exitCode] { exitCode = Report(KitPack(packDirs->first, packDirs->second)); });
 
-    auto* inspect = kit->add_subcommand("inspect", "check an installed kit as the application will read it");
+    auto* inspect = AddCommand(*kit, "inspect", "check an installed kit as the application will read it",
+                               "tessarin kit inspect /path/to/kit");
     auto kitDir = std::make_shared<std::string>();
     inspect->add_option("KIT_DIR", *kitDir, "folder of the kit")->required();
     inspect->callback([kitDir, &exitCode] { exitCode = Report(KitInspect(*kitDir)); });
 
-    auto* srec = kit->add_subcommand("srec", "summarise an S-record file, plain or enciphered");
+    auto* srec = AddCommand(*kit, "srec", "summarise an S-record file, plain or enciphered",
+                            "tessarin kit srec --key KEY /path/to/kit/fw_256k --out fw_256k.bin");
     auto keys = std::make_shared<KeyChoice>();
     auto files = std::make_shared<std::pair<std::string, std::string>>();
     keys->Add(srec);

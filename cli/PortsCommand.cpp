@@ -1,3 +1,4 @@
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 
 #include "platform/PortTable.h"
@@ -41,13 +42,13 @@ int ListPorts()
 
 void AddPortsCommands(CLI::App& app, int& exitCode)
 {
-    auto* ports = app.add_subcommand("ports", "List the serial ports and the COM numbers that name them");
+    auto* ports = AddCommand(app, "ports", "List the serial ports and the COM numbers that name them", "tessarin ports");
     ports->callback([&exitCode, ports] {
         if (ports->get_subcommands().empty())
             exitCode = ListPorts();
     });
 
-    auto* set = ports->add_subcommand("set", "Save a device as port N (COMN)");
+    auto* set = AddCommand(*ports, "set", "Save a device as port N (COMN)", "tessarin ports set 3 /dev/ttyUSB0");
     static unsigned setNumber = 0;
     static std::string setPath;
     set->add_option("N", setNumber, "port number, 1 to 99")->required()->check(CLI::Range(1u, CPortTable::kMaxNumber));
@@ -64,7 +65,7 @@ void AddPortsCommands(CLI::App& app, int& exitCode)
         exitCode = 0;
     });
 
-    auto* forget = ports->add_subcommand("forget", "Remove a saved port number");
+    auto* forget = AddCommand(*ports, "forget", "Remove a saved port number", "tessarin ports forget 3");
     static unsigned forgetNumber = 0;
     forget->add_option("N", forgetNumber, "port number, 1 to 99")->required()->check(CLI::Range(1u, CPortTable::kMaxNumber));
     forget->callback([&exitCode] {

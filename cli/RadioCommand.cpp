@@ -1,5 +1,6 @@
 #include "cli/RadioCommand.h"
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "errors/Error.h"
 #include "link/VeskBroker.h"
@@ -138,28 +139,31 @@ int RunRadioReset(const PortOptions& options, RadioStreams io)
 
 void AddRadioCommands(CLI::App& app, int& exitCode)
 {
-    auto* radio = app.add_subcommand("radio", "Send one request to a radio over a serial device");
+    auto* radio = AddCommand(app, "radio", "Send one request to a radio over a serial device",
+                             "tessarin radio --device /dev/ttyUSB0 status 0");
     radio->require_subcommand(1);
-    // Every subcommand takes the port options after its name.
+    // The port options belong to the group: accepted before and after the subcommand.
     auto options = std::make_shared<PortOptions>();
+    AddPortOptions(*radio, *options);
     struct Arguments {
         std::string first;
         std::string second;
     };
     auto args = std::make_shared<Arguments>();
 
-    auto* status = radio->add_subcommand("status", "Ask for a status text");
+    auto* status = AddCommand(*radio, "status", "Ask for a status text", "tessarin radio status 0 --port 1");
     status->add_option("SELECTOR", args->first, "Status selector, 0 to 255")->required();
-    auto* read = radio->add_subcommand("read", "Read radio memory and print it in hex");
+    auto* read = AddCommand(*radio, "read", "Read radio memory and print it in hex",
+                            "tessarin radio read 0x000100 16 --device /dev/ttyUSB0");
     read->add_option("ADDRESS", args->first, "Address (24 bits), decimal or 0x-hex")->required();
     read->add_option("COUNT", args->second, "Bytes to read, 1 to 255")->required();
-    auto* write = radio->add_subcommand("write", "Write bytes to radio memory");
+    auto* write = AddCommand(*radio, "write", "Write bytes to radio memory",
+                             "tessarin radio write 0x000100 \"0A FF 00\" --device /dev/ttyUSB0");
     write->add_option("ADDRESS", args->first, "Address (24 bits), decimal or 0x-hex")->required();
     write->add_option("HEXBYTES", args->second, "Bytes in hex, e.g. 0AFF00 or \"0A FF 00\" (at most 251)")->required();
-    auto* erase = radio->add_subcommand("erase", "Erase the radio's flash (the radio must run its boot code)");
-    auto* reset = radio->add_subcommand("reset", "Reset the radio");
-    for (CLI::App* command : {status, read, write, erase, reset})
-        AddPortOptions(*command, *options);
+    auto* erase = AddCommand(*radio, "erase", "Erase the radio's flash (the radio must run its boot code)",
+                             "tessarin radio erase --device /dev/ttyUSB0 --baud 115200");
+    auto* reset = AddCommand(*radio, "reset", "Reset the radio", "tessarin radio reset --port 1");
 
     status->callback([=, &exitCode] { exitCode = RunRadioStatus(*options, args->first); });
     read->callback([=, &exitCode] { exitCode = RunRadioRead(*options, args->first, args->second); });

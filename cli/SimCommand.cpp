@@ -1,3 +1,4 @@
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "errors/Error.h"
 #include "sim/model/FaultPlan.h"
@@ -57,9 +58,11 @@ void AddSimCommands(CLI::App& app, int& exitCode)
 {
     auto options = std::make_shared<PtyHostOptions>();
     auto noAuto = std::make_shared<bool>(false);
-    CLI::App* sim = app.add_subcommand(
-        "sim", "Run a simulated radio on a pseudo-terminal until interrupted (SIGINT or SIGTERM).\n"
-               "SIGUSR1 power-cycles it into bootstrap mode.");
+    CLI::App* sim = AddCommand(
+        app, "sim",
+        "Run a simulated radio on a pseudo-terminal until interrupted (SIGINT or SIGTERM).\n"
+        "SIGUSR1 power-cycles it into bootstrap mode.",
+        "tessarin sim --profile sim/profiles/demo.json --link /tmp/tessarin-radio");
     sim->add_option("--profile", options->profile, "the radio's JSON profile (see sim/profiles/)")->required();
     sim->add_option("--link", options->link, "publish the program's end of the line as a symlink here")->required();
     sim->add_option("--dump", options->dumpDir,

@@ -1,4 +1,4 @@
-#include "cli/Commands.h"
+#include "cli/CommandLine.h"
 #include "errors/Error.h"
 
 #include <CLI/CLI.hpp>
@@ -8,13 +8,8 @@
 int main(int argc, char** argv)
 {
     CLI::App app{"tessarin: the radio upgrade service tool"};
-    app.require_subcommand(1);
     int exitCode = 0;
-    AddRadioCommands(app, exitCode);
-    AddKitCommands(app, exitCode);
-    AddSimCommands(app, exitCode);
-    AddCodeplugCommands(app, exitCode);
-    AddPortsCommands(app, exitCode);
+    AddTessarinCommands(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -23,6 +23,8 @@ std::string& LogDirectory()
 
 void CwFileLog::SetDirectory(const std::string& directory) { LogDirectory() = directory; }
 
+const std::string& CwFileLog::Directory() { return LogDirectory(); }
+
 CwFileLog::CwFileLog(const char* fileName)
 {
     const std::string& directory = LogDirectory();

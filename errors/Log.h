@@ -34,6 +34,7 @@ public:
     const char* Path() const { return m_path; }
     // The folder the file sink writes into; empty means the current directory at start.
     static void SetDirectory(const std::string& directory);
+    static const std::string& Directory();
 
 private:
     char m_path[256] = {};

@@ -46,6 +46,7 @@ protected:
               ("tessarin-log-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
+        previousDirectory = CwFileLog::Directory();
         CwFileLog::SetDirectory(dir.string());
         auto owned = std::make_unique<LogOnlyPlatform>();
         platform = owned.get();
@@ -59,7 +60,7 @@ protected:
         ErrorLog().DropSinks();
         ErrorLog().EnableSink1(0);
         InstallPlatform(std::move(previous));
-        CwFileLog::SetDirectory("");
+        CwFileLog::SetDirectory(previousDirectory);
         std::filesystem::remove_all(dir);
     }
     std::string FileText()
@@ -75,6 +76,7 @@ protected:
     }
 
     std::filesystem::path dir;
+    std::string previousDirectory;
     LogOnlyPlatform* platform = nullptr;
     std::unique_ptr<CPlatform> previous;
 };
