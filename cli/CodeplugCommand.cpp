@@ -3,10 +3,10 @@
 #include "cli/Commands.h"
 #include "cli/PortOptions.h"
 
-#include "codeplug/CodeplugBuilder.h"
+#include "authoring/CodeplugBuilder.h"
+#include "authoring/CodeplugImageFile.h"
+#include "authoring/CodeplugInspector.h"
 #include "codeplug/CodeplugFactory.h"
-#include "codeplug/CodeplugImageFile.h"
-#include "codeplug/CodeplugInspector.h"
 #include "codeplug/RideLayout.h"
 #include "errors/Error.h"
 #include "files/SRecord.h"

@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 
 #include "files/DataFile.h"
+#include "authoring/KitInspect.h"
 #include "files/Kit.h"
 
 #include <CLI/CLI.hpp>

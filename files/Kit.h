@@ -5,8 +5,8 @@
 #include <string_view>
 
 // The kit tools behind `tessarin kit`: enciphering and deciphering data files, packing plain
-// kit sources into an installable kit, inspecting an installed kit as the application will
-// read it, and summarising an S-record file. Each returns its exit status (0 success, 1
+// kit sources into an installable kit, and summarising an S-record file (kit inspection,
+// which needs the codeplug model, is in authoring/). Each returns its exit status (0 success, 1
 // failure) with what it has to say; files are written to a temporary name and renamed.
 struct KitOutcome {
     int status = 0;
@@ -25,7 +25,6 @@ KitOutcome KitDecipher(const std::string& in, const std::string& out, std::strin
 // (configuration key) and every other file under its own name (data-file key from line 3 of
 // the version block).
 KitOutcome KitPack(const std::string& srcDir, const std::string& outDir);
-KitOutcome KitInspect(const std::string& kitDir);
 // FILE is plain S-record text, or enciphered when `key` is given. With `outBin`, the data
 // bytes as LoadData packs them are written there.
 KitOutcome KitSrec(const std::string& file, const std::string* key, const std::string& outBin);

@@ -1,8 +1,8 @@
 #include "CodeplugFixture.h"
 
 #include "codeplug/CodeplugFactory.h"
-#include "codeplug/CodeplugImageFile.h"
-#include "codeplug/CodeplugInspector.h"
+#include "authoring/CodeplugImageFile.h"
+#include "authoring/CodeplugInspector.h"
 #include "files/SRecord.h"
 #include "link/LinkFlags.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "codeplug/Codeplug.h"
-#include "codeplug/CodeplugBuilder.h"
+#include "authoring/CodeplugBuilder.h"
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
 #include "errors/Log.h"

@@ -1,4 +1,4 @@
-#include "files/Kit.h"
+#include "authoring/KitInspect.h"
 
 #include "KitFixture.h"
 

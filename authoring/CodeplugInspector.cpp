@@ -1,4 +1,4 @@
-#include "codeplug/CodeplugInspector.h"
+#include "authoring/CodeplugInspector.h"
 
 #include "codeplug/RideLayout.h"
 #include "codeplug/VariantCodeplug.h"

@@ -1,5 +1,5 @@
 // Laying out the blocks of a codeplug description and computing their checksum bytes.
-#include "codeplug/CodeplugBuilderParts.h"
+#include "authoring/CodeplugBuilderParts.h"
 #include "codeplug/RideLayout.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "codeplug/CodeplugBuilder.h"
+#include "authoring/CodeplugBuilder.h"
 
-#include "codeplug/CodeplugBuilderParts.h"
+#include "authoring/CodeplugBuilderParts.h"
 #include "codeplug/RideLayout.h"
 #include "files/HexText.h"
 

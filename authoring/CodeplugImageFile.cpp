@@ -1,4 +1,4 @@
-#include "codeplug/CodeplugImageFile.h"
+#include "authoring/CodeplugImageFile.h"
 
 #include "files/HexText.h"
 

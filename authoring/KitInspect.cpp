@@ -1,5 +1,6 @@
 // `tessarin kit inspect`: reads a kit as the application will and states every problem.
-#include "files/Kit.h"
+#include "authoring/KitInspect.h"
+
 
 #include "files/DataFile.h"
 #include "files/FileManager.h"
