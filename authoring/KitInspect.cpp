@@ -2,15 +2,19 @@
 #include "authoring/KitInspect.h"
 
 
+#include "codeplug/CodeplugFactory.h"
+#include "errors/Error.h"
 #include "files/DataFile.h"
 #include "files/FileManager.h"
 #include "files/ProductLine.h"
 #include "files/SRecord.h"
+#include "link/LinkFlags.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -38,6 +42,11 @@ const Firmware kFirmware[] = {{"fw_128k", 128 * 1024}, {"fw_256k", 256 * 1024}, 
 bool IsDecimal(const std::string& text)
 {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+const char* LayoutName(int codeplugType)
+{
+    return codeplugType == 2 ? "pointer-table layout" : codeplugType == 3 ? "fixed-address layout" : "ADK block layout";
 }
 
 int CountFields(const std::string& line) { return int(std::count(line.begin(), line.end(), ',')) + 1; }
@@ -77,7 +86,7 @@ private:
     bool ReadImage(const std::string& name, const std::string& missing, DataFileText& file);
     void CheckBootcode(const std::string& name, int rate);
     void CheckCodeplug(const std::string& name);
-    void CheckAdk(const std::string& name, const std::vector<uint8_t>& image, uint32_t endAddress);
+    void DecodeCodeplug(const std::string& name, const char* text);
 
     fs::path m_dir;
     KitOutcome& m_outcome;
@@ -185,8 +194,7 @@ void CKitInspector::CheckHeader()
     int32_t type = 0;
     if (HexField(block, 4, 1, type)) {
         m_codeplugType = type;
-        Say("  codeplug type: " + std::to_string(type) +
-            (type == 2 ? " (pointer-table layout)" : type == 3 ? " (fixed-address layout)" : " (ADK block layout)"));
+        Say("  codeplug type: " + std::to_string(type) + " (" + LayoutName(type) + ")");
     }
 }
 
@@ -458,39 +466,44 @@ void CKitInspector::CheckCodeplug(const std::string& name)
         Problem(name, std::to_string(s.dataBytes) + " data bytes; the codeplug image buffer holds " + std::to_string(limit));
     if (s.badChecksums)
         Problem(name, std::to_string(s.badChecksums) + " records with a wrong checksum");
-    if (m_codeplugType == 2 || m_codeplugType == 3)
-        return;
-    std::vector<uint8_t> image(std::max<uint32_t>(s.dataBytes, 1));
-    ImageBuffer buffer{image.data(), 0};
-    SRecord reader;
-    reader.AttachText(file.Text());
-    reader.LoadData(buffer, s.dataBytes);
-    image.resize(std::size_t(buffer.size));
-    CheckAdk(name, image, s.endAddress);
+    DecodeCodeplug(name, file.Text());
 }
 
-// The image decoding of the ADK structure, as the codeplug layer sizes and reads it.
-void CKitInspector::CheckAdk(const std::string& name, const std::vector<uint8_t>& image, uint32_t endAddress)
+// The image decoded as the upgrade form loads it: the codeplug model of the kit's structure
+// type reads it (ReadCpFile) and determines its format (GetRdkPtrs).
+void CKitInspector::DecodeCodeplug(const std::string& name, const char* text)
 {
-    uint32_t size = (endAddress + 15) / 16 * 16;
-    for (uint32_t cls : {4096u, 8192u, 16384u, 32768u})
-        if (size <= cls) {
-            size = cls;
-            break;
-        }
-    auto word = [&](uint32_t at) -> uint32_t {
-        return at + 1 < image.size() ? uint32_t(image[at] << 8 | image[at + 1]) : 0;
-    };
-    const uint32_t p1 = word(0), l1 = word(p1), p2 = p1 + l1, l2 = word(p2 + 2), e = p2 + l2;
-    if (image.size() < 2 || size < p1 || size < p2 || e >= size) {
-        Problem(name, "the ADK structure cannot be decoded (P1 " + Hex(p1) + ", P2 " + Hex(p2) + ", end " + Hex(e) +
-                          " in an image of " + std::to_string(size) + " bytes): Unable to determine codeplug format");
+    std::unique_ptr<CCodeplug> codeplug = CreateCodeplug(m_codeplugType);
+    const int previousLine = GetProductLineNumber();
+    if (m_productLine != kUnmatchedProductLine)
+        SetProductLineNumber(m_productLine);  // the fixed-address layout places its block by it
+    std::string failure;
+    try {
+        codeplug->SetImageText(text, "");
+        SRecord reader;
+        reader.AttachText(text);
+        codeplug->ReadCpFile(reader);
+        reader.Detach();
+        if (!codeplug->IsFormatDetermined())
+            codeplug->InitRdkPtrs();
+    } catch (const CError& e) {
+        failure = e.GetText();
+    }
+    SetProductLineNumber(previousLine);
+    RdkPtrs p{};
+    if (!failure.empty() || !codeplug->GetRdkPtrs(p)) {
+        Problem(name, "the " + std::string(LayoutName(m_codeplugType)) + " cannot be decoded (" +
+                          (failure.empty() ? "its pointers lie outside the image" : failure) +
+                          "): Unable to determine codeplug format");
         return;
     }
-    const uint32_t p3 = word(p2 + 6), blocks = word(p3);
-    const bool flag = p2 < image.size() && (image[p2] & 0x04);
-    Say("      ADK: P1 " + Hex(p1) + ", P2 " + Hex(p2) + ", region end " + Hex(e) + (flag ? " (checksummed)" : "") +
-        ", " + std::to_string(blocks) + " block vectors at " + Hex(p3 + 2));
+    if (m_codeplugType == 2 || m_codeplugType == 3)
+        Say("      " + std::string(LayoutName(m_codeplugType)) + ": region end " + Hex(p.regionEnd) + ", " +
+            std::to_string(codeplug->GetImageSize()) + " bytes");
+    else
+        Say("      ADK: P1 " + Hex(p.p1) + ", P2 " + Hex(p.p2) + ", region end " + Hex(p.regionEnd) +
+            (p.regionFlag ? " (checksummed)" : "") + ", " + std::to_string(p.blockCount) + " block vectors at " +
+            Hex(p.vectorTable));
 }
 
 void CKitInspector::CheckFirmware()

@@ -130,3 +130,52 @@ TEST(KitInspect, AMissingConfigurationIsReported)
 }
 
 }  // namespace
+
+namespace {
+
+std::string DataFileTextOf(const std::string& path, const std::string& key)
+{
+    return ReadDataFile(path, key).Text();
+}
+
+std::string LayoutImage(const std::string& name)
+{
+    return ReadAll(std::string(TESSARIN_LAYOUTS_DIR) + "/" + name);
+}
+
+}  // namespace
+
+TEST(KitInspect, CodeplugImagesAreDecodedWithTheModelOfTheKitsLayout)
+{
+    KitScratch dir;
+    struct Case {
+        const char* name;
+        const char* type;     // line 4 of the version block
+        const char* image;    // the layout image put in place of cp_demo, null: cp_demo itself
+        const char* firstRecord;  // replaces cp_demo's first record when given
+        const char* said;     // in the report (problems or out)
+        int status;
+    };
+    const Case cases[] = {
+        {"block model", "01", nullptr, nullptr, "ADK: P1 0x0100", 0},
+        {"pointer table", "02", "ride.s19", nullptr, "pointer-table layout: region end", 0},
+        {"fixed address", "03", "fixed-extended.s19", nullptr, "fixed-address layout: region end", 0},
+        {"first region beyond the image", "01", nullptr, "S1130000FF000000000000000000010020000000CC",
+         "Unable to determine codeplug format", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        KitCase k{c.name, Edit("DemoKitDataKey-2026-R0205\r\n01\r\n", std::string("DemoKitDataKey-2026-R0205\r\n") + c.type + "\r\n"),
+                  [&c](const KitScratch& d) {
+                      std::string text = c.image ? LayoutImage(c.image)
+                                                 : DataFileTextOf(d.File("kit/cp_demo"), kDemoKey);
+                      if (c.firstRecord)
+                          text = c.firstRecord + text.substr(text.find("\r\n"));
+                      WriteAll(d.File("kit/cp_demo"), Enciphered(text, kDemoKey));
+                  },
+                  ""};
+        KitOutcome outcome = InspectVariant(dir, k);
+        EXPECT_EQ(outcome.status, c.status) << outcome.err;
+        EXPECT_NE((outcome.out + outcome.err).find(c.said), std::string::npos) << outcome.out << outcome.err;
+    }
+}
