@@ -62,20 +62,32 @@ std::string RewriteSRecords(const std::string& original, const uint8_t* packed, 
     reader.AttachText(original.c_str());
     std::string out;
     uint8_t data[SRecord::kMaxDataBytes + 1];
-    SRecordData record{data, 0, 0};
     uint32_t used = 0;
     for (;;) {
-        record.length = 0;
+        // A record of another type than S1/S2 leaves the record as it was: the length stays -1.
+        SRecordData record{data, -1, 0};
+        uint32_t start = reader.Position();
         reader.ReadNextRecord(record);
-        if (record.length <= 0)
+        if (record.length == 0)
             break;
+        if (record.length < 0) {
+            // Header, count and other records are carried through as they were.
+            std::string text = original.substr(start, reader.Position() - start);
+            text.erase(text.find_last_not_of("\r\n") + 1);
+            out += text + "\r\n";
+            continue;
+        }
         uint32_t n = static_cast<uint32_t>(record.length);
         if (used + n > packedLength)
-            break;
+            throw CGenError(3, "The image's records hold more data bytes than the %u of the codeplug image; nothing "
+                               "was written", packedLength);
         out += FormatSRecord(record.address > 0xFFFF ? '2' : '1', record.address, packed + used, n);
         used += n;
     }
     reader.Detach();
+    if (used != packedLength)
+        throw CGenError(3, "The image's records hold %u of the %u data bytes of the codeplug image; nothing was "
+                           "written", used, packedLength);
     out += "S9030000FC\r\n";
     return out;
 }

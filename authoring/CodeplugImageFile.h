@@ -18,7 +18,9 @@ CodeplugImageText ReadCodeplugImageFile(const std::string& path, const std::stri
 // The data-file key of the kit whose "patcher.dat" lies beside `imagePath`.
 std::string KitDataFileKey(const std::string& imagePath);
 // The original records again, each with its address and length, their data bytes taken one
-// after another from `packed` (as loading packed them), checksums recomputed; then S9.
+// after another from `packed` (as loading packed them), checksums recomputed; records of other
+// types (header, count) carried through unchanged; then S9. Raises CGenError 3 when the records
+// do not hold exactly `packedLength` bytes.
 std::string RewriteSRecords(const std::string& original, const uint8_t* packed, uint32_t packedLength);
 // Writes the text (enciphered when a key is given) to a temporary file beside `path` and
 // renames it over `path`, so that no half-written file is ever left. Raises CGenError 3.

@@ -88,6 +88,20 @@ TEST(CodeplugBuilderTest, RewrittenRecordsKeepTheirAddresses)
     EXPECT_EQ(rewritten, "S10500100102E7\r\nS104010003F7\r\nS9030000FC\r\n");
 }
 
+TEST(CodeplugBuilderTest, RewrittenRecordsCarryRecordsOfOtherTypes)
+{
+    // A header record first and a count record before the end: both stay, byte for byte, and
+    // every data record still gets its bytes.
+    std::string original = "S00600004844521B\r\nS1050010AABB84\r\nS1040100CC2E\r\nS5030002FA\r\nS9030000FC\r\n";
+    const uint8_t packed[] = {0x01, 0x02, 0x03};
+    EXPECT_EQ(RewriteSRecords(original, packed, 3),
+              "S00600004844521B\r\nS10500100102E7\r\nS104010003F7\r\nS5030002FA\r\nS9030000FC\r\n");
+    // Bytes that no record of the original holds are refused, not dropped.
+    EXPECT_NE(ErrorText([&] { RewriteSRecords(original, packed, 2); }), "");
+    const uint8_t more[] = {0x01, 0x02, 0x03, 0x04};
+    EXPECT_NE(ErrorText([&] { RewriteSRecords(original, more, 4); }), "");
+}
+
 // The committed images are what the builder makes of the descriptions beside them, and every
 // checksum they hold is right.
 class LayoutImageTest : public ::testing::TestWithParam<std::pair<const char*, int>> {};
