@@ -153,7 +153,8 @@ uint32_t CCodeplug::LocateField(uint16_t blockId, uint32_t list, uint32_t entry,
 int CCodeplug::WriteCpField(const uint8_t* bytes, uint16_t blockId, uint32_t list, uint32_t entry,
                             uint32_t offset, uint32_t length)
 {
-    if (m_source == kRadio && length > kMaxRadioFieldLength) {
+    // Any source but an image is written through the radio path below.
+    if (m_source != kImage && length > kMaxRadioFieldLength) {
         ErrorLog().Log("CCodeplug::WriteCpField: A field of %u bytes exceeds the %u bytes kept for the old bytes",
                        length, kMaxRadioFieldLength);
         throw CGenError(3,

@@ -172,8 +172,14 @@ TEST_F(RadioCodeplugTest, FieldLongerThanTheSpaceForItsOldBytesIsRefusedBeforeAn
         "size 0x1000\nadk p1=0x40 p2=0x80 l2=0xF7F p3=0x90\nblock 0 @0x100 esize=0x0500 flags=0x81\nentry 01\nend");
     Start(codeplug);
     std::vector<uint8_t> field(1025, 0xAB);
-    EXPECT_THAT(ErrorText([&] { cp->WriteCpField(field.data(), 0, 0, 0, 0, 1025); }),
-                HasSubstr("too long to write to the radio"));
+    // Every source that is not an image takes the radio path, and so the guard.
+    for (int source : {int(CCodeplug::kRadio), 2, -1}) {
+        cp->SetSource(source);
+        EXPECT_THAT(ErrorText([&] { cp->WriteCpField(field.data(), 0, 0, 0, 0, 1025); }),
+                    HasSubstr("too long to write to the radio"))
+            << "source " << source;
+    }
+    cp->SetSource(CCodeplug::kRadio);
     EXPECT_TRUE(Requests(0x17).empty());
     EXPECT_EQ(Memory(0, 0x1000), codeplug);
     // 1024 bytes still go, in 32 writes and one for the checksum byte.
