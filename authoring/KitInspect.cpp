@@ -11,6 +11,7 @@
 #include "link/LinkFlags.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -69,8 +70,11 @@ private:
     // "patcher.dat: BLOCK line n (file line m)"
     std::string Where(const char* block, int line);
     bool IsBlockName(const std::string& line) const;
-    // Line `line` of the current block, checked to be there and to have `fields` fields.
-    bool EntryLine(const char* block, int line, int fields, std::string& text);
+    // Line `line` of the current block, checked to be there and to have `fields` fields. End:
+    // the block has no such line (the text ends, or the next block begins): a count beyond
+    // the lines present, reported once; the caller stops there.
+    enum class LineRead { Ok, Bad, End };
+    LineRead EntryLine(const char* block, int line, int fields, std::string& text);
     bool HexField(const char* block, int line, int field, int32_t& value);
 
     bool ReadConfig();
@@ -113,25 +117,25 @@ bool CKitInspector::IsBlockName(const std::string& line) const
     return std::any_of(std::begin(kBlockNames), std::end(kBlockNames), [&](const char* n) { return line == n; });
 }
 
-bool CKitInspector::EntryLine(const char* block, int line, int fields, std::string& text)
+CKitInspector::LineRead CKitInspector::EntryLine(const char* block, int line, int fields, std::string& text)
 {
     if (!m_config.GetLine(line, text)) {
         Problem(Where(block, line), "missing: the text ends before it; add the line or lower the count");
-        return false;
+        return LineRead::End;
     }
     if (IsBlockName(text)) {
         Problem(Where(block, line), "is the block name \"" + text + "\", not an entry; the count is larger than the lines that follow");
-        return false;
+        return LineRead::End;
     }
     if (fields > 0 && CountFields(text) < fields) {
         Problem(Where(block, line), "has " + std::to_string(CountFields(text)) + " fields, " +
                                         std::to_string(fields) + " expected: \"" + text + "\"");
-        return false;
+        return LineRead::Bad;
     }
     if (fields > 0 && CountFields(text) > fields)
         Say("  note: " + Where(block, line) + " has " + std::to_string(CountFields(text)) + " fields; only the first " +
             std::to_string(fields) + " are read");
-    return true;
+    return LineRead::Ok;
 }
 
 bool CKitInspector::HexField(const char* block, int line, int field, int32_t& value)
@@ -236,7 +240,7 @@ void CKitInspector::CheckGroups()
                 "\": the application warns that this is a testing kit");
         std::vector<std::string> boot(3);
         for (int r = 0; r < 3; ++r) {
-            if (EntryLine(block, r + 2, 0, line) && m_config.GetField(r + 2, 1, boot[r]) && !boot[r].empty())
+            if (EntryLine(block, r + 2, 0, line) == LineRead::Ok && m_config.GetField(r + 2, 1, boot[r]) && !boot[r].empty())
                 continue;
             Problem(Where(block, r + 2), "the boot code file name for " + std::to_string(kFlashRates[r]) + " Bd is empty");
             boot[r].clear();
@@ -247,7 +251,7 @@ void CKitInspector::CheckGroups()
         std::string ids;
         for (int j = 0; j < k; ++j) {
             std::string id;
-            if (!EntryLine(block, 6 + j, 1, line))
+            if (EntryLine(block, 6 + j, 1, line) != LineRead::Ok)
                 break;
             m_config.GetField(6 + j, 1, id);
             if (id.size() != 32 || !IsHexText(id))
@@ -275,9 +279,13 @@ void CKitInspector::CheckVerification()
     if (!HexField(block, 1, 1, n))
         return;
     Say("  VERIFICATION_BLOCK: " + std::to_string(n) + " entries");
-    for (int line = 2; line <= n + 1; ++line) {
+    // Counts come from the file: 64-bit arithmetic, and the walk ends at the first missing line.
+    for (int64_t line = 2; line <= int64_t(n) + 1; ++line) {
         std::string text, value;
-        if (!EntryLine(block, line, 6, text))
+        LineRead read = EntryLine(block, int(line), 6, text);
+        if (read == LineRead::End)
+            break;
+        if (read == LineRead::Bad)
             continue;
         int32_t f[6] = {};
         bool ok = true;
@@ -317,10 +325,14 @@ void CKitInspector::CheckModels()
     Say("  MODEL_MATCHING_BLOCK: " + std::to_string(m) + " models x " + std::to_string(e) + " entries");
     if (m < 1 || e < 1)
         Problem(Where(block, m < 1 ? 1 : 2), "the count is 0: no radio can match a model");
-    for (int i = 0; i < m * e; ++i) {
-        const int line = 3 + i;
+    const int64_t entries = (m < 1 || e < 1) ? 0 : int64_t(m) * e;
+    for (int64_t i = 0; i < entries; ++i) {
+        const int line = int(3 + i);
         std::string text, level, file;
-        if (!EntryLine(block, line, 8, text))
+        LineRead read = EntryLine(block, line, 8, text);
+        if (read == LineRead::End)
+            break;
+        if (read == LineRead::Bad)
             continue;
         m_config.GetField(line, 4, level);
         if (!IsDecimal(level) || std::stoul(level.substr(0, 9)) > 255)
@@ -328,7 +340,7 @@ void CKitInspector::CheckModels()
         m_config.GetField(line, 7, file);
         if (file.empty())
             Problem(Where(block, line), "field 7, the codeplug file name, is empty; write \"#\" for no codeplug file");
-        m_codeplugByPosition[i % std::max(e, 1)].push_back(file);
+        m_codeplugByPosition[int(i % std::max(e, 1))].push_back(file);
         if (!file.empty() && file != "#")
             CheckCodeplug(file);
     }
@@ -347,9 +359,13 @@ void CKitInspector::CheckRadioMatching()
     Say("  RADIO_MATCHING_BLOCK: " + std::to_string(n) + " rows");
     if (n < 1)
         Problem(Where(block, 1), "no rows: no radio gets an upgrade plan");
-    for (int line = 2; line <= n + 1; ++line) {
+    const int fields = int(std::min<int64_t>(1 + 4 * int64_t(m_entriesPerModel), INT_MAX));
+    for (int64_t line = 2; line <= int64_t(n) + 1; ++line) {
         std::string text;
-        if (!EntryLine(block, line, 1 + 4 * m_entriesPerModel, text))
+        LineRead read = EntryLine(block, int(line), fields, text);
+        if (read == LineRead::End)
+            break;
+        if (read == LineRead::Bad)
             continue;
         for (int p = 0; p < m_entriesPerModel; ++p) {
             int32_t v[4] = {};
@@ -390,7 +406,7 @@ void CKitInspector::CheckPatches()
         std::string text;
         if (!m_config.GetLine(line, text) || IsBlockName(text) || text.empty())
             break;
-        if (!EntryLine(block, line, 6, text))
+        if (EntryLine(block, line, 6, text) != LineRead::Ok)
             break;
         int32_t v[7] = {};
         bool ok = true;

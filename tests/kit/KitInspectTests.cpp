@@ -179,3 +179,26 @@ TEST(KitInspect, CodeplugImagesAreDecodedWithTheModelOfTheKitsLayout)
         EXPECT_NE((outcome.out + outcome.err).find(c.said), std::string::npos) << outcome.out << outcome.err;
     }
 }
+
+TEST(KitInspect, AHugeCountStopsAtTheFirstMissingLine)
+{
+    KitScratch dir;
+    const KitCase cases[] = {
+        {"verification", Edit("VERIFICATION_BLOCK\r\n04", "VERIFICATION_BLOCK\r\n7FFFFFFF"), nullptr,
+         "VERIFICATION_BLOCK line 6 (file line 21): is the block name"},
+        {"models", Edit("MODEL_MATCHING_BLOCK\r\n02", "MODEL_MATCHING_BLOCK\r\n7FFFFFFF"), nullptr,
+         "MODEL_MATCHING_BLOCK line"},
+        {"entries per model", Edit("MODEL_MATCHING_BLOCK\r\n02\r\n02", "MODEL_MATCHING_BLOCK\r\n7FFFFFFF\r\n7FFFFFFF"),
+         nullptr, "MODEL_MATCHING_BLOCK line"},
+        {"radio matching", Edit("RADIO_MATCHING_BLOCK\r\n02", "RADIO_MATCHING_BLOCK\r\n7FFFFFFF"), nullptr,
+         "RADIO_MATCHING_BLOCK line 4"},
+    };
+    for (const KitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        KitOutcome outcome = InspectVariant(dir, c);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_NE(outcome.err.find(c.problem), std::string::npos) << outcome.err;
+        EXPECT_LT(outcome.problems, 10) << outcome.err;
+        EXPECT_LT(outcome.err.size() + outcome.out.size(), 20000u);
+    }
+}
