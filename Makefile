@@ -1,11 +1,17 @@
 # Front door of the build. `make demo` runs the main job on the simulated radio; `make test`
 # builds and runs the test suite twice (plain, then with AddressSanitizer and
-# UndefinedBehaviorSanitizer). Both install what they need first.
+# UndefinedBehaviorSanitizer), then each fuzz target briefly on its corpus (clang builds
+# them apart, in FUZZ_BUILD). `make fuzz` runs each fuzz target for FUZZ_SECONDS. All
+# install what they need first.
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+# Seconds each fuzz target runs under `make test`.
+FUZZ_CI_SECONDS ?= 10
 
-.PHONY: all deps build test test-plain test-asan demo clean
+.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz demo clean
 
 all: build
 
@@ -24,10 +30,22 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-test: test-plain test-asan
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+	      -DCMAKE_CXX_COMPILER=clang++ -DTESSARIN_FUZZ=ON -DTESSARIN_BENCH=OFF \
+	      -DTESSARIN_FUZZ_SECONDS=$(FUZZ_CI_SECONDS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+
+test-fuzz: fuzz-build
+	ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j $(JOBS)
+
+fuzz: fuzz-build
+	./scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+test: test-plain test-asan test-fuzz
 
 demo: build
 	./scripts/demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

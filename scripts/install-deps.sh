@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build ccache pkg-config
           libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
-          nettle-dev libssl-dev srecord binutils)
+          nettle-dev libssl-dev srecord binutils
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
