@@ -8,7 +8,7 @@
 // image's bytes (else S-record text); bit 3: variant flag 1; bit 4: product line 11 (the fixed
 // layout finds its block by marker) instead of 13; bit 5: radio code "11" instead of "10".
 #include "codeplug/CodeplugFactory.h"
-#include "codeplug/CodeplugInspector.h"
+#include "authoring/CodeplugInspector.h"
 #include "codeplug/RideLayout.h"
 #include "errors/Error.h"
 #include "files/HexText.h"

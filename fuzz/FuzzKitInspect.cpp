@@ -1,8 +1,8 @@
 // `kit inspect` on a kit directory made from the input (see KitArchive.h): the configuration
 // file, the boot code, codeplug and firmware files as the application will read them.
+#include "authoring/KitInspect.h"
 #include "files/DataFile.h"
 #include "files/FileManager.h"
-#include "files/Kit.h"
 #include "fuzz/FuzzInput.h"
 #include "fuzz/KitArchive.h"
 
