@@ -12,6 +12,10 @@ enum : int {
     CE_TXFULL = 0x0100,
 };
 
+// CCommError code of a device that has gone (a USB adapter unplugged): nothing on the line
+// can work until it is reconnected, so nobody retries it.
+enum : int { kCommDeviceGone = 13 };
+
 // The one serial port of the program: blocking, polled byte I/O with time-outs counted in
 // character times, optional checking of the interface box's echo on writes, and the line
 // services the bootstrap download needs. Time-outs are in milliseconds.

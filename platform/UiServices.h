@@ -34,6 +34,8 @@ public:
     // Sends a message to the main frame and returns its result.
     virtual intptr_t SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam) = 0;
     virtual void Quit(int exitCode) = 0;
+    // The text the main frame's progress window shows (set before or while it is open).
+    virtual void SetProgressText(const std::string& text) { (void)text; }
 
     // The cancel event: resets itself when tested.
     void SetCancelEvent() { m_cancel = true; }

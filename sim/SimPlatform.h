@@ -55,10 +55,12 @@ public:
     int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
     intptr_t SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
     void Quit(int exitCode) override { quitCode = exitCode; }
+    void SetProgressText(const std::string& text) override { progressTexts.push_back(text); }
 
     std::deque<int> answers;
     std::vector<Box> boxes;
     std::vector<FrameMessage> frameMessages;
+    std::vector<std::string> progressTexts;
     int quitCode = -1000;
 };
 

@@ -1,6 +1,13 @@
 #include "upgrade/RadioUpgrade.h"
 
-// Placeholder until the engine's stages are written: every run ends as an invalid data file.
+#include "codeplug/CodeplugFactory.h"
+#include "errors/Error.h"
+#include "errors/ErrorLog.h"
+#include "files/SRecord.h"
+#include "platform/UiServices.h"
+#include "upgrade/UpgradeTexts.h"
+
+#include <exception>
 
 uint8_t IdentityMark = 0;
 
@@ -34,8 +41,143 @@ void CRadioUpgrade::SetCarryOver(CarryOverRecord* record, CCarryOverStore* store
     m_carryOver = record;
     m_carryOverStore = store;
 }
+
 int CRadioUpgrade::UpgradeRadio()
 {
-    m_result = kUpgradeInvalidDataFile;
+    m_result = kUpgradeBootcodeFailed;
+    ErrorLog().Clear();
+    if (!m_plan || !m_flashSettings || !m_codeplugImage || !m_patchEntries || !m_keySource) {
+        ErrorLog().Log("CRadioUpgrade::UpgradeRadio: The engine was started without its plan or job");
+        m_result = kUpgradeInvalidDataFile;
+        return m_result;
+    }
+    try {
+        if (m_plan->flashFirmware == 1 && !PrepareFirmware())
+            return m_result;
+        if (!RunPrepareUpgrade())
+            return m_result;
+        OpenCountedProgress();
+        RunStages();
+    } catch (const std::exception& e) {
+        // Nothing below raises these on purpose (running out of memory does); the run ends at the
+        // stage it reached, like any other failure.
+        ErrorLog().Log("CRadioUpgrade::UpgradeRadio: %s", e.what());
+    }
+    if (m_progressShown)
+        Ui().SendMainFrameMessage(WM_PROGRESS_CLOSE, 0, 0);
     return m_result;
+}
+
+bool CRadioUpgrade::RunPrepareUpgrade()
+{
+    try {
+        PrepareUpgrade();
+        return true;
+    } catch (const CError& e) {
+        ErrorLog().Log("%s", e.GetText());
+        m_result = kUpgradeInvalidDataFile;
+        return false;
+    }
+}
+
+void CRadioUpgrade::OpenCountedProgress()
+{
+    long total = static_cast<long>(m_patchCount) + m_codeplugChunks + m_firmwareRecords;
+    if (total <= 0)
+        return;
+    m_progressShown = true;
+    Ui().SetProgressText(kProgrammingFlashText);
+    Ui().SendMainFrameMessage(WM_PROGRESS_OPEN, static_cast<uintptr_t>(total), 0);
+}
+
+void CRadioUpgrade::RunStages()
+{
+    try {
+        if (m_plan->flashFirmware == 1 && m_firmwareLoaded) {
+            FlashFirmware();
+            Ui().SendMainFrameMessage(WM_STATUS_NOTICE, 3, 0);
+        }
+        m_result = kUpgradeCodeplugFailed;
+        if (m_plan->codeplugMode != 0)
+            DoProgCp();
+        m_result = kUpgradePatchFailed;
+        if (m_plan->applyPatches == 1)
+            DoPatch();
+        m_result = kUpgradeSucceeded;
+    } catch (const CError& e) {
+        ErrorLog().Log("%s", e.GetText());
+    }
+}
+
+void CRadioUpgrade::PrepareUpgrade()
+{
+    if (m_plan->flashFirmware == 1) {
+        SRecord reader;
+        reader.AttachText(m_flashSettings->firmwareText);
+        if (!reader.CheckFirstRecord())
+            throw CGenError(3, "Read firmware S-Record file failed");
+        m_firmwareRecords = static_cast<int>(reader.CountRecords());
+        reader.Detach();
+    }
+    if (m_plan->codeplugMode != 0)
+        CountCodeplugChunks();
+    if (m_plan->applyPatches == 1) {
+        m_patchCount = 0;
+        for (const PatchEntry& entry : *m_patchEntries) {
+            if (entry.kind == kPatchEnd)
+                break;
+            ++m_patchCount;
+        }
+    }
+}
+
+void CRadioUpgrade::CountCodeplugChunks()
+{
+    SRecord reader;
+    reader.AttachText(*m_codeplugImage);
+    if (!reader.CheckFirstRecord())
+        throw CGenError(3, "Read firmware S-Record file failed");
+    std::unique_ptr<CCodeplug> codeplug = CreateCodeplug(m_codeplugType);
+    codeplug->SetStructure(m_codeplugType, 0);
+    if (m_codeplugType == 3) {
+        const char code[3] = {m_radioCode[0], m_radioCode[1], 0};
+        codeplug->SetImageText(m_codeplugImage->c_str(), code);
+    }
+    codeplug->SetSource(CCodeplug::kImage);
+    codeplug->ReadCpFile(reader);
+    reader.Detach();
+
+    RdkPtrs ptrs{};
+    if (!codeplug->GetRdkPtrs(ptrs)) {
+        // The layout could not find its region boundaries in this image: nothing could say
+        // which bytes to program.
+        ErrorLog().Log("CRadioUpgrade::PrepareUpgrade: The codeplug image's layout values could not be "
+                       "derived from the image");
+        throw CGenError(3, "The codeplug image does not describe its programmable region; please "
+                           "reinstall the upgrade kit");
+    }
+    switch (m_plan->codeplugMode) {
+    case 1:
+        m_regionStart = 0;
+        m_regionEnd = ptrs.p1;
+        break;
+    case 2:
+        m_regionStart = ptrs.p1;
+        m_regionEnd = ptrs.regionEnd + 1;
+        break;
+    case 3:
+        m_regionStart = 0;
+        m_regionEnd = ptrs.regionEnd + 1;
+        break;
+    default:
+        throw CGenError(3, "Syntax error in patch script file : RADIO_MATCHING_BLOCK");
+    }
+    if (m_regionEnd < m_regionStart) {
+        ErrorLog().Log("CRadioUpgrade::PrepareUpgrade: Codeplug region %X to %X runs backwards",
+                       m_regionStart, m_regionEnd);
+        throw CGenError(3, "The codeplug image does not describe its programmable region; please "
+                           "reinstall the upgrade kit");
+    }
+    uint32_t span = m_regionEnd - m_regionStart;
+    m_codeplugChunks = static_cast<int>(span / CCodeplug::kChunk + (span % CCodeplug::kChunk ? 1 : 0));
 }

@@ -7,6 +7,8 @@
 #include <vector>
 
 class CSerial;
+class CVeskBroker;
+class SRecord;
 class CCarryOverStore;
 struct CarryOverRecord;
 
@@ -42,6 +44,11 @@ public:
     // Runs the plan; returns one of the kUpgrade* results. Never throws.
     int UpgradeRadio();
 
+    // Checks the images of the plan and counts the work units (firmware records, codeplug
+    // chunks, patch entries); raises CGenError 3 for an image or plan that cannot be used.
+    // Public for tests of the single stage; UpgradeRadio runs it.
+    void PrepareUpgrade();
+
     // Exposed for tests of the single stages.
     int GetResult() const { return m_result; }
     int GetFirmwareRecords() const { return m_firmwareRecords; }
@@ -50,14 +57,32 @@ public:
     uint32_t GetRegionStart() const { return m_regionStart; }
     uint32_t GetRegionEnd() const { return m_regionEnd; }
 
+    // The boot code image is built in a buffer of this many bytes; a longer one is refused
+    // before anything is sent.
+    static constexpr uint32_t kBootcodeBufferSize = 5000;
+
 private:
-    // Firmware preparation: returns false (result set to 3 or 6) when the run must end.
+    // Firmware preparation: returns false (result set to 3, 4 or 6) when the run must end.
     bool PrepareFirmware();
+    // Lends the port back to the platform on every way out.
     void DownloadBootcode();
-    // Reads, checks and deciphers the firmware file into flashSettings.firmwareText.
-    void ProcessFirmwareFile(const char* fileName);
-    void PrepareUpgrade();
+    std::vector<uint8_t> LoadBootcodeImage() const;
+    // Raises when the radio's identity byte cannot be read or differs from IdentityMark.
+    void CheckIdentity(CVeskBroker& broker);
+    // The firmware file named by the first probe address that takes a write; null when none does.
+    const char* ProbeFlashSize(CVeskBroker& broker);
+    // Reads, checks and deciphers the firmware file (by bare name, from the current directory)
+    // into flashSettings.firmwareText; false, after its message box, when the file is unusable.
+    bool ProcessFirmwareFile(const char* fileName);
+    // PrepareUpgrade with its failure turned into the invalid data file result.
+    bool RunPrepareUpgrade();
+    void CountCodeplugChunks();
+    void OpenCountedProgress();
+    // FlashFirmware, DoProgCp and DoPatch as the plan asks; a failure leaves the result at the
+    // stage that failed.
+    void RunStages();
     void FlashFirmware();
+    void WriteRecords(SRecord& reader, CVeskBroker& broker);
     void DoProgCp();
     void DoPatch();
 

@@ -1,0 +1,17 @@
+#pragma once
+
+// Texts the engine shows in the progress window and message boxes, exactly as the user sees them.
+
+// String 146: the progress text while the flash and the codeplug are programmed.
+inline constexpr char kProgrammingFlashText[] =
+    "Programming flash ROM...\nWARNING!! Ensure process is not interrupted";
+inline constexpr char kErasingFlashText[] =
+    "Erasing flash ROM...\nWARNING!! Ensure process is not interrupted";
+
+inline constexpr char kDifferentModelText[] = "Different model is detected, please use the original radio";
+inline constexpr char kFirmwareOpenFailedText[] =
+    "Unable to open firmware file!\nPlease make sure installation is completed successfully";
+inline constexpr char kFirmwareNoMemoryText[] =
+    "Unable to allocate temporary memory buffer.\nPlease free up some more system memory and try again!";
+inline constexpr char kDataFileCorruptText[] =
+    "The required data file is corrupted and unuseable\nPlease reinstall the application!";
