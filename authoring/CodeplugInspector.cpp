@@ -1,5 +1,6 @@
 #include "authoring/CodeplugInspector.h"
 
+#include "codeplug/FixedLayout.h"
 #include "codeplug/RideLayout.h"
 #include "codeplug/VariantCodeplug.h"
 #include "errors/Error.h"
@@ -239,16 +240,12 @@ std::vector<CpCheckLine> CheckCodeplug(CCodeplug& codeplug, std::optional<uint8_
     }
     RdkPtrs p{};
     if (type == 3) {
-        // The regions the verification checks before a recovery.
+        // The regions the upgrade form checks before a recovery.
         uint8_t head[2];
         codeplug.ReadCpMemory(head, 0, 2);
-        bool extended = head[0] == fixedlayout::kMarker0 && head[1] == fixedlayout::kMarker1;
-        ranges.push_back({0x0015, 0x007A, "region 1"});
-        ranges.push_back({0x0136, 0x01FB, "region 2"});
-        if (extended)
-            ranges.push_back({0x028B, 0x02D2, "region 3"});
-        else
-            ranges.push_back({0x020B, 0x0250, "region 3"});
+        int n = 0;
+        for (const fixedlayout::Region& r : fixedlayout::Regions(fixedlayout::IsExtended(head[0], head[1])))
+            ranges.push_back({r.from, r.to, "region " + std::to_string(++n)});
     } else if (codeplug.GetRdkPtrs(p) && type != 0 && p.p1 > 0 && p.p2 > p.p1) {
         ranges.push_back({0, p.p1 - 1, "region 1"});
         ranges.push_back({p.p1, p.p2 - 1, "region 2"});

@@ -7,6 +7,7 @@
 #include "authoring/CodeplugImageFile.h"
 #include "authoring/CodeplugInspector.h"
 #include "codeplug/CodeplugFactory.h"
+#include "codeplug/FixedLayout.h"
 #include "codeplug/RideLayout.h"
 #include "errors/Error.h"
 #include "files/SRecord.h"
@@ -181,7 +182,7 @@ void RunBlocks(const SourceOptions& o)
 
 bool IsVariant(CCodeplug& cp, uint16_t id)
 {
-    return cp.GetStructure() == 2 || (cp.GetStructure() == 3 && id == 139);
+    return cp.GetStructure() == 2 || (cp.GetStructure() == 3 && id == fixedlayout::kBlockId);
 }
 
 // A variant block: read whole, the field at a plain offset.

@@ -1,7 +1,7 @@
 // Decoding the codeplug's structure: the ADK pointers, block vectors, block headers, and the
 // offsets and checksum locations within a block.
 #include "codeplug/Codeplug.h"
-#include "codeplug/RideLayout.h"
+#include "codeplug/FixedLayout.h"
 
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
@@ -76,8 +76,7 @@ uint32_t CCodeplug::GetBlockVector(uint16_t blockId)
             if (blockId != fixedlayout::kBlockId)
                 return 0;
             SourceRead(0, b, 2);
-            bool extended = b[0] == fixedlayout::kMarker0 && b[1] == fixedlayout::kMarker1;
-            return extended ? fixedlayout::kExtendedAddress : fixedlayout::kBasicAddress;
+            return fixedlayout::IsExtended(b[0], b[1]) ? fixedlayout::kExtendedAddress : fixedlayout::kBasicAddress;
         }
         if (blockId >= m_blockCount)
             return 0;
@@ -99,8 +98,7 @@ uint32_t CCodeplug::GetFixedBlockSize(uint32_t, uint16_t blockId)
         return 0;
     uint8_t b[2];
     ReadCpMemory(b, 0, 2);
-    bool extended = b[0] == fixedlayout::kMarker0 && b[1] == fixedlayout::kMarker1;
-    return extended ? fixedlayout::kExtendedSize : fixedlayout::kBasicSize;
+    return fixedlayout::IsExtended(b[0], b[1]) ? fixedlayout::kExtendedSize : fixedlayout::kBasicSize;
 }
 
 void CCodeplug::ClearBlock()

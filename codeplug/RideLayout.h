@@ -45,19 +45,3 @@ bool FixChecksum(uint16_t id, uint8_t* block, std::size_t size);
 bool ChecksumOk(uint16_t id, const uint8_t* block, std::size_t size);
 
 }  // namespace ride
-
-// The fixed-address layout: one known block (id 139) whose bytes sum to 0x5A, and regions
-// that end with a byte making the same sum.
-namespace fixedlayout {
-constexpr uint16_t kBlockId = 139;
-constexpr uint8_t kSum = 0x5A;
-// The first two codeplug bytes of the extended layout.
-constexpr uint8_t kMarker0 = 0x02;
-constexpr uint8_t kMarker1 = 0x80;
-constexpr uint32_t kExtendedAddress = 651;
-constexpr uint32_t kBasicAddress = 523;
-constexpr uint32_t kExtendedSize = 72;
-constexpr uint32_t kBasicSize = 70;
-// The last byte := 0x5A minus the sum of the bytes before it.
-void FixChecksum(uint8_t* block, std::size_t size);
-}  // namespace fixedlayout

@@ -1,5 +1,5 @@
 #include "codeplug/VORNEcodeplug.h"
-#include "codeplug/RideLayout.h"
+#include "codeplug/FixedLayout.h"
 
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
