@@ -109,6 +109,8 @@ std::vector<CpBlockLine> ListCodeplugBlocks(CCodeplug& codeplug)
     return lines;
 }
 
+// The ranges are found with the model's own operations (FieldAddress, ListQuantity,
+// ListDataSize), so the inspector checks what the model reads and writes.
 std::vector<CpRange> BlockChecksumRanges(CCodeplug& codeplug, uint16_t id)
 {
     std::vector<CpRange> out;
@@ -117,26 +119,22 @@ std::vector<CpRange> BlockChecksumRanges(CCodeplug& codeplug, uint16_t id)
         return out;
     CCodeplug::BlockInfo b = codeplug.CurrentBlock();
     std::string name = "block " + FormatBlockId(id);
-    uint32_t stride = b.entrySize + 1;
-    if (!b.hasLists) {
-        if (b.entryChecksums && !b.bitSizes)
-            for (uint32_t e = 0; e < b.entryQty; ++e) {
-                uint32_t start = A + codeplug.DataStart() + codeplug.EntryOffset(e);
-                AddRange(out, start, start + b.entrySize, Format("entry %u of ", e) + name);
+    // An entry's checksum byte follows its bytes (entries sized in bits have none).
+    bool entrySums = b.entryChecksums && !b.bitSizes;
+    uint32_t lists = b.hasLists ? b.listCount : 1;
+    for (uint32_t l = 0; l < lists; ++l) {
+        std::string list = b.hasLists ? Format("list %u of ", l) : std::string();
+        uint32_t quantity = codeplug.ListQuantity(l);
+        uint32_t first = codeplug.FieldAddress(A, l, 0, 0);
+        if (entrySums)
+            for (uint32_t e = 0; e < quantity; ++e) {
+                uint32_t start = codeplug.FieldAddress(A, l, e, 0);
+                AddRange(out, start, start + b.entrySize, Format("entry %u of ", e) + list + name);
             }
-    } else {
-        bool varying = b.listSize == 0;
-        for (uint32_t l = 0; l < b.listCount; ++l) {
-            uint32_t start = A + 6 + codeplug.CalcListOfs(l);
-            uint32_t qty = codeplug.ListQuantity(l);
-            if (b.entryChecksums && !b.bitSizes)
-                for (uint32_t e = 0; e < qty; ++e)
-                    AddRange(out, start + e * stride, start + e * stride + b.entrySize,
-                             Format("entry %u of list %u of ", e, l) + name);
-            if (b.listChecksums) {
-                uint32_t from = (varying && l > 0) ? start - 1 : start;
-                AddRange(out, from, start + codeplug.ListDataSize() - 1, Format("list %u of ", l) + name);
-            }
+        if (b.hasLists && b.listChecksums) {
+            // A list of varying length after the first begins with its quantity byte.
+            uint32_t from = (b.listSize == 0 && l > 0) ? first - 1 : first;
+            AddRange(out, from, first + codeplug.ListDataSize(l) - 1, list + name);
         }
     }
     if (b.blockChecksum)

@@ -110,11 +110,15 @@ public:
         uint8_t entryFlags;
     };
     BlockInfo CurrentBlock() const;
-    // The quantity of list `list` of the current block (lists of varying length read it).
+    // The lists of the current block, each a function of the list asked about (lists of
+    // varying length read the quantity bytes before it). A quantity byte that cannot be read
+    // is logged and gives 0, and sets the flag FieldAddress checks.
+    // The quantity of entries of list `list`.
     uint32_t ListQuantity(uint32_t list);
-    // Offset of a list's data from the block's first data byte, and its data size.
+    // Offset of list `list`'s data from the block's first data byte.
     uint32_t CalcListOfs(uint32_t list);
-    uint32_t ListDataSize() const;
+    // The bytes list `list` takes: its entries, their checksum bytes and its own.
+    uint32_t ListDataSize(uint32_t list);
     uint32_t EntryOffset(uint32_t entry) const;
     uint32_t DataStart() const;
 
@@ -147,6 +151,11 @@ protected:
     // Reads a quantity byte at `address` of the block from wherever the block is held.
     uint8_t ReadQuantity(uint32_t address);
     bool DecodeHeader(const uint8_t* w, uint32_t avail);
+    // Where list `list` starts (from the block's first data byte) and how many entries it
+    // holds; false (logged) when a quantity byte on the way cannot be read.
+    bool LocateList(uint32_t list, uint32_t& offset, uint32_t& quantity);
+    // The bytes a list of `quantity` entries takes.
+    uint32_t ListBytes(uint32_t quantity) const;
     void CheckRequest(const char* operation, uint32_t list, uint32_t entry, bool field,
                       uint32_t offset, uint32_t length);
     void EnsureFormat(const char* failure);
@@ -206,7 +215,6 @@ protected:
     bool m_hasLists = false;
     uint8_t m_flags = 0;
     uint8_t m_entryFlags = 0;
-    uint32_t m_currentListQty = 0;
     uint32_t m_dataLength = 0;
     bool m_listOfsFailed = false;
 };

@@ -107,7 +107,6 @@ void CCodeplug::ClearBlock()
     m_entryChecksums = m_listChecksums = m_blockChecksum = m_bitSizes = m_wideSizes = 0;
     m_hasLists = false;
     m_flags = m_entryFlags = 0;
-    m_currentListQty = 0;
 }
 
 bool CCodeplug::DecodeHeader(const uint8_t* w, uint32_t avail)
@@ -250,11 +249,10 @@ uint32_t CCodeplug::EntryOffset(uint32_t entry) const
     return entry * (m_entrySize + m_entryChecksums);
 }
 
-uint32_t CCodeplug::ListDataSize() const
+uint32_t CCodeplug::ListBytes(uint32_t quantity) const
 {
-    uint32_t q = m_currentListQty;
-    uint32_t data = m_bitSizes ? (q * m_entrySize + 7) / 8 : q * m_entrySize;
-    return (m_entryChecksums ? q : 0) + data + m_listChecksums;
+    uint32_t data = m_bitSizes ? (quantity * m_entrySize + 7) / 8 : quantity * m_entrySize;
+    return (m_entryChecksums ? quantity : 0) + data + m_listChecksums;
 }
 
 uint32_t CCodeplug::DataStart() const
@@ -264,36 +262,46 @@ uint32_t CCodeplug::DataStart() const
     return m_wideSizes ? 4 : 3;
 }
 
-uint32_t CCodeplug::CalcListOfs(uint32_t list)
+bool CCodeplug::LocateList(uint32_t list, uint32_t& offset, uint32_t& quantity)
 {
-    m_listOfsFailed = false;
-    m_currentListQty = m_entryQty;
+    offset = 0;
+    quantity = m_entryQty;
     if (!m_hasLists)
-        return 0;
-    if (m_listSize > 0)
-        return list * (m_listSize + m_listChecksums);
-    uint32_t offset = 0;
+        return true;
+    if (m_listSize > 0) {
+        offset = list * (m_listSize + m_listChecksums);
+        return true;
+    }
     for (uint32_t l = 0; l < list; ++l) {
-        offset += ListDataSize();
+        offset += ListBytes(quantity);
         try {
-            m_currentListQty = ReadQuantity(m_blockAddress + 6 + offset);
+            quantity = ReadQuantity(m_blockAddress + 6 + offset);
         } catch (const CError& e) {
             ErrorLog().Log("%s", e.GetText());
             ErrorLog().Log("CCodeplug::CalcListOfs: Read entry quantity for list %d failed", l + 1);
-            m_listOfsFailed = true;
-            m_currentListQty = 0;
-            return 0;
+            offset = quantity = 0;
+            return false;
         }
         offset += 1;
     }
+    return true;
+}
+
+uint32_t CCodeplug::CalcListOfs(uint32_t list)
+{
+    uint32_t offset, quantity;
+    m_listOfsFailed = !LocateList(list, offset, quantity);
     return offset;
 }
 
 uint32_t CCodeplug::ListQuantity(uint32_t list)
 {
-    CalcListOfs(list);
-    return m_currentListQty;
+    uint32_t offset, quantity;
+    m_listOfsFailed = !LocateList(list, offset, quantity);
+    return quantity;
 }
+
+uint32_t CCodeplug::ListDataSize(uint32_t list) { return ListBytes(ListQuantity(list)); }
 
 uint32_t CCodeplug::FieldAddress(uint32_t blockAddress, uint32_t list, uint32_t entry, uint32_t offset)
 {
@@ -324,21 +332,22 @@ uint32_t CCodeplug::FindChecksumLocation(uint32_t address, uint32_t blockAddress
             found = 0;
         } else if (m_listChecksums) {
             for (uint32_t l = 0; l < m_listCount && !found; ++l) {
-                uint32_t o = CalcListOfs(l);
-                if (m_listOfsFailed)
+                uint32_t o, quantity;
+                if (!LocateList(l, o, quantity))
                     break;
-                if (d < o + ListDataSize() + 6)
-                    found = blockAddress + o + ListDataSize() + 5;
+                if (d < o + ListBytes(quantity) + 6)
+                    found = blockAddress + o + ListBytes(quantity) + 5;
             }
         } else if (m_entryChecksums) {
             for (uint32_t l = 0; l < m_listCount && !found; ++l) {
-                uint32_t start = 6 + CalcListOfs(l);
-                if (m_listOfsFailed)
+                uint32_t o, quantity;
+                if (!LocateList(l, o, quantity))
                     break;
-                if (d < start || d >= start + ListDataSize())
+                uint32_t start = 6 + o;
+                if (d < start || d >= start + ListBytes(quantity))
                     continue;
                 uint32_t x = start;
-                for (uint32_t e = 0; e < m_currentListQty && !found; ++e) {
+                for (uint32_t e = 0; e < quantity && !found; ++e) {
                     x += stride;
                     if (x > d)
                         found = blockAddress + x - 1;
