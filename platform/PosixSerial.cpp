@@ -290,7 +290,8 @@ int CPosixSerial::PollRecord()
         return breakHeld ? CE_BREAK : 0;
     }
     int flags = 0;
-    if (breakHeld || record.ws_xpixel != m_record.breaks)
+    // Like the counters of a real UART: a break is reported once, when it begins.
+    if (record.ws_xpixel != m_record.breaks)
         flags |= CE_BREAK;
     if (record.ws_ypixel != m_record.frameErrors)
         flags |= CE_FRAME;

@@ -13,8 +13,9 @@
 //   ws_xpixel number of breaks begun so far (wraps at 65536)
 //   ws_ypixel number of framing errors so far (wraps at 65536)
 //
-// The port reports CE_BREAK when ws_col is 1 or ws_xpixel changed since its previous poll, and
-// CE_FRAME when ws_ypixel changed.
+// The port reports CE_BREAK when ws_xpixel changed since its previous poll (once per break, as a
+// UART's counters do; a break already held when the record is first seen counts as begun then),
+// and CE_FRAME when ws_ypixel changed.
 constexpr uint16_t kPtyLineStateMagic = 0x5453;
 
 struct PtyLineState {

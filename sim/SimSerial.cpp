@@ -87,7 +87,9 @@ bool CSimSerial::ReadQueued(uint8_t* buffer, unsigned count)
 
 int CSimSerial::ReadAndClearErrors()
 {
-    int flags = m_errors | (m_breaksHeld > 0 ? CE_BREAK : 0);
+    // A break counts once, when it begins, as a UART's break counter does; holding the line in
+    // break does not report it again at every poll.
+    int flags = m_errors;
     m_errors = 0;
     return flags;
 }

@@ -16,9 +16,9 @@ constexpr unsigned kK4ChunkBytes = 10;
 constexpr unsigned kFL0BlockBytes = 8;
 constexpr unsigned kFL0AnswerBytes = 16;
 constexpr uint8_t kSyncAnswer = 0xFF;
-// A held break would keep the quiet-line wait going for ever; after this long the attempt is
-// spent instead.
-constexpr double kQuietLineLimitSeconds = 2.0;
+// A held break would keep the quiet-line wait going for ever; after this many looks (each up to
+// 5 ms, about two seconds in all) the attempt is spent instead.
+constexpr int kQuietLineLooks = 400;
 
 void Sleep(unsigned ms) { GetPlatform()->Sleep(ms); }
 
@@ -173,9 +173,8 @@ bool CBootstrap::SeeBootstrapPulse()
 
 void CBootstrap::WaitForQuietLine()
 {
-    const double start = GetPlatform()->MonotonicTime();
-    while (m_serial->WaitForCommError(CE_BREAK, 5)) {
-        if (GetPlatform()->MonotonicTime() - start > kQuietLineLimitSeconds)
+    for (int look = 0; m_serial->WaitForCommError(CE_BREAK, 5); ++look) {
+        if (look >= kQuietLineLooks)
             throw CCommError(10, "CBootstrap::FL0_Sync: The line stays in break");
     }
 }

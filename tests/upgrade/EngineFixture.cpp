@@ -27,7 +27,8 @@ CCurrentDirectory::~CCurrentDirectory()
     std::filesystem::current_path(m_previous, ignored);
 }
 
-EngineTest::EngineTest(RadioProfile profile) : rig(scope.Platform(), std::move(profile))
+EngineBench::EngineBench(RadioProfile profile, const std::string& dir)
+    : rig(scope.Platform(), std::move(profile)), kitDirectory(dir)
 {
     settings.bootcodeText = KitText("bc38400");
     settings.flashBaud = 38400;
@@ -36,13 +37,13 @@ EngineTest::EngineTest(RadioProfile profile) : rig(scope.Platform(), std::move(p
     codeplugImage = KitText("cp_demo");
 }
 
-EngineTest::~EngineTest()
+EngineBench::~EngineBench()
 {
     engine.reset();
     GetPlatform()->ReleaseSerial();
 }
 
-void EngineTest::PrepareBootstrap()
+void EngineBench::PrepareBootstrap()
 {
     IdentityMark = 42;
     Radio().Memory().CodeplugBytes()[0x3FF0] = IdentityMark;
@@ -52,9 +53,11 @@ void EngineTest::PrepareBootstrap()
     bootstrapPort->Configure(settings.portBaud, 0, 0, 8);
     bootstrapPort->OpenPort(1);
     Radio().PowerCycle(true);
+    // The technician confirms the bootstrap prompt once the radio is up.
+    GetPlatform()->Sleep(300);
 }
 
-int EngineTest::Run()
+int EngineBench::RunEngine()
 {
     engine = std::make_unique<CRadioUpgrade>();
     engine->SetPort(1, Radio().Profile().echo ? 1 : 0);
@@ -66,13 +69,13 @@ int EngineTest::Run()
     return engine->UpgradeRadio();
 }
 
-bool EngineTest::Logged(const std::string& line) const
+bool EngineBench::Logged(const std::string& line) const
 {
     auto lines = Log();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-std::vector<CScriptedUi::FrameMessage> EngineTest::Messages(unsigned message)
+std::vector<CScriptedUi::FrameMessage> EngineBench::Messages(unsigned message)
 {
     std::vector<CScriptedUi::FrameMessage> out;
     for (const auto& m : scope.Ui().frameMessages)

@@ -32,18 +32,20 @@ private:
     std::filesystem::path m_previous;
 };
 
-// One engine run the way the form sets it up, against the demo radio in-process on the
-// virtual clock, from the demo kit's directory.
-class EngineTest : public ::testing::Test {
-protected:
-    explicit EngineTest(RadioProfile profile = DemoProfile());
-    ~EngineTest() override;
+// One engine run the way the form sets it up, against a radio (the demo radio unless told)
+// in-process on the virtual clock, from the demo kit's directory.
+class EngineBench {
+public:
+    explicit EngineBench(RadioProfile profile = DemoProfile(), const std::string& dir = kDemoKitDir);
+    virtual ~EngineBench();
+    EngineBench(const EngineBench&) = delete;
+    EngineBench& operator=(const EngineBench&) = delete;
 
     // The form's part before a firmware run: the identity mark written to the radio, the radio put
     // into bootstrap mode and the port opened at the bootstrap rate.
     void PrepareBootstrap();
     // Builds the engine from plan and settings and runs it.
-    int Run();
+    int RunEngine();
 
     CSimRadio& Radio() { return rig.Radio(); }
     CScriptedUi& Ui() { return scope.Ui(); }
@@ -54,7 +56,7 @@ protected:
 
     CSimPlatformScope scope;
     CSimRadioRig rig;
-    CCurrentDirectory kitDirectory{kDemoKitDir};
+    CCurrentDirectory kitDirectory;
     UpgradePlan plan;
     FlashSettings settings;
     std::string codeplugImage;
@@ -64,3 +66,5 @@ protected:
     CSerial* bootstrapPort = nullptr;
     std::unique_ptr<CRadioUpgrade> engine;
 };
+
+class EngineTest : public ::testing::Test, public EngineBench {};

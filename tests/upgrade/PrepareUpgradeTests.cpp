@@ -80,7 +80,7 @@ TEST_F(PrepareUpgrade, UnusableImagesAndPlansEndTheRunAsAnInvalidDataFile)
         plan.applyPatches = 1;
         codeplugImage = row.image;
         Ui().frameMessages.clear();
-        EXPECT_EQ(Run(), kUpgradeInvalidDataFile);
+        EXPECT_EQ(RunEngine(), kUpgradeInvalidDataFile);
         EXPECT_TRUE(Logged(row.logged));
         EXPECT_TRUE(Ui().frameMessages.empty());
         EXPECT_TRUE(Radio().Trace().Of("frame").empty());
@@ -97,7 +97,7 @@ TEST_F(PrepareUpgrade, AFirmwareTextThatIsNoImageIsAnInvalidDataFile)
 // A plan without work opens no counted window and ends as a success.
 TEST_F(PrepareUpgrade, APlanWithNothingToDoSucceedsWithoutAProgressWindow)
 {
-    EXPECT_EQ(Run(), kUpgradeSucceeded);
+    EXPECT_EQ(RunEngine(), kUpgradeSucceeded);
     EXPECT_TRUE(Ui().frameMessages.empty());
 }
 
