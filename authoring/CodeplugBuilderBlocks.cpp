@@ -1,4 +1,4 @@
-// Laying out the blocks of a codeplug description and computing their checksum bytes.
+// Placing the blocks of a codeplug description and computing their checksum bytes.
 #include "authoring/CodeplugBuilderParts.h"
 #include "codeplug/RideLayout.h"
 

@@ -1,4 +1,4 @@
-// Decoding the codeplug's structure: the ADK pointers, block vectors, block headers, and the
+// Decoding the block model: the ADK pointers, block vectors, block headers, and the
 // offsets and checksum locations within a block.
 #include "codeplug/Codeplug.h"
 #include "codeplug/FixedLayout.h"
