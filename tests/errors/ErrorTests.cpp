@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -43,7 +44,7 @@ protected:
     void SetUp() override
     {
         dir = std::filesystem::temp_directory_path() /
-              ("tessarin-log-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+              ("tessarin-log-" + std::to_string(::getpid()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
         previousDirectory = CwFileLog::Directory();

@@ -7,14 +7,18 @@
 #include <string>
 #include <vector>
 
-// A scratch folder per test, removed afterwards.
+#include <unistd.h>
+
+// A scratch folder per test and process (several builds may run the tests at once), removed
+// afterwards.
 class ScratchDir {
 public:
     ScratchDir()
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_path = std::filesystem::path(::testing::TempDir()) /
-                 (std::string("tessarin_files_") + info->test_suite_name() + "_" + info->name());
+                 (std::string("tessarin_files_") + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
+                  info->name());
         std::filesystem::remove_all(m_path);
         std::filesystem::create_directories(m_path);
     }

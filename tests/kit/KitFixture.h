@@ -9,16 +9,20 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
-// A scratch folder per test, removed afterwards.
+// A scratch folder per test and process (several builds may run the tests at once), removed
+// afterwards.
 class KitScratch {
 public:
     KitScratch()
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_path = fs::path(::testing::TempDir()) /
-                 (std::string("tessarin_kit_") + info->test_suite_name() + "_" + info->name());
+                 (std::string("tessarin_kit_") + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
+                  info->name());
         fs::remove_all(m_path);
         fs::create_directories(m_path);
     }
