@@ -25,6 +25,7 @@ namespace {
 constexpr uint32_t kBlockBuffer = 0x10000 + 8;
 constexpr uint32_t kWalk = 3;         // lists and entries tried in each block
 constexpr std::size_t kBlocks = 12;   // blocks walked
+constexpr uint32_t kInspectedBlocks = 64;  // the largest vector table the inspector walks whole
 
 template <typename F>
 void Try(F&& step)
@@ -109,19 +110,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             cp->InitRdkPtrs();
     });
     RdkPtrs ptrs{};
-    cp->GetRdkPtrs(ptrs);
+    const bool determined = cp->GetRdkPtrs(ptrs);
 
+    // The inspector walks every block the vector table counts (up to 32,768); a larger table
+    // than a real codeplug holds is walked here, its first ids and the special ids only.
     std::vector<CpBlockLine> blocks;
-    Try([&] { blocks = ListCodeplugBlocks(*cp); });
+    const bool inspect = type != 1 || !determined || ptrs.blockCount <= kInspectedBlocks;
+    if (inspect) {
+        Try([&] { blocks = ListCodeplugBlocks(*cp); });
+    } else {
+        std::vector<uint16_t> ids;
+        for (uint16_t id = 0; id < kInspectedBlocks; ++id)
+            ids.push_back(id);
+        for (uint16_t id = 0x8000; id <= 0x8004; ++id)
+            ids.push_back(id);
+        for (uint16_t id : ids)
+            Try([&] {
+                CpBlockLine line;
+                line.id = id;
+                line.address = cp->GetBlockVector(id);
+                if (line.address != 0 && cp->GetBlockInfo(line.address))
+                    blocks.push_back(line);
+            });
+    }
     static Buffers buffers;
     std::size_t walked = 0;
     for (const CpBlockLine& line : blocks) {
-        if (!line.problem.empty() || ++walked > kBlocks)
+        if (!line.problem.empty() || line.address == 0 || ++walked > kBlocks)
             continue;
         const bool variant = type == 2 || (type == 3 && line.id == fixedlayout::kBlockId);
         WalkBlock(*cp, line.id, variant, buffers);
         Try([&] { cp->FindChecksumLocation(line.address, line.address); });
     }
-    Try([&] { CheckCodeplug(*cp); });
+    if (inspect)
+        Try([&] { CheckCodeplug(*cp); });
     return 0;
 }
