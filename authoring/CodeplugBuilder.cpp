@@ -237,6 +237,7 @@ Bytes Builder::Run(const std::string& description)
         ride::FixChecksum(b.id, m_image.data() + b.address, b.size);
     for (const Range& r : m_regions)
         SetSum(r.from, r.to, r.sum);
+    CheckWithModel();
     if (m_adk) {
         const Adk& a = *m_adk;
         SetSum(0, a.p1 - 1);

@@ -1,5 +1,6 @@
 // Placing the blocks of a codeplug description and computing their checksum bytes.
 #include "authoring/CodeplugBuilderParts.h"
+#include "codeplug/Codeplug.h"
 #include "codeplug/RideLayout.h"
 
 #include <algorithm>
@@ -47,6 +48,7 @@ void Builder::LayOut(const AdkBlock& b)
     bool bits = b.flags & 0x02;
     bool blockCk = b.flags & 0x80;
     std::vector<Range> inner;
+    uint32_t blockSize = 0;
     if (b.lists == AdkBlock::None) {
         bool wide = b.flags & 0x01;
         bool entryCk = b.flags & 0x40;
@@ -56,6 +58,7 @@ void Builder::LayOut(const AdkBlock& b)
             throw LineError(line, "entry size or quantity too large for the header");
         uint32_t dataSize = bits ? (q * s + 7) / 8 : q * (s + entryCk);
         uint32_t size = header + dataSize + blockCk;
+        blockSize = size;
         Claim(A, size, line, "block " + std::to_string(b.id));
         m_image[A] = b.flags;
         if (wide) {
@@ -111,6 +114,7 @@ void Builder::LayOut(const AdkBlock& b)
             for (const auto& list : b.entries)
                 size += 1 + static_cast<uint32_t>(list.size()) * stride + listCk;
         }
+        blockSize = size;
         Claim(A, size, line, "block " + std::to_string(b.id));
         Put(A, Bytes{static_cast<uint8_t>(b.flags | 0x04), static_cast<uint8_t>(L), static_cast<uint8_t>(n),
                      b.entryFlags, static_cast<uint8_t>(s), static_cast<uint8_t>(q0)},
@@ -147,6 +151,15 @@ void Builder::LayOut(const AdkBlock& b)
     }
     m_inner.insert(m_inner.end(), inner.begin(), inner.end());
     m_adkBlocks[b.id] = A;
+    PlacedBlock placed{line, A, blockSize, {}};
+    // The block checksum covers the header, which no field write changes: the model is asked
+    // about the entry and list ranges. A block whose lists and entries both carry checksums
+    // keeps only its list checksums right in the model: its entry ranges are not compared.
+    bool listAndEntrySums = b.lists != AdkBlock::None && (b.flags & 0x40) && (b.entryFlags & 0x40);
+    for (const Range& r : inner)
+        if (r.from != A && !(listAndEntrySums && r.to - r.from == s))
+            placed.inner.push_back(r);
+    m_placed.push_back(placed);
 }
 
 void Builder::LayOutRide(RideBlock& b, const Bytes& given, int line)
@@ -226,6 +239,29 @@ void Builder::FillAdk()
     for (uint32_t id = 0; id < count; ++id) {
         auto it = m_adkBlocks.find(static_cast<uint16_t>(id));
         PutWord(a.p3 + 2 + 2 * id, it == m_adkBlocks.end() ? 0 : it->second, a.line);
+    }
+}
+
+void Builder::CheckWithModel() const
+{
+    if (m_placed.empty())
+        return;
+    CCodeplug model;
+    const uint32_t limit = static_cast<uint32_t>(m_image.size());
+    for (const PlacedBlock& p : m_placed) {
+        if (!model.ParseBlockHeader(m_image.data(), p.address, limit))
+            throw LineError(p.line, "the codeplug model cannot decode the block laid out here");
+        uint32_t size = model.CurrentBlock().blockSize;
+        if (size != p.size)
+            throw LineError(p.line, "the codeplug model sizes this block at " + std::to_string(size) +
+                                        " bytes, the builder laid out " + std::to_string(p.size));
+        for (const Range& r : p.inner) {
+            uint32_t kept = model.FindChecksumLocation(r.from, p.address, false);
+            if (kept != r.to)
+                throw LineError(p.line, "the codeplug model keeps the checksum of the bytes at " +
+                                            std::to_string(r.from) + " at " + std::to_string(kept) +
+                                            ", the builder at " + std::to_string(r.to));
+        }
     }
 }
 

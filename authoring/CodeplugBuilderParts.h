@@ -46,6 +46,14 @@ struct Range {
     std::optional<uint8_t> sum;  // the sum this range makes, when not the image's
 };
 
+// A block of the block model as the builder placed it, for the check against the model.
+struct PlacedBlock {
+    int line = 0;
+    uint32_t address = 0;
+    uint32_t size = 0;
+    std::vector<Range> inner;  // its entry and list checksum ranges
+};
+
 struct Adk {
     int line = 0;
     uint32_t p1 = 0, p2 = 0, l2 = 0, p3 = 0, flag = 0, word9 = 0, word4 = 0;
@@ -65,6 +73,9 @@ private:
     void LayOutRide(RideBlock& block, const Bytes& data, int line);
     void FillPointers();
     void FillAdk();
+    // Decodes every placed block with the codeplug model: its size and the checksum byte the
+    // model keeps for each entry and list must be the builder's.
+    void CheckWithModel() const;
     void SetSum(uint32_t from, uint32_t to, std::optional<uint8_t> target = std::nullopt);
     void RequireImage(int line) const
     {
@@ -80,6 +91,7 @@ private:
     std::vector<Range> m_regions;   // explicit checksum ranges
     std::vector<RideBlock> m_ride;
     std::map<uint16_t, uint32_t> m_adkBlocks;
+    std::vector<PlacedBlock> m_placed;
     std::optional<Adk> m_adk;
     std::optional<AdkBlock> m_open;
 };
