@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -37,17 +38,13 @@ public:
     // The text the main frame's progress window shows (set before or while it is open).
     virtual void SetProgressText(const std::string& text) { (void)text; }
 
-    // The cancel event: resets itself when tested.
-    void SetCancelEvent() { m_cancel = true; }
-    bool TestAndResetCancelEvent()
-    {
-        bool was = m_cancel;
-        m_cancel = false;
-        return was;
-    }
+    // The cancel event: resets itself when tested. Safe to signal from another thread than
+    // the one that tests it (the window signals it while a worker runs the upgrade).
+    void SetCancelEvent() { m_cancel.store(true); }
+    bool TestAndResetCancelEvent() { return m_cancel.exchange(false); }
 
 private:
-    bool m_cancel = false;
+    std::atomic<bool> m_cancel{false};
 };
 
 // A front end without a window: message boxes go to standard error and are answered OK for

@@ -1,0 +1,98 @@
+#include "gui/GuiUi.h"
+
+#include "gui/Dialogs.h"
+#include "gui/MainFrame.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption, unsigned style)
+{
+    QMessageBox box(parent);
+    box.setObjectName("MessageBox");
+    box.setWindowTitle(QString::fromStdString(caption));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(QString::fromStdString(text));
+    switch (style & 0xF0) {
+    case MB_ICONSTOP:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MB_ICONEXCLAMATION:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MB_ICONINFORMATION:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    }
+    if ((style & 0x0F) == MB_OKCANCEL) {
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
+    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
+}
+
+void CGuiUi::OnGuiThread(const std::function<void()>& call)
+{
+    if (QThread::currentThread() == qApp->thread())
+        call();
+    else
+        QMetaObject::invokeMethod(qApp, call, Qt::BlockingQueuedConnection);
+}
+
+int CGuiUi::MessageBox(const std::string& text, const std::string& caption, unsigned style)
+{
+    int result = IDCANCEL;
+    if (m_closing)
+        return (style & 0x0F) == MB_OKCANCEL ? IDCANCEL : IDOK;
+    OnGuiThread([&] { result = ShowMessageBox(m_frame, text, caption, style); });
+    return result;
+}
+
+intptr_t CGuiUi::SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam)
+{
+    intptr_t result = 0;
+    if (m_closing)
+        return 0;
+    OnGuiThread([&] {
+        if (m_frame)
+            result = m_frame->OnFrameMessage(message, wParam, lParam);
+    });
+    return result;
+}
+
+void CGuiUi::Quit(int exitCode)
+{
+    // Like a posted quit message: the event loop ends once the current work has returned.
+    QMetaObject::invokeMethod(qApp, [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
+}
+
+void CGuiUi::SetProgressText(const std::string& text)
+{
+    if (m_closing)
+        return;
+    OnGuiThread([&] {
+        if (m_frame)
+            m_frame->SetProgressText(QString::fromStdString(text));
+    });
+}
+
+int CGuiUi::AskFlashRate(int initialBaud)
+{
+    int rate = 0;
+    if (m_closing)
+        return rate;
+    OnGuiThread([&] {
+        FlashDialog dialog(initialBaud, m_frame);
+        if (dialog.exec() == QDialog::Accepted)
+            rate = dialog.SelectedBaud();
+    });
+    return rate;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/UiServices.h"
+
+#include <QPointer>
+
+#include <atomic>
+#include <functional>
+
+class CMainFrame;
+class QWidget;
+
+// The UI services of the windowed program. The workflow may call them from the worker that
+// runs an upgrade: each call is then carried to the GUI thread, and the worker waits for the
+// answer (the message box's button, the chosen flash rate). Calls made on the GUI thread run
+// at once.
+class CGuiUi : public CUiServices {
+public:
+    void SetMainFrame(CMainFrame* frame) { m_frame = frame; }
+    // After the event loop has ended nothing can be shown: questions are answered Cancel.
+    void SetClosing() { m_closing = true; }
+
+    int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
+    intptr_t SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
+    void Quit(int exitCode) override;
+    void SetProgressText(const std::string& text) override;
+    // The flash rate dialog; 0 when it was closed without a choice.
+    int AskFlashRate(int initialBaud);
+
+    // Runs `call` on the GUI thread and waits for it.
+    void OnGuiThread(const std::function<void()>& call);
+
+private:
+    QPointer<CMainFrame> m_frame;
+    std::atomic<bool> m_closing{false};
+};
+
+// The message box itself (GUI thread): caption, text, icon and buttons as `style` says.
+int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption, unsigned style);

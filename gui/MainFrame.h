@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class CProgressWnd;
+class CTessarinDoc;
+class CUpgradeFormWindow;
+class QAction;
+class QLabel;
+class QToolBar;
+
+// Status bar pane 0's notices while the engine works: each kind saves the pane's text once
+// and shows its own; the closing kinds put the saved text back.
+class CStatusNotice {
+public:
+    explicit CStatusNotice(QLabel* pane) : m_pane(pane) {}
+    void Notice(int kind);
+    const QString& SavedText() const { return m_saved; }
+
+private:
+    void Show(const char* text);
+    bool Restore();
+
+    QLabel* m_pane;
+    QString m_saved;
+};
+
+// The main window: menus, toolbar, status bar (message pane and port pane), the start view
+// and then the upgrade form, and the services the workflow reaches through the main frame's
+// messages (progress window, status notices).
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    CMainFrame(CTessarinDoc& doc, int productLine);
+    ~CMainFrame() override;
+
+    // The messages the workflow and the engine send (see UiServices.h); GUI thread only.
+    intptr_t OnFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam);
+    void SetProgressText(const QString& text);
+    // Status pane 1: "COM%d".
+    void ShowPort(int number);
+
+    // Disables the menus, the toolbar and the view while some work holds it (the progress
+    // window, an upgrade running); counted, so each hold is released on its own.
+    void HoldDisabled(bool hold);
+    bool IsHeldDisabled() const { return m_holds > 0; }
+
+    void SwitchView();
+    CUpgradeFormWindow* Form() const { return m_form; }
+    CProgressWnd& Progress() { return *m_progress; }
+    QLabel* MessagePane() const { return m_messagePane; }
+    QLabel* PortPane() const { return m_portPane; }
+    QAction* Action(const QString& name) const;
+    int ProductLine() const { return m_productLine; }
+
+    void OnAbout();
+    void OnCommSetting();
+    void OnOrxSetting();
+    void OnNew();
+    void OnOpen();
+
+    static constexpr const char* kProductName = "Tessarin";
+    static constexpr const char* kIdleMessage = "Ready";
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateMenusAndToolbar();
+    void CreateStatusBar();
+    void ApplyHolds();
+    void OnProgressOpen(uintptr_t upper, intptr_t percentMode);
+    void OnProgressStep();
+    void OnProgressClose();
+
+    CTessarinDoc& m_doc;
+    int m_productLine;
+    QToolBar* m_toolbar = nullptr;
+    QLabel* m_messagePane = nullptr;
+    QLabel* m_portPane = nullptr;
+    std::unique_ptr<CStatusNotice> m_notice;
+    CProgressWnd* m_progress = nullptr;
+    CUpgradeFormWindow* m_form = nullptr;
+    int m_holds = 0;
+};

@@ -1,0 +1,23 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+// The tests run offscreen with their own settings file, never the user's.
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const auto settings = std::filesystem::temp_directory_path() /
+                          ("tessarin-gui-tests-settings-" + std::to_string(::getpid()) + ".ini");
+    setenv("TESSARIN_SETTINGS", settings.c_str(), 1);
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    int status = RUN_ALL_TESTS();
+    std::error_code error;
+    std::filesystem::remove(settings, error);
+    return status;
+}
