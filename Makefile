@@ -2,7 +2,9 @@
 # builds and runs the test suite twice (plain, then with AddressSanitizer and
 # UndefinedBehaviorSanitizer), then each fuzz target briefly on its corpus (clang builds
 # them apart, in FUZZ_BUILD). `make fuzz` runs each fuzz target for FUZZ_SECONDS. All
-# install what they need first.
+# install what they need first. `make package` builds the Debian packages in BUILD;
+# `make screenshots` runs the windowed program under Xvfb against the simulated demo radio
+# and saves its pictures in docs/screenshots.
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
@@ -11,7 +13,7 @@ FUZZ_SECONDS ?= 60
 # Seconds each fuzz target runs under `make test`.
 FUZZ_CI_SECONDS ?= 10
 
-.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz demo clean
+.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz demo package screenshots clean
 
 all: build
 
@@ -49,6 +51,12 @@ test: test-plain test-asan test-fuzz
 
 demo: build
 	./scripts/demo.sh $(BUILD)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+screenshots: build
+	./scripts/screenshots.sh $(BUILD) docs/screenshots
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
