@@ -37,7 +37,8 @@ CAboutDlg::CAboutDlg(const QString& productTitle, QWidget* parent) : QDialog(par
     row->addSpacing(12);
     row->addLayout(texts, 1);
     row->addLayout(okColumn);
-    setFixedSize(352, 114);
+    row->setSizeConstraint(QLayout::SetFixedSize);
+    setMinimumWidth(352);
 }
 
 CCommDialog::CCommDialog(int currentPort, QWidget* parent)

@@ -19,6 +19,7 @@ void Colour(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);  // a group box draws its title in this one
     palette.setColor(QPalette::Window, Artwork::ButtonShadowColour());
     widget->setPalette(palette);
 }
