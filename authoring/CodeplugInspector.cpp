@@ -44,12 +44,12 @@ void AddRange(std::vector<CpRange>& out, uint32_t from, uint32_t to, std::string
     out.push_back(CpRange{from, to, std::move(label)});
 }
 
-bool IsVariantBlock(CCodeplug& codeplug, uint16_t id)
+}  // namespace
+
+bool IsVariantBlock(const CCodeplug& codeplug, uint16_t id)
 {
     return codeplug.GetStructure() == 2 || (codeplug.GetStructure() == 3 && id == fixedlayout::kBlockId);
 }
-
-}  // namespace
 
 std::string FormatBlockId(uint16_t id) { return id & 0x8000 ? Format("0x%04X", id) : std::to_string(id); }
 

@@ -7,7 +7,6 @@
 #include "authoring/CodeplugImageFile.h"
 #include "authoring/CodeplugInspector.h"
 #include "codeplug/CodeplugFactory.h"
-#include "codeplug/FixedLayout.h"
 #include "codeplug/RideLayout.h"
 #include "errors/Error.h"
 #include "files/SRecord.h"
@@ -180,11 +179,6 @@ void RunBlocks(const SourceOptions& o)
     }
 }
 
-bool IsVariant(CCodeplug& cp, uint16_t id)
-{
-    return cp.GetStructure() == 2 || (cp.GetStructure() == 3 && id == fixedlayout::kBlockId);
-}
-
 // A variant block: read whole, the field at a plain offset.
 struct VariantBlock {
     std::vector<uint8_t> bytes;
@@ -212,7 +206,7 @@ void RunReadField(const SourceOptions& o, const FieldOptions& f)
     CCodeplug& cp = session.Codeplug();
     std::vector<uint8_t> value(f.length);
     uint32_t address;
-    if (IsVariant(cp, id)) {
+    if (IsVariantBlock(cp, id)) {
         VariantBlock b = ReadVariantBlock(cp, id);
         cp.ReadCpField(value.data(), b.buffer, f.list, f.entry, f.offset, f.length);
         address = b.address + f.offset;
@@ -242,7 +236,7 @@ void RunWriteField(const SourceOptions& o, const FieldOptions& f)
     uint32_t address;
     uint32_t checksum;
     uint32_t checksumBytes = 1;
-    if (IsVariant(cp, id)) {
+    if (IsVariantBlock(cp, id)) {
         VariantBlock b = ReadVariantBlock(cp, id);
         cp.ReadCpField(old.data(), b.buffer, f.list, f.entry, f.offset, length);
         cp.WriteCpField(value.data(), b.buffer, f.list, f.entry, f.offset, length);
