@@ -51,6 +51,11 @@ bool IsVariantBlock(const CCodeplug& codeplug, uint16_t id)
     return codeplug.GetStructure() == 2 || (codeplug.GetStructure() == 3 && id == fixedlayout::kBlockId);
 }
 
+uint32_t VariantChecksumBytes(const CCodeplug& codeplug, uint16_t id)
+{
+    return codeplug.GetStructure() == 2 ? ride::ChecksumBytes(ride::ClassOf(id)) : 1;
+}
+
 std::string FormatBlockId(uint16_t id) { return id & 0x8000 ? Format("0x%04X", id) : std::to_string(id); }
 
 uint8_t SumCodeplugRange(CCodeplug& codeplug, uint32_t from, uint32_t to)
@@ -190,7 +195,7 @@ void CheckVariantBlock(CCodeplug& codeplug, std::vector<CpCheckLine>& out, uint1
         std::vector<uint8_t> fixed = bytes;
         variant.FixChecksum(id, fixed.data(), size);
         std::string detail = Format("0x%04X, %u bytes: checksum ", address, size);
-        uint32_t n = (codeplug.GetStructure() == 2 && ride::ClassOf(id) == ride::BlockClass::W) ? 2 : 1;
+        uint32_t n = VariantChecksumBytes(codeplug, id);
         for (uint32_t i = size - n; i < size; ++i)
             detail += Format("%02X", bytes[i]);
         detail += ", wanted ";

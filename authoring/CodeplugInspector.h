@@ -45,5 +45,7 @@ std::vector<CpRange> BlockChecksumRanges(CCodeplug& codeplug, uint16_t blockId);
 // True when the block has no header of the block model: it is read whole and its fields lie at
 // plain offsets (every block of the pointer-table layout, block 139 of the fixed-address one).
 bool IsVariantBlock(const CCodeplug& codeplug, uint16_t id);
+// The bytes at the end of such a block that hold its checksum.
+uint32_t VariantChecksumBytes(const CCodeplug& codeplug, uint16_t id);
 // "0x8000" for the special ids, decimal otherwise.
 std::string FormatBlockId(uint16_t id);

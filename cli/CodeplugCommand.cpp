@@ -7,7 +7,6 @@
 #include "authoring/CodeplugImageFile.h"
 #include "authoring/CodeplugInspector.h"
 #include "codeplug/CodeplugFactory.h"
-#include "codeplug/RideLayout.h"
 #include "errors/Error.h"
 #include "files/SRecord.h"
 #include "link/LinkFlags.h"
@@ -242,8 +241,7 @@ void RunWriteField(const SourceOptions& o, const FieldOptions& f)
         cp.WriteCpField(value.data(), b.buffer, f.list, f.entry, f.offset, length);
         cp.WriteCpBlock(b.buffer, id);
         address = b.address + f.offset;
-        if (cp.GetStructure() == 2 && ride::ClassOf(id) == ride::BlockClass::W)
-            checksumBytes = 2;
+        checksumBytes = VariantChecksumBytes(cp, id);
         checksum = b.address + static_cast<uint32_t>(b.buffer.size) - checksumBytes;
     } else {
         address = cp.LocateField(id, f.list, f.entry, f.offset, length, &checksum);
