@@ -5,6 +5,7 @@
 #include "codeplug/VariantCodeplug.h"
 #include "errors/Error.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -62,11 +63,17 @@ uint8_t SumCodeplugRange(CCodeplug& codeplug, uint32_t from, uint32_t to)
 {
     if (to < from)
         throw CGenError(3, "The range 0x%04X..0x%04X is empty", from, to);
-    std::vector<uint8_t> bytes(to - from + 1);
-    codeplug.ReadCpMemory(bytes.data(), from, static_cast<uint32_t>(bytes.size()));
+    // A corrupt header can give a range as long as the address space: it is read a piece at
+    // a time, so that one leaving the codeplug fails at its end instead of first allocating
+    // all of it (or, from 0 to the last address, wrapping round to nothing).
+    uint8_t piece[256];
     uint8_t sum = 0;
-    for (uint8_t b : bytes)
-        sum = static_cast<uint8_t>(sum + b);
+    for (uint64_t at = from; at <= to; at += sizeof piece) {
+        const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(sizeof piece, uint64_t(to) - at + 1));
+        codeplug.ReadCpMemory(piece, static_cast<uint32_t>(at), count);
+        for (uint32_t i = 0; i < count; ++i)
+            sum = static_cast<uint8_t>(sum + piece[i]);
+    }
     return sum;
 }
 

@@ -9,7 +9,7 @@
 // layout finds its block by marker) instead of 13; bit 5: radio code "11" instead of "10".
 #include "codeplug/CodeplugFactory.h"
 #include "authoring/CodeplugInspector.h"
-#include "codeplug/RideLayout.h"
+#include "codeplug/FixedLayout.h"
 #include "errors/Error.h"
 #include "files/HexText.h"
 #include "files/SRecord.h"

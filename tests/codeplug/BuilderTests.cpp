@@ -157,4 +157,21 @@ TEST(CodeplugCheckTest, NamesEachChecksumThatIsWrong)
     EXPECT_THAT(failed, ::testing::ElementsAre("entry 0 of block 1", "block 1", "region 3"));
 }
 
+TEST(CodeplugCheckTest, RangeBeyondTheImageFailsWithoutReadingItWhole)
+{
+    std::vector<uint8_t> image = BuildImage(std::string(kAdkFrame) + "block 1 @0x100 esize=2\nentry 01 02\nend");
+    CCodeplug codeplug;
+    LoadImage(codeplug, image);
+    uint8_t sum = 0;
+    for (uint32_t at = 0xF0; at <= 0x3A0; ++at)
+        sum = static_cast<uint8_t>(sum + image[at]);
+    EXPECT_EQ(SumCodeplugRange(codeplug, 0xF0, 0x3A0), sum);
+    // Ranges a corrupt header can give: up to the last address, and the whole address space
+    // (whose length does not fit 32 bits).
+    for (uint32_t from : {0x100u, 0u}) {
+        SCOPED_TRACE(from);
+        EXPECT_THROW(SumCodeplugRange(codeplug, from, 0xFFFFFFFF), CGenError);
+    }
+}
+
 }  // namespace
