@@ -110,6 +110,17 @@ private:
         case 9:
             Upgrade(modal);
             break;
+        case 10:
+            // The last answer given: wait for the upgrade to end, declining whatever it asks.
+            if (modal && modal != m_answered.data() && Waited(400)) {
+                if (!Press(modal, "Cancel"))
+                    Press(modal, "OK");
+                m_answered = modal;
+            }
+            if (Frame().Form()->IsRunning())
+                return;
+            Next();
+            break;
         default:
             m_timer.stop();
             QCoreApplication::exit(m_failures == 0 ? 0 : 1);
@@ -166,6 +177,7 @@ private:
                 // An error ends the tour: Cancel where offered (no retry), else OK.
                 if (!Press(box, "Cancel"))
                     Press(box, "OK");
+                Next();
             }
         }
         m_answered = modal;
