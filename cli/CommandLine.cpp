@@ -74,4 +74,5 @@ void AddTessarinCommands(CLI::App& app, int& exitCode)
     AddSimCommands(app, exitCode);
     AddCodeplugCommands(app, exitCode);
     AddPortsCommands(app, exitCode);
+    AddCarryOverCommands(app, exitCode);
 }

@@ -12,3 +12,4 @@ void AddKitCommands(CLI::App& app, int& exitCode);
 void AddSimCommands(CLI::App& app, int& exitCode);
 void AddCodeplugCommands(CLI::App& app, int& exitCode);
 void AddPortsCommands(CLI::App& app, int& exitCode);
+void AddCarryOverCommands(CLI::App& app, int& exitCode);

@@ -44,18 +44,21 @@ public:
     virtual void SetImageText(const char* text, const char* code);
     // Loads an image from S-record text; returns the number of 32-byte chunks.
     virtual int ReadCpFile(SRecord& file);
-    // Reads a whole block (header included). `dest.size` is the buffer's capacity on entry and
-    // the block size on return. Returns 0, or 1 when the block is absent.
+    // Reads a whole block (header included) into a buffer of BufferCapacity(dest) bytes;
+    // `dest.size` becomes the block size, `dest.capacity` keeps what the buffer holds. Returns
+    // 0, or 1 when the block is absent.
     virtual int ReadCpBlock(ImageBuffer& dest, uint16_t blockId);
     // Copies a field out of a block held in `block` (its header at its start).
     virtual int ReadCpField(uint8_t* dest, const ImageBuffer& block, uint32_t list, uint32_t entry,
                             uint32_t offset, uint32_t length);
-    // Writes a whole block; `block.size` becomes the block size.
+    // Writes a whole block from a buffer of BufferCapacity(block) bytes; `block.size` becomes
+    // the block size.
     virtual void WriteCpBlock(ImageBuffer& block, uint16_t blockId);
     // Writes a field into a block held in `block`, adjusting the block's checksum byte there.
     virtual int WriteCpField(const uint8_t* bytes, ImageBuffer& block, uint32_t list, uint32_t entry,
                              uint32_t offset, uint32_t length);
-    // The block's address, 0 when absent.
+    // The block's address, 0 when absent. A radio that cannot be read raises the general
+    // communication error: a block that could not be looked up is not an absent block.
     virtual uint32_t GetBlockVector(uint16_t blockId);
     virtual bool InitRdkPtrs();
     // Decodes the header at `address` of `data` (which holds `limit` bytes) into the current
@@ -69,7 +72,8 @@ public:
     void StartCpAccess(int flag);
     void StopCpAccess(int reset);
 
-    // Reads one entry; `dest.size` is the capacity on entry and the entry size on return.
+    // Reads one entry; `dest.size` becomes the entry size, `dest.capacity` keeps what the
+    // buffer holds.
     void ReadCpEntry(ImageBuffer& dest, uint16_t blockId, uint32_t list, uint32_t entry);
     // Writes a field in the source and adjusts the checksum byte that protects it.
     int WriteCpField(const uint8_t* bytes, uint16_t blockId, uint32_t list, uint32_t entry,
@@ -161,7 +165,8 @@ protected:
     void EnsureFormat(const char* failure);
     uint32_t FindBlockOrRaise(uint16_t blockId, const char* logLine);
     uint32_t FindChecksumInRegions(uint32_t address) const;
-    void CheckCapacity(const ImageBuffer& dest, uint32_t needed, uint16_t blockId) const;
+    // Refuses a buffer that cannot hold `needed` bytes; otherwise records its capacity in it.
+    void CheckCapacity(ImageBuffer& dest, uint32_t needed, uint16_t blockId) const;
     void ApplyFieldToImage(uint8_t* base, uint32_t limit, uint32_t address, uint32_t checksum,
                            const uint8_t* bytes, uint32_t length);
     void WriteFieldToRadio(uint32_t address, uint32_t checksum, const uint8_t* bytes, uint32_t length);

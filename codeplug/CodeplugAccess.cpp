@@ -47,14 +47,18 @@ uint32_t CCodeplug::FindBlockOrRaise(uint16_t blockId, const char* logLine)
     return address;
 }
 
-void CCodeplug::CheckCapacity(const ImageBuffer& dest, uint32_t needed, uint16_t blockId) const
+void CCodeplug::CheckCapacity(ImageBuffer& dest, uint32_t needed, uint16_t blockId) const
 {
-    if (dest.data && BufferSize(dest) >= needed)
+    uint32_t capacity = BufferCapacity(dest);
+    if (dest.data && capacity >= needed) {
+        // The length read goes to `size`; what the buffer holds stays known.
+        dest.capacity = static_cast<int32_t>(capacity);
         return;
-    ErrorLog().Log("CCodeplug::ReadCpBlock: Block id = %d needs %u bytes, the buffer holds %d", blockId,
-                   needed, dest.size);
-    throw CGenError(3, "Codeplug block id = %d needs %u bytes, more than the %d-byte buffer holds", blockId,
-                    needed, dest.size);
+    }
+    ErrorLog().Log("CCodeplug::ReadCpBlock: Block id = %d needs %u bytes, the buffer holds %u", blockId,
+                   needed, capacity);
+    throw CGenError(3, "Codeplug block id = %d needs %u bytes, more than the %u-byte buffer holds", blockId,
+                    needed, capacity);
 }
 
 void CCodeplug::CheckRequest(const char* operation, uint32_t list, uint32_t entry, bool field,
@@ -125,12 +129,13 @@ void CCodeplug::WriteCpBlock(ImageBuffer& block, uint16_t blockId)
 {
     EnsureFormat("Unable to determine codeplug format");
     uint32_t address = FindBlockOrRaise(blockId, "CCodeplug::WriteCpBlock: Unable to find codeplug block");
-    if (!block.data || BufferSize(block) < m_blockSize) {
-        ErrorLog().Log("CCodeplug::WriteCpBlock: Block id = %d has %u bytes, the buffer given holds %d", blockId,
-                       m_blockSize, block.size);
-        throw CGenError(3, "Codeplug block id = %d has %u bytes, more than the %d bytes given", blockId,
-                        m_blockSize, block.size);
+    if (!block.data || BufferCapacity(block) < m_blockSize) {
+        ErrorLog().Log("CCodeplug::WriteCpBlock: Block id = %d has %u bytes, the buffer given holds %u", blockId,
+                       m_blockSize, BufferCapacity(block));
+        throw CGenError(3, "Codeplug block id = %d has %u bytes, more than the %u bytes given", blockId,
+                        m_blockSize, BufferCapacity(block));
     }
+    block.capacity = static_cast<int32_t>(BufferCapacity(block));
     block.size = static_cast<int32_t>(m_blockSize);
     LoggedWrite(address, block.data, m_blockSize, "CCodeplug::WriteCpBlock: Write radio codeplug failed at address %X");
 }

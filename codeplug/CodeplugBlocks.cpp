@@ -88,7 +88,8 @@ uint32_t CCodeplug::GetBlockVector(uint16_t blockId)
             throw;
         ErrorLog().Log("%s", e.GetText());
         ErrorLog().Log("CCodeplug::GetBlockVector: Read vector (block %d) from radio failed", blockId);
-        return 0;
+        // Not "absent": a caller that skips what is absent would skip it and report success.
+        throw CGenError(3, "General communication error while reading codeplug");
     }
 }
 

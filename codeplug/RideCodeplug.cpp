@@ -36,6 +36,10 @@ uint32_t CRideCodeplug::GetBlockVector(uint16_t blockId)
 
 bool CRideCodeplug::InitRdkPtrs()
 {
+    // Block addresses found so far belong to the codeplug as it was: after a reprogramming
+    // blocks can lie elsewhere, and writing to their old places would destroy data.
+    m_cache.clear();
+    m_cacheCount = 0;
     uint8_t word[2];
     try {
         ReadCpMemory(word, ride::kRegionLengthAddress, 2);
@@ -43,7 +47,9 @@ bool CRideCodeplug::InitRdkPtrs()
         return false;
     }
     uint32_t length = (static_cast<uint32_t>(word[0]) << 8) | word[1];
-    m_p1 = 0;
+    // The first region ends where the header block begins, at 768: the boundary the
+    // codeplug modes program below (mode 1) or from (mode 2).
+    m_p1 = ride::kHeaderBlockAddress;
     m_p1Copy = ride::kHeaderBlockAddress;
     m_l1 = 0;
     m_p2 = ride::kHeaderBlockAddress;

@@ -66,12 +66,14 @@ void CVariantCodeplug::WriteCpBlock(ImageBuffer& block, uint16_t blockId)
         throw CGenError(3, "Unable to find codeplug block id = %d", blockId);
     }
     uint32_t size = GetFixedBlockSize(address, blockId) & 0xFFFF;
-    if (!block.data || BufferSize(block) < size) {
-        ErrorLog().Log("CCodeplug::WriteCpBlock: Block id = %d has %u bytes, the buffer given holds %d", blockId,
-                       size, block.size);
-        throw CGenError(3, "Codeplug block id = %d has %u bytes, more than the %d bytes given", blockId, size,
-                        block.size);
+    uint32_t capacity = BufferCapacity(block);
+    if (!block.data || capacity < size) {
+        ErrorLog().Log("CCodeplug::WriteCpBlock: Block id = %d has %u bytes, the buffer given holds %u", blockId,
+                       size, capacity);
+        throw CGenError(3, "Codeplug block id = %d has %u bytes, more than the %u bytes given", blockId, size,
+                        capacity);
     }
+    block.capacity = static_cast<int32_t>(capacity);
     block.size = static_cast<int32_t>(size);
     FixChecksum(blockId, block.data, size);
     WriteCpMemory(block, address);

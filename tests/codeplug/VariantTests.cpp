@@ -120,7 +120,7 @@ TEST_F(RideTest, AdkValuesAreFixedAndTheRegionLength)
     ASSERT_TRUE(codeplug->InitRdkPtrs());
     RdkPtrs p{};
     ASSERT_TRUE(codeplug->GetRdkPtrs(p));
-    EXPECT_EQ(p.p1, 0u);
+    EXPECT_EQ(p.p1, 768u);  // the first region ends at the header block
     EXPECT_EQ(p.p1Copy, 768u);
     EXPECT_EQ(p.p2, 768u);
     EXPECT_EQ(p.l2, 0x200u);

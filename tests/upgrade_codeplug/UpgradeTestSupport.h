@@ -1,0 +1,55 @@
+#pragma once
+
+#include "codeplug/Codeplug.h"
+#include "errors/Error.h"
+#include "files/SRecord.h"
+#include "sim/SimPlatform.h"
+#include "sim/model/SimRig.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+// The text of a file ("" when it cannot be read).
+inline std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// The data bytes of S-record text, by address from 0 (the images here start at 0 and have no
+// gaps).
+inline std::vector<uint8_t> SRecordBytes(const std::string& text)
+{
+    SRecord reader;
+    reader.AttachText(text.c_str());
+    std::vector<uint8_t> bytes(0x10000);
+    ImageBuffer buffer{bytes.data(), 0};
+    reader.LoadData(buffer, 0x10000);
+    reader.Detach();
+    bytes.resize(static_cast<std::size_t>(buffer.size));
+    return bytes;
+}
+
+// One of the layout images of kits/layouts.
+inline std::vector<uint8_t> LayoutImage(const std::string& name)
+{
+    return SRecordBytes(ReadText(std::string(TESSARIN_LAYOUTS_DIR) + "/" + name + ".s19"));
+}
+
+// The text of the error a call raises ("" when it raises none).
+template <typename F>
+std::string ErrorText(F&& call)
+{
+    try {
+        call();
+    } catch (const CError& e) {
+        return e.GetText();
+    }
+    return "";
+}
