@@ -155,6 +155,7 @@ void CRadioUpgrade::DoProgCp()
     if (m_codeplugType == 3) {
         codeplug->SetImageText(m_codeplugImage->c_str(), m_radioCode);
         Ui().SendMainFrameMessage(WM_STATUS_NOTICE, 4, 0);
+        Ui().SetProgressText("Programming Codeplug...");
     }
     std::unique_ptr<CCarryOverPath> path = CreateCarryOverPath(m_codeplugType, *codeplug);
 

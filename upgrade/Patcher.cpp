@@ -74,6 +74,7 @@ bool CPatcher::RunEntries(const PatchEntries& entries, uint8_t* blockBytes, uint
 {
     ImageBuffer block{blockBytes, static_cast<int32_t>(kBlockBufferSize)};
     bool blockRead = false;
+    bool ok = true;
     char reply[kReplyBufferSize] = {};
     uint32_t replyFilled = 0;  // bytes of `reply` that a status reply filled
     for (uint32_t i = 0; i < count; ++i) {
@@ -88,7 +89,8 @@ bool CPatcher::RunEntries(const PatchEntries& entries, uint8_t* blockBytes, uint
             // A byte that no reply filled cannot confirm the radio's type.
             if (e.b >= replyFilled || static_cast<uint8_t>(reply[e.b]) != (e.c & 0xFF)) {
                 ErrorLog().Log("Verification of radio type failed");
-                return false;
+                ok = false;
+                stop = true;
             }
             break;
         }
@@ -136,5 +138,5 @@ bool CPatcher::RunEntries(const PatchEntries& entries, uint8_t* blockBytes, uint
         if (stop)
             break;
     }
-    return true;
+    return ok;
 }

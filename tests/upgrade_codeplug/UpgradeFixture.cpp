@@ -1,0 +1,201 @@
+#include "UpgradeFixture.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string KitSource(const KitCase& c, const std::string& file)
+{
+    return std::string(TESSARIN_SOURCE_DIR) + "/kits/" + c.kit + "/" + file;
+}
+
+std::string PackedKit(const KitCase& c) { return std::string(TESSARIN_BUILD_DIR) + "/kits/" + c.kit; }
+
+std::string KitFile(const KitCase& c, const std::string& name)
+{
+    DataFileText file = ReadDataFile(PackedKit(c) + "/" + name, c.key);
+    EXPECT_TRUE(file.Ok()) << name << ": " << DescribeDataFileStatus(file.status);
+    return file.Text();
+}
+
+uint8_t Sum(const std::vector<uint8_t>& bytes, uint32_t from, uint32_t to)
+{
+    uint8_t sum = 0;
+    for (uint32_t a = from; a <= to; ++a)
+        sum = static_cast<uint8_t>(sum + bytes[a]);
+    return sum;
+}
+
+void ApplyRideSum(std::vector<uint8_t>& m, uint32_t at, bool wide)
+{
+    if (wide) {
+        uint32_t size = ((static_cast<uint32_t>(m[at]) << 8) | m[at + 1]) + 4;
+        uint32_t sum = 0;
+        for (uint32_t i = 0; i < size - 2; ++i)
+            sum += m[at + i];
+        sum = (sum + 0xAAAB) & 0xFFFF;
+        m[at + size - 2] = static_cast<uint8_t>(sum >> 8);
+        m[at + size - 1] = static_cast<uint8_t>(sum);
+    } else {
+        uint32_t size = m[at] + 2u;
+        m[at + size - 1] = static_cast<uint8_t>(Sum(m, at, at + size - 2) - 0x55);
+    }
+}
+
+}  // namespace
+
+PatchEntries FirstPatchGroup(const std::string& patcherText)
+{
+    std::istringstream in(patcherText);
+    std::string line;
+    while (std::getline(in, line) && line.rfind("PATCHER_DATA_BLOCK", 0) != 0) {
+    }
+    PatchEntries entries;
+    while (std::getline(in, line)) {
+        unsigned f[6] = {};
+        if (std::sscanf(line.c_str(), "%x,%x,%x,%x,%x,%x", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]) != 6)
+            break;
+        entries.push_back(PatchEntry{f[0], static_cast<uint8_t>(f[1]), static_cast<uint8_t>(f[2]),
+                                     static_cast<uint16_t>(f[3]), static_cast<uint8_t>(f[4]),
+                                     static_cast<uint8_t>(f[5])});
+        if (f[0] == kPatchEnd)
+            break;
+    }
+    return entries;
+}
+
+std::vector<uint8_t> ExpectedCodeplug(const KitCase& c, const std::vector<uint8_t>& oldCodeplug,
+                                      const std::vector<uint8_t>& kitImage)
+{
+    std::vector<uint8_t> programmed(0x10000, 0);  // the image as the engine's buffer holds it
+    std::copy(kitImage.begin(), kitImage.end(), programmed.begin());
+    std::vector<uint8_t> m = oldCodeplug;
+    std::copy(programmed.begin() + c.regionStart, programmed.begin() + c.regionEnd, m.begin() + c.regionStart);
+    for (const Rule& r : c.rules) {
+        switch (r.kind) {
+        case Rule::kCopy: {
+            const std::vector<uint8_t>& from = r.source == kOld ? oldCodeplug : programmed;
+            std::copy(from.begin() + r.from, from.begin() + r.from + r.count, m.begin() + r.to);
+            break;
+        }
+        case Rule::kSet:
+            std::fill(m.begin() + r.to, m.begin() + r.to + r.count, r.value);
+            break;
+        case Rule::kPatch:
+            m[r.to] = static_cast<uint8_t>((m[r.to] & ~r.value) | r.extra);
+            break;
+        case Rule::kKeepSum: {
+            uint8_t others = static_cast<uint8_t>(Sum(m, r.from, r.count) - m[r.to]);
+            m[r.to] = static_cast<uint8_t>(Sum(programmed, r.from, r.count) - others);
+            break;
+        }
+        case Rule::kRideSum:
+            ApplyRideSum(m, r.to, r.wide);
+            break;
+        }
+    }
+    return m;
+}
+
+void ExpectCodeplug(const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected)
+{
+    ASSERT_EQ(actual.size(), expected.size());
+    std::ostringstream differ;
+    int shown = 0;
+    for (std::size_t a = 0; a < actual.size() && shown < 12; ++a) {
+        if (actual[a] != expected[a]) {
+            char text[48];
+            std::snprintf(text, sizeof text, " %04zX: %02X (expected %02X)", a, actual[a], expected[a]);
+            differ << text;
+            ++shown;
+        }
+    }
+    EXPECT_EQ(shown, 0) << "the codeplug differs at" << differ.str();
+}
+
+CTempDir::CTempDir()
+{
+    static std::atomic<unsigned> counter{0};
+    m_path = fs::temp_directory_path() /
+             ("tessarin-carryover-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    fs::remove_all(m_path);
+    fs::create_directories(m_path);
+}
+
+CTempDir::~CTempDir()
+{
+    std::error_code ignored;
+    fs::remove_all(m_path, ignored);
+}
+
+KitRun::KitRun(const KitCase& c)
+    : kase(c),
+      rig(scope.Platform(), LoadRadioProfile(std::string(TESSARIN_SOURCE_DIR) + "/sim/profiles/" + c.profile + ".json")),
+      previousLine(GetProductLineNumber()),
+      previousDir(fs::current_path()),
+      key(c.key),
+      store(stateDir.Path())
+{
+    SetProductLineNumber(c.productLine);
+    fs::current_path(PackedKit(c));  // the engine reads the firmware file from the kit's folder
+    plan.codeplugMode = c.codeplugMode;
+    plan.applyPatches = 1;
+    plan.modelTag = c.modelTag;
+    settings.bootcodeText = KitFile(c, "bc38400");
+    settings.flashBaud = 38400;
+    settings.portBaud = 2400;
+    settings.loaderKind = 1;
+    codeplugImage = KitFile(c, c.image);
+    patches = FirstPatchGroup(ReadText(KitSource(c, "patcher.txt")));
+}
+
+KitRun::~KitRun()
+{
+    engine.reset();
+    if (bootstrapPort)
+        GetPlatform()->ReleaseSerial();
+    std::error_code ignored;
+    fs::current_path(previousDir, ignored);
+    SetProductLineNumber(previousLine);
+}
+
+std::vector<uint8_t> KitRun::Expected()
+{
+    return ExpectedCodeplug(kase, Codeplug(), SRecordBytes(codeplugImage));
+}
+
+void KitRun::PrepareBootstrap()
+{
+    bootstrapPort = GetPlatform()->GetSerial();
+    ASSERT_NE(bootstrapPort, nullptr);
+    bootstrapPort->SetEchoMode(Radio().Profile().echo ? 1 : 0);
+    bootstrapPort->Configure(settings.portBaud, 0, 0, 8);
+    bootstrapPort->OpenPort(1);
+    Radio().PowerCycle(true);
+}
+
+int KitRun::Run()
+{
+    IdentityMark = Radio().Memory().Codeplug()[0x3FF0];
+    engine = std::make_unique<CRadioUpgrade>();
+    engine->SetPort(1, Radio().Profile().echo ? 1 : 0);
+    engine->SetPlan(plan);
+    engine->SetJob(settings, codeplugImage, patches, kase.codeplugType, key);
+    engine->SetRadioCode(kase.radioCode);
+    engine->SetCarryOver(&record, &store);
+    if (bootstrapPort)
+        engine->SetSerial(bootstrapPort);
+    return engine->UpgradeRadio();
+}
+
+std::string KitRun::LogText() const
+{
+    std::string text;
+    for (const auto& line : Log())
+        text += line + "\n";
+    return text;
+}

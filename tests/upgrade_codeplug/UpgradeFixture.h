@@ -1,0 +1,140 @@
+#pragma once
+
+// A simulated radio of sim/profiles with the test kit made for it, the engine set up the way
+// the form sets it up, and the expected codeplug after an upgrade derived from the kit image
+// and the radio's old codeplug by rules given as data.
+#include "UpgradeTestSupport.h"
+
+#include "files/DataFile.h"
+#include "link/LinkFlags.h"
+#include "platform/Platform.h"
+#include "platform/Serial.h"
+#include "sim/model/RadioProfile.h"
+#include "upgrade/CarryOver.h"
+#include "upgrade/RadioUpgrade.h"
+#include "upgrade/UpgradePlan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+// Where a rule takes its bytes: the radio's codeplug before the upgrade, or the kit image as
+// programmed.
+enum Source { kOld, kNew };
+
+// One step from "the kit image over the radio's old codeplug" to the codeplug expected.
+struct Rule {
+    enum Kind { kCopy, kSet, kPatch, kKeepSum, kRideSum } kind;
+    Source source = kOld;
+    uint32_t from = 0;   // copy: source address; keep-sum: first byte summed
+    uint32_t count = 0;  // copy, set: bytes
+    uint32_t to = 0;     // copy, set, patch: destination; keep-sum: the checksum byte
+    uint8_t value = 0;   // set: the byte; patch: the bits cleared
+    uint8_t extra = 0;   // patch: the bits set
+    bool wide = false;   // ride sum: the class with a 16-bit length and sum
+};
+
+inline Rule Copy(Source s, uint32_t from, uint32_t count, uint32_t to) { return {Rule::kCopy, s, from, count, to}; }
+inline Rule Fill(uint32_t at, uint32_t count, uint8_t value) { return {Rule::kSet, kOld, 0, count, at, value}; }
+inline Rule Set(uint32_t at, uint8_t value) { return Fill(at, 1, value); }
+// The byte becomes (byte AND NOT clear) OR set.
+inline Rule Patch(uint32_t at, uint8_t clear, uint8_t set) { return {Rule::kPatch, kOld, 0, 0, at, clear, set}; }
+// The byte at `at` makes the 8-bit sum of from..to what it is in the kit image.
+inline Rule KeepSum(uint32_t from, uint32_t to, uint32_t at) { return {Rule::kKeepSum, kNew, from, to, at}; }
+// The pointer-table block at `at` gets the checksum of its class: a wide block (16-bit length
+// at its start, size length + 4) ends with the 16-bit sum of its bytes plus 0xAAAB, big-endian;
+// a plain block (8-bit length, size length + 2) with the sum of its bytes minus 0x55.
+inline Rule RideSum(uint32_t at, bool wide)
+{
+    Rule r{Rule::kRideSum};
+    r.to = at;
+    r.wide = wide;
+    return r;
+}
+
+// A simulated radio and its kit.
+struct KitCase {
+    const char* profile;  // sim/profiles/<profile>.json
+    const char* kit;      // kits/<kit> (sources) and <build>/kits/<kit> (packed)
+    const char* image;    // the kit's codeplug image file
+    const char* key;      // the kit's data-file key
+    int productLine;
+    int codeplugType;
+    int codeplugMode;
+    const char* radioCode;
+    const char* modelTag;
+    uint32_t regionStart, regionEnd;
+    std::vector<Rule> rules;
+
+    static std::string Name(const KitCase& c)
+    {
+        std::string name = c.profile;
+        for (char& ch : name)
+            if (ch == '-')
+                ch = '_';
+        return name;
+    }
+};
+
+// The patch entries of the kit's first patch group (its patcher.txt source).
+PatchEntries FirstPatchGroup(const std::string& patcherText);
+// The codeplug a case must leave: the old codeplug, the kit image over the region, the rules.
+std::vector<uint8_t> ExpectedCodeplug(const KitCase& c, const std::vector<uint8_t>& oldCodeplug,
+                                      const std::vector<uint8_t>& kitImage);
+// Compares two codeplugs and names the first addresses that differ.
+void ExpectCodeplug(const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected);
+
+// A temporary directory, removed with what it holds.
+class CTempDir {
+public:
+    CTempDir();
+    ~CTempDir();
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// One Program press on one radio: the engine built for each attempt, the carry-over record
+// kept across the attempts and stored in a temporary state directory.
+class KitRun {
+public:
+    explicit KitRun(const KitCase& c);
+    ~KitRun();
+    KitRun(const KitRun&) = delete;
+    KitRun& operator=(const KitRun&) = delete;
+
+    // The expected codeplug, from the radio as it is now.
+    std::vector<uint8_t> Expected();
+    // The form's part before a firmware run: identity mark, bootstrap mode, the port at 2400.
+    void PrepareBootstrap();
+    // One attempt: a new engine with the plan, the kit and the record of this press.
+    int Run();
+
+    CSimRadio& Radio() { return rig.Radio(); }
+    CVirtualClock& Clock() { return scope.Clock(); }
+    std::vector<uint8_t> Codeplug() { return Radio().Memory().Codeplug(); }
+    std::vector<std::string> Log() const { return scope.LogLines(); }
+    std::string LogText() const;
+
+    const KitCase& kase;
+    CSimPlatformScope scope;
+    CSimRadioRig rig;
+    int previousLine;
+    std::filesystem::path previousDir;
+    UpgradePlan plan;
+    FlashSettings settings;
+    std::string codeplugImage;
+    PatchEntries patches;
+    std::string key;
+    CTempDir stateDir;
+    CCarryOverStore store;
+    CarryOverRecord record;
+    CSerial* bootstrapPort = nullptr;
+    std::unique_ptr<CRadioUpgrade> engine;
+};
