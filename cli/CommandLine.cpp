@@ -75,4 +75,6 @@ void AddTessarinCommands(CLI::App& app, int& exitCode)
     AddCodeplugCommands(app, exitCode);
     AddPortsCommands(app, exitCode);
     AddCarryOverCommands(app, exitCode);
+    AddProgramCommands(app, exitCode);
+    AddSettingsCommands(app, exitCode);
 }

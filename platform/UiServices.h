@@ -38,6 +38,18 @@ public:
     // The text the main frame's progress window shows (set before or while it is open).
     virtual void SetProgressText(const std::string& text) { (void)text; }
 
+    // The flash rate question, asked before the first firmware flashing of a run: the
+    // technician picks the rate the boot code talks at. `initialBaud` is the choice shown first
+    // (38400 and 115200 show themselves, anything else shows 19200). Returns 19200, 38400 or
+    // 115200, or kFlashRateNotChosen when the question was closed without a choice (nothing is
+    // then changed and no boot code is read).
+    static constexpr int kFlashRateNotChosen = 0;
+    virtual int AskFlashRate(int initialBaud)
+    {
+        (void)initialBaud;
+        return kFlashRateNotChosen;
+    }
+
     // The cancel event: resets itself when tested. Safe to signal from another thread than
     // the one that tests it (the window signals it while a worker runs the upgrade).
     void SetCancelEvent() { m_cancel.store(true); }

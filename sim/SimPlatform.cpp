@@ -39,6 +39,16 @@ intptr_t CScriptedUi::SendMainFrameMessage(unsigned message, uintptr_t wParam, i
     return 0;
 }
 
+int CScriptedUi::AskFlashRate(int initialBaud)
+{
+    ++flashRateQuestions;
+    if (flashRates.empty())
+        return initialBaud == 38400 || initialBaud == 115200 ? initialBaud : 19200;
+    int rate = flashRates.front();
+    flashRates.pop_front();
+    return rate;
+}
+
 CSimPlatformScope::CSimPlatformScope()
 {
     auto platform = std::make_unique<CSimPlatform>();

@@ -38,7 +38,7 @@ private:
 };
 
 // Message boxes answered from a script (OK when the script is empty) and recorded, with the
-// main-frame messages, for tests to inspect.
+// main-frame messages and progress texts, for tests to inspect.
 class CScriptedUi : public CUiServices {
 public:
     struct Box {
@@ -56,11 +56,15 @@ public:
     intptr_t SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
     void Quit(int exitCode) override { quitCode = exitCode; }
     void SetProgressText(const std::string& text) override { progressTexts.push_back(text); }
+    // Answered from flashRates (the initial choice when it is empty); each question is counted.
+    int AskFlashRate(int initialBaud) override;
 
     std::deque<int> answers;
+    std::deque<int> flashRates;
+    int flashRateQuestions = 0;
+    std::vector<std::string> progressTexts;
     std::vector<Box> boxes;
     std::vector<FrameMessage> frameMessages;
-    std::vector<std::string> progressTexts;
     int quitCode = -1000;
 };
 

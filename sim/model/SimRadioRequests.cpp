@@ -2,6 +2,7 @@
 
 #include "sim/model/RadioFrames.h"
 
+#include <algorithm>
 #include <cstdio>
 
 // What the radio does with each request it understood: the work, and the reply it makes.
@@ -152,6 +153,15 @@ CSimRadio::Answer CSimRadio::Status(const std::vector<uint8_t>& data, std::strin
     }
     a.opcode = kStatusReply;
     a.data = {selector};
+    // An application flashed from a kit's firmware image reports that image's version (its
+    // header: "TSFW", the flash size, the version text) as its software version and identity.
+    const std::vector<uint8_t>& flash = m_memory.Flash();
+    if ((selector == 1 || selector == 3) && flash.size() >= 16 && std::equal(flash.begin(), flash.begin() + 4, "TSFW")) {
+        for (std::size_t i = 8; i < 16 && flash[i] != 0; ++i)
+            a.data.push_back(flash[i]);
+        note += ": version of the flashed image";
+        return a;
+    }
     a.data.insert(a.data.end(), found->second.begin(), found->second.end());
     return a;
 }

@@ -1,0 +1,217 @@
+// The Program press up to the engine runs: the link, the boot-state probe and region checks of
+// the product lines with a recovery mode, the identity mark, verification, the power-up check
+// and the flash rate choice.
+#include "app/FormMessages.h"
+#include "app/UpgradeForm.h"
+#include "app/WorkflowFlags.h"
+#include "errors/Error.h"
+#include "files/ProductLine.h"
+#include "link/LinkFlags.h"
+#include "platform/Platform.h"
+#include "platform/UiServices.h"
+
+namespace {
+
+constexpr uint32_t kIdentityMarkAddress = 0x3FF0;
+constexpr uint8_t kPowerUpSelector = 5;
+constexpr uint8_t kLevelSelector = 16;
+constexpr uint8_t kPowerUpFaultMask = 0x12;
+constexpr uint8_t kBootStateBit = 0x02;
+constexpr uint8_t kRegionSum = 0x5A;
+constexpr unsigned kCheckingNotice = 3;
+constexpr unsigned kNoticeEnd = 0;
+
+} // namespace
+
+ProgramOutcome CUpgradeForm::OnProgram()
+{
+    m_outcome = ProgramOutcome{};
+    m_linkFailureCause.clear();
+    if (!m_configLoaded) {
+        ShowError(FormText::kNoConfiguration);
+        Fail(ProgramEnd::KitUnusable, "no usable configuration file in " + m_kitDirectory.string());
+        return m_outcome;
+    }
+    try {
+        m_failureKind = ProgramEnd::LinkFailed;
+        if (!ReachRadio())
+            return m_outcome;
+        WriteIdentityMark();
+        if (!VerifyRadio(false))
+            return m_outcome;
+        if (RecoveryNoticeShown == 1)
+            RecoveryPending = 0;
+        if (NothingPlannedForRunningRadio()) {
+            Fail(ProgramEnd::Refused, "the kit plans no upgrade for this radio while its application runs");
+            return m_outcome;
+        }
+        if (!CheckPowerUp())
+            return m_outcome;
+        if (m_flashFirmware || m_codeplugMode != 0 || m_applyPatches) {
+            m_flashSettings.loaderKind = 1;
+            if (m_askFlashRate && m_flashFirmware && !m_rateDialogShown && !ChooseFlashRate()) {
+                Fail(ProgramEnd::KitUnusable, "the boot code for the chosen flash rate cannot be used");
+                return m_outcome;
+            }
+        }
+        RunAttempts();
+    } catch (const CError& error) {
+        // The identity mark write, the status requests outside the guarded steps and the port
+        // loan of the attempt loop end the press as the other link errors do.
+        ShowError(error.GetText());
+        CloseLink();
+        Fail(m_outcome.engineRuns > 0 ? ProgramEnd::EngineFailed : m_failureKind);
+    }
+    return m_outcome;
+}
+
+bool CUpgradeForm::OpenLink()
+{
+    try {
+        m_broker.OpenLink(m_settings.portNumber, m_settings.EchoMode());
+        return true;
+    } catch (const CError& error) {
+        m_linkFailureCause = m_broker.Comm().OpenFailureCause();
+        ShowError(error.GetText());
+        CloseLink();
+        Fail(ProgramEnd::LinkFailed, m_linkFailureCause);
+        return false;
+    }
+}
+
+void CUpgradeForm::CloseLink()
+{
+    if (m_broker.Comm().IsOpen())
+        m_broker.Comm().ClosePort();
+    m_broker.SetLinkOpen(0);
+}
+
+// Steps before anything is written: the link, the boot state of the recovery product lines,
+// the region checks in the boot state, the level status request.
+bool CUpgradeForm::ReachRadio()
+{
+    // The region faults describe the radio of this press only.
+    RegionFault1 = RegionFault2 = RegionFault3 = 0;
+    if (!OpenLink())
+        return false;
+    bool recoveryLine = HasRecoveryMode(ProductLine());
+    if (recoveryLine) {
+        try {
+            uint8_t first = 0;
+            m_broker.ReadRequest(0x0000, 1, &first);
+            char level[2] = {};
+            m_broker.RadioStatusRequest(kLevelSelector, level, sizeof level);
+        } catch (const CError& error) {
+            ShowError(error.GetText());
+            CloseLink();
+            RecoverRequested = 0;
+            Fail(ProgramEnd::LinkFailed);
+            return false;
+        }
+        if (RecoverRequested == 1)
+            BootState = 1;
+        if (RecoverDeclined == 0 && RecoverRequested == 0)
+            ProbeBootState();
+    }
+    if (RecoverDeclined == 1) {
+        CloseLink();
+        RecoverDeclined = 0;
+        Fail(ProgramEnd::Cancelled, "the radio's recovery was declined");
+        return false;
+    }
+    if (BootState == 1) {
+        Ui().SendMainFrameMessage(WM_STATUS_NOTICE, kCheckingNotice, 0);
+        CheckRadioRegions();
+        Ui().SendMainFrameMessage(WM_STATUS_NOTICE, kNoticeEnd, 0);
+    }
+    if (RegionFault1 == 1 || RegionFault3 == 1 || (recoveryLine && RegionFault2 == 1)) {
+        Box(FormText::kRegionCorruption, FormText::kError, MB_OK | MB_ICONINFORMATION);
+        CloseLink();
+        Fail(ProgramEnd::Refused);
+        return false;
+    }
+    if (BootState == 0) {
+        char level[2] = {};
+        m_broker.RadioStatusRequest(kLevelSelector, level, sizeof level);
+    }
+    return true;
+}
+
+void CUpgradeForm::ProbeBootState()
+{
+    BootState = 0;
+    char status[2] = {};
+    m_broker.RadioStatusRequest(kPowerUpSelector, status, sizeof status);
+    if (static_cast<uint8_t>(status[0]) & kBootStateBit)
+        BootState = 1;
+}
+
+bool CUpgradeForm::CheckRegion(uint32_t first, uint32_t last)
+{
+    uint8_t sum = 0;
+    for (uint32_t address = first; address < last; ++address) {
+        uint8_t byte = 0;
+        m_broker.ReadRequest(address, 1, &byte);
+        sum = static_cast<uint8_t>(sum + byte);
+    }
+    uint8_t check = 0;
+    m_broker.ReadRequest(last, 1, &check);
+    return check == static_cast<uint8_t>(kRegionSum - sum);
+}
+
+void CUpgradeForm::CheckRadioRegions()
+{
+    RegionFault1 = RegionFault2 = RegionFault3 = 0;
+    uint8_t high = 0;
+    uint8_t low = 0;
+    m_broker.ReadRequest(0x0000, 1, &high);
+    m_broker.ReadRequest(0x0001, 1, &low);
+    unsigned layout = high * 256u + low;
+    if (layout != 0x0280) {
+        RegionFault1 = CheckRegion(0x0015, 0x007A) ? 0 : 1;
+        RegionFault2 = CheckRegion(0x0136, 0x01FB) ? 0 : 1;
+        if (RegionFault1 && RegionFault2)
+            return;
+        RegionFault3 = CheckRegion(0x020B, 0x0250) ? 0 : 1;
+        return;
+    }
+    RegionFault1 = CheckRegion(0x0015, 0x007A) ? 0 : 1;
+    if (!RegionFault1)
+        RegionFault2 = CheckRegion(0x0136, 0x01FB) ? 0 : 1;
+    RegionFault3 = CheckRegion(0x028B, 0x02D2) ? 0 : 1;
+}
+
+void CUpgradeForm::WriteIdentityMark()
+{
+    IdentityMark = static_cast<uint8_t>(GetPlatform()->CalendarTime() % 100);
+    m_broker.WriteRequest(kIdentityMarkAddress, 1, &IdentityMark);
+}
+
+bool CUpgradeForm::NothingPlannedForRunningRadio() const
+{
+    return HasRecoveryMode(ProductLine()) && BootState == 0 && m_askFlashRate == 0;
+}
+
+bool CUpgradeForm::CheckPowerUp()
+{
+    char status[10] = {};
+    if (m_codeplugMode != 0 || m_applyPatches == 1) {
+        try {
+            m_broker.OpenLink(m_settings.portNumber, m_settings.EchoMode());
+            if (HasRecoveryMode(ProductLine()) && RecoverRequested == 0)
+                m_broker.RadioStatusRequest(kPowerUpSelector, status, sizeof status);
+            CloseLink();
+        } catch (const CError&) {
+            Box(FormText::kPowerUpUnverified, FormText::kError, MB_OK | MB_ICONSTOP);
+            CloseLink();
+            Fail(ProgramEnd::LinkFailed);
+            return false;
+        }
+    }
+    if ((static_cast<uint8_t>(status[0]) & kPowerUpFaultMask) != 0 && BootState != 1) {
+        Box(FormText::kHardwareProblem, FormText::kError, MB_OK | MB_ICONSTOP);
+        Fail(ProgramEnd::Refused);
+        return false;
+    }
+    return true;
+}

@@ -1,1 +1,0 @@
-int tessarin_app_placeholder = 0;

@@ -1,0 +1,172 @@
+#pragma once
+
+#include "app/CommSettings.h"
+#include "app/ProgramOutcome.h"
+#include "app/UpgradeEngine.h"
+#include "files/FileManager.h"
+#include "link/VeskBroker.h"
+#include "upgrade/CarryOver.h"
+#include "upgrade/UpgradePlan.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The upgrade workflow behind the Program button, free of any window toolkit: every prompt goes
+// through the UI services (platform/UiServices.h), so the windowed program, `tessarin program`
+// and the tests drive the same code.
+//
+// Use:
+//   CCommSettings settings;  settings.Load(Settings());
+//   SetProductLineNumber(ResolveKitProductLine(kit));   // once, at start
+//   CUpgradeForm form(kit, settings);
+//   form.OnInitialUpdate();          // reads patcher.dat; Title(), Description() then tell the kit
+//   ProgramOutcome o = form.OnProgram();   // one press; blocks until the upgrade is over
+//
+// OnProgram runs synchronously on the caller's thread (a worker thread in the front ends): every
+// message box, the flash rate question and the progress messages are UI-services calls made
+// from that thread. The kit directory is the start directory: the configuration file, the boot
+// code, codeplug and firmware files are read from it whatever the current directory is (the
+// engine runs with the kit directory current and the previous one is put back afterwards).
+class CUpgradeForm {
+public:
+    // `settings` is read at every press (a change takes effect at the next one); it must
+    // outlive the form.
+    CUpgradeForm(std::filesystem::path kitDirectory, const CCommSettings& settings);
+    CUpgradeForm(const CUpgradeForm&) = delete;
+    CUpgradeForm& operator=(const CUpgradeForm&) = delete;
+    ~CUpgradeForm();
+
+    // Start: reads the configuration file, takes the kit's title, description, data-file key
+    // and codeplug type, refuses product line 13 and warns about a testing kit. Returns false
+    // when the application is to end (a quit was asked of the UI services: unknown product line,
+    // or Cancel on the testing-kit warning). A configuration file that cannot be opened or read
+    // is reported and leaves the form without configuration (true: the program goes on, but
+    // Program refuses).
+    bool OnInitialUpdate();
+    // One press of Program: verification, matching, the bootstrap prompts and the engine runs
+    // with their retries. Every outcome has been shown to the user when it returns.
+    ProgramOutcome OnProgram();
+    // Verification and matching only, for a dry run: the link, the checks of the radio and the
+    // plan, without the identity mark or any other write and without running the engine.
+    PlanReport DryRun();
+
+    // The flash rate choice: asks the UI services (once per run of the program, when a plan
+    // flashes firmware and asks for the rate) and loads the matching boot code. Exposed so that
+    // a front end can offer the choice itself; false when the kit's boot code is unusable (the
+    // message was shown and a quit with status -1 asked of the UI services).
+    bool ChooseFlashRate();
+    // What the flash rate dialog does on OK: the rate (19200, 38400 or 115200) becomes the
+    // flash rate and its boot code file is read and deciphered into the flash settings. False
+    // (message shown, quit -1 asked) when the file is missing, empty, not a multiple of 8 bytes
+    // or larger than 9,990 bytes.
+    bool LoadBootcode(int flashBaud);
+
+    // The kit as the configuration file describes it (empty before OnInitialUpdate).
+    bool HasConfiguration() const { return m_configLoaded; }
+    const std::string& Title() const { return m_title; }
+    const std::string& Description() const { return m_description; }
+    const std::string& DataFileKey() const { return m_dataFileKey; }
+    int CodeplugType() const { return m_codeplugType; }
+    static int ProductLine();
+    // "Radio Refurbix" or "Radio Flashix", from the product line.
+    static std::string WindowTitle();
+    const std::filesystem::path& KitDirectory() const { return m_kitDirectory; }
+
+    // State that lives across presses.
+    const FlashSettings& GetFlashSettings() const { return m_flashSettings; }
+    bool RateDialogShown() const { return m_rateDialogShown != 0; }
+    const UpgradePlan& Plan() const { return m_plan; }
+    const PatchEntries& GetPatchEntries() const { return m_patchEntries; }
+    // Why the link could not be opened the last time (the port's own words), or empty.
+    const std::string& LinkFailureCause() const { return m_linkFailureCause; }
+
+    // Tests put in their own engine; the default is the upgrade layer's.
+    void SetEngineFactory(UpgradeEngineFactory factory) { m_engineFactory = std::move(factory); }
+    // Where the carry-over record is kept (default: the user's state directory).
+    void SetCarryOverDirectory(const std::filesystem::path& directory) { m_carryOverStore = CCarryOverStore(directory); }
+
+private:
+    // Start.
+    void WarnIfTestKit(bool& quit);
+
+    // Program (FormProgram.cpp).
+    bool OpenLink();
+    void CloseLink();
+    bool ReachRadio();
+    void ProbeBootState();
+    void CheckRadioRegions();
+    bool CheckRegion(uint32_t first, uint32_t last);
+    bool CheckPowerUp();
+    void WriteIdentityMark();
+    bool NothingPlannedForRunningRadio() const;
+    // The attempt loop (FormAttempts.cpp).
+    void RunAttempts();
+    void ActOnResult(int result);
+    void RetryChoice(int answer);
+
+    // Verification and matching (FormVerify.cpp, FormMatch.cpp).
+    bool VerifyRadio(bool dryRun);
+    bool VerifyRadioChecks(bool dryRun);
+    bool SearchRadioGroup();
+    bool CheckRelease();
+    bool CheckVerificationBlock();
+    bool ProcessCodeplugFile();
+    void MatchRadio();
+    void LoadPatchEntries();
+
+    // Message boxes and the failure they stand for.
+    int Box(const char* text, const char* caption, unsigned style);
+    void Fail(ProgramEnd end, const std::string& detail = {});
+    void ShowError(const char* text);
+
+    std::filesystem::path m_kitDirectory;
+    const CCommSettings& m_settings;
+    UpgradeEngineFactory m_engineFactory;
+
+    std::string m_description;
+    std::string m_title;
+    int m_attemptState = 0;
+    std::string m_codeplugImage;  // deciphered codeplug image text; empty for none
+    std::string m_codeplugFile;
+    int m_groupIndex = 1;
+    int m_radioRow = 0;
+    int m_entryIndex = 0;
+    int m_entriesPerModel = 0;
+    uint8_t m_rateDialogShown = 0;
+    // Decision flags: equal to the plan after an ordinary match; in the recovery plans only
+    // the first two follow it.
+    uint8_t m_askFlashRate = 0;
+    uint8_t m_flashFirmware = 0;
+    int m_codeplugMode = 0;
+    uint8_t m_applyPatches = 0;
+    CVeskBroker m_broker;
+    FileManager m_config;
+    bool m_configLoaded = false;
+    std::array<char, 17> m_regionId{};  // reply to status 15: the radio group identifier
+    char m_radioCode[2] = {0, 0};
+    FlashSettings m_flashSettings;
+    std::string m_dataFileKey;
+    int m_codeplugType = 0;
+    std::array<uint8_t, 16> m_identifier{};  // the group identifier last read from the kit
+    PatchEntries m_patchEntries;
+    UpgradePlan m_plan;
+    CarryOverRecord m_carryOver;
+    CCarryOverStore m_carryOverStore;
+
+    // The press under way.
+    ProgramOutcome m_outcome;
+    ProgramEnd m_failureKind = ProgramEnd::LinkFailed;  // what an error raised now stands for
+    std::string m_linkFailureCause;
+    std::vector<std::string> m_dryRunNotes;
+};
+
+// True when `pattern` occurs at some position of `text` (an empty pattern occurs everywhere, a
+// pattern longer than the text never does): how a model entry's pattern matches the radio's model.
+bool ContainsText(const std::string& text, const std::string& pattern);
+
+// The product line named by the kit's configuration file (13 when it names none of the table,
+// or when the file cannot be opened or read).
+int ResolveKitProductLine(const std::filesystem::path& kitDirectory);

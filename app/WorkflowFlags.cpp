@@ -1,0 +1,23 @@
+#include "app/WorkflowFlags.h"
+
+#include "link/LinkFlags.h"
+
+uint8_t BootState = 0;
+uint8_t RegionFault1 = 0;
+uint8_t RegionFault2 = 0;
+uint8_t RegionFault3 = 0;
+uint8_t VerifyBypass = 0;
+uint8_t PlanToggle = 0;
+
+void ResetWorkflowFlags()
+{
+    BootState = 0;
+    RegionFault1 = RegionFault2 = RegionFault3 = 0;
+    VerifyBypass = 0;
+    PlanToggle = 0;
+    RecoverRequested = 0;
+    RecoverDeclined = 0;
+    TimeoutDeferred = 0;
+    RecoveryPending = 0;
+    RecoveryNoticeShown = 0;
+}

@@ -1,0 +1,218 @@
+#include "cli/ProgramCommand.h"
+
+#include "app/CommSettings.h"
+#include "app/UpgradeForm.h"
+#include "cli/ProgramReport.h"
+#include "errors/ErrorLog.h"
+#include "files/ProductLine.h"
+#include "link/LinkFlags.h"
+#include "link/LinkTrace.h"
+#include "platform/SettingsStore.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// A recovery takes two presses; one more covers the plan that alternates in the boot state.
+constexpr int kMaxPresses = 4;
+
+int ExitStatusFor(ProgramEnd end)
+{
+    switch (end) {
+    case ProgramEnd::Updated:
+        return kExitUpdated;
+    case ProgramEnd::PressAgain:
+    case ProgramEnd::EngineFailed:
+    case ProgramEnd::LinkFailed:
+        return kExitFailed;
+    case ProgramEnd::Refused:
+        return kExitRefused;
+    case ProgramEnd::Cancelled:
+        return kExitCancelled;
+    case ProgramEnd::KitUnusable:
+        return kExitKitUnusable;
+    }
+    return kExitFailed;
+}
+
+// What a command holds for its run: the terminal UI installed, the trace and the log file
+// switched on when asked for; all put back when it ends.
+class CCommandSession {
+public:
+    CCommandSession(const ProgramOptions& options, const ProgramStreams& io, std::FILE* human)
+        : m_ui(new CTerminalUi(human, io.in, io.liveProgress, options.answers))
+    {
+        m_previousUi = InstallUi(std::unique_ptr<CUiServices>(m_ui));
+        if (options.port.trace) {
+            m_trace = std::make_unique<CTracePrinter>(io.err);
+            m_previousTrace = SetLinkTraceSink(m_trace.get());
+        }
+        if (options.port.log)
+            ErrorLog().EnableFileLog(1);
+        m_log = options.port.log;
+    }
+    ~CCommandSession()
+    {
+        if (m_trace)
+            SetLinkTraceSink(m_previousTrace);
+        if (m_log)
+            ErrorLog().EnableFileLog(0);
+        InstallUi(std::move(m_previousUi));
+    }
+    CCommandSession(const CCommandSession&) = delete;
+    CCommandSession& operator=(const CCommandSession&) = delete;
+
+    CTerminalUi& Ui() { return *m_ui; }
+
+private:
+    CTerminalUi* m_ui;
+    std::unique_ptr<CUiServices> m_previousUi;
+    std::unique_ptr<CTracePrinter> m_trace;
+    CLinkTraceSink* m_previousTrace = nullptr;
+    bool m_log = false;
+};
+
+// Settles the port and echo the command uses: the options, else the saved settings.
+bool ResolveComm(const ProgramOptions& options, CCommSettings& saved, CCommSettings& used, std::FILE* err,
+                 const char* command)
+{
+    saved.Load(Settings());
+    PortOptions port = options.port;
+    if (port.device.empty() && port.port == 0)
+        port.port = saved.portNumber;
+    if (port.echo.empty())
+        port.echo = saved.echoType == 1 ? "on" : "off";
+    try {
+        ResolvedPort resolved = ResolvePort(port);
+        used.portNumber = static_cast<int>(resolved.number);
+        used.echoType = resolved.echoMode;
+        return true;
+    } catch (const CUsageError& e) {
+        std::fprintf(err, "tessarin %s: %s\n", command, e.what());
+        return false;
+    }
+}
+
+// Runs `work` on a worker thread while this thread keeps the live progress line's clock moving.
+template <class Work>
+void RunOnWorker(CTerminalUi& ui, Work work)
+{
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread worker([&] {
+        work();
+        std::lock_guard<std::mutex> lock(mutex);
+        finished = true;
+        done.notify_all();
+    });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!finished) {
+            done.wait_for(lock, std::chrono::milliseconds(250));
+            if (!finished) {
+                lock.unlock();
+                ui.Tick();
+                lock.lock();
+            }
+        }
+    }
+    worker.join();
+}
+
+// Start-up shared by program and plan: the product line, the form's start. Returns 0 when the
+// form is ready, else the exit status.
+int StartForm(CUpgradeForm& form, std::FILE* human)
+{
+    SetProductLineNumber(ResolveKitProductLine(form.KitDirectory()));
+    bool goOn = form.OnInitialUpdate();
+    if (!goOn)
+        return CUpgradeForm::ProductLine() == kUnmatchedProductLine ? kExitKitUnusable : kExitCancelled;
+    if (!form.HasConfiguration()) {
+        std::fprintf(human, "The kit in %s cannot be used: its configuration file is missing or unreadable.\n",
+                     form.KitDirectory().c_str());
+        return kExitKitUnusable;
+    }
+    std::fprintf(human, "%s\n%s\n%s\n", CUpgradeForm::WindowTitle().c_str(), form.Title().c_str(),
+                 form.Description().c_str());
+    std::fflush(human);
+    return 0;
+}
+
+} // namespace
+
+ProgramStreams ConsoleStreams(bool json)
+{
+    ProgramStreams io;
+    io.interactive = isatty(STDIN_FILENO) != 0;
+    io.liveProgress = isatty(json ? STDERR_FILENO : STDOUT_FILENO) != 0;
+    return io;
+}
+
+int RunProgram(const ProgramOptions& options, ProgramStreams io)
+{
+    std::FILE* human = options.json ? io.err : io.out;
+    if (!options.answers.yes && !io.interactive) {
+        std::fprintf(io.err, "tessarin program: standard input is not a terminal, so the questions of the upgrade "
+                             "(bootstrap mode, retries, flash rate) cannot be answered. Run it on a terminal, or "
+                             "give --yes to answer OK (and --flash-baud for the flash rate, --retries for how "
+                             "often to retry).\n");
+        return kExitUsage;
+    }
+    CCommSettings saved, used;
+    if (!ResolveComm(options, saved, used, io.err, "program"))
+        return kExitUsage;
+    auto started = std::chrono::steady_clock::now();
+    CCommandSession session(options, io, human);
+    CUpgradeForm form(options.kit, used);
+    ProgramOutcome outcome;
+    int presses = 0;
+    int status = StartForm(form, human);
+    if (status == 0) {
+        RunOnWorker(session.Ui(), [&] {
+            do {
+                ++presses;
+                outcome = form.OnProgram();
+            } while (outcome.end == ProgramEnd::PressAgain && presses < kMaxPresses);
+        });
+        status = ExitStatusFor(outcome.end);
+        if (!outcome.detail.empty())
+            std::fprintf(human, "%s\n", outcome.detail.c_str());
+    } else {
+        outcome.end = status == kExitCancelled ? ProgramEnd::Cancelled : ProgramEnd::KitUnusable;
+    }
+    saved.Save(Settings());
+    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::fprintf(human, "tessarin program: %s (exit status %d, %s)\n", ProgramEndName(outcome.end), status,
+                 CProgressLine::FormatSeconds(elapsed).c_str());
+    std::fflush(human);
+    if (options.json)
+        PrintProgramJson(io.out, form, outcome, status, presses, session.Ui().Messages(), elapsed);
+    return status;
+}
+
+int RunPlan(const ProgramOptions& options, ProgramStreams io)
+{
+    std::FILE* human = options.json ? io.err : io.out;
+    CCommSettings saved, used;
+    if (!ResolveComm(options, saved, used, io.err, "plan"))
+        return kExitUsage;
+    CCommandSession session(options, io, human);
+    CUpgradeForm form(options.kit, used);
+    int status = StartForm(form, human);
+    PlanReport report;
+    if (status == 0) {
+        report = form.DryRun();
+        status = report.end == ProgramEnd::Updated ? 0 : ExitStatusFor(report.end);
+        PrintPlanWords(human, form, report);
+    } else {
+        report.end = status == kExitCancelled ? ProgramEnd::Cancelled : ProgramEnd::KitUnusable;
+    }
+    if (options.json)
+        PrintPlanJson(io.out, form, report, status, session.Ui().Messages());
+    return status;
+}

@@ -1,0 +1,56 @@
+// Registers `tessarin program` and `tessarin plan`.
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "cli/ProgramCommand.h"
+#include "platform/PortTable.h"
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+namespace {
+
+void AddWorkflowOptions(CLI::App& command, ProgramOptions& options)
+{
+    command.add_option("--kit", options.kit, "The kit directory (patcher.dat and its data files)")->required();
+    auto* device = command.add_option("--device", options.port.device, "Serial device of the interface box");
+    auto* port = command.add_option("--port", options.port.port, "Port number N (COMN) from the port table "
+                                                                 "(default: the saved \"Port ID\")")
+                     ->check(CLI::Range(1, static_cast<int>(CPortTable::kMaxNumber)));
+    device->excludes(port);
+    command.add_option("--echo", options.port.echo, "Whether the interface box echoes what is sent (default: the "
+                                                    "saved \"ORX Echo Type\")")
+        ->check(CLI::IsMember({"on", "off"}));
+    command.add_flag("--yes", options.answers.yes, "Answer OK to every question (retries at most --retries times)");
+    command.add_flag("--json", options.json, "Print one JSON summary on standard output at the end");
+    command.add_flag("--trace", options.port.trace, "Print every frame sent and received on stderr");
+    command.add_flag("--log", options.port.log, "Write the error log file tsErrlog.txt");
+}
+
+} // namespace
+
+void AddProgramCommands(CLI::App& app, int& exitCode)
+{
+    auto program = std::make_shared<ProgramOptions>();
+    auto* command = AddCommand(app, "program",
+                               "Upgrade the radio on a serial device with a kit (one Program press, and the second "
+                               "press of a recovery).\nExit status: 0 updated, 1 failed (or the radio could not be "
+                               "reached), 2 wrong command line, 3 radio refused, 4 cancelled before anything was "
+                               "written, 5 kit unusable",
+                               "tessarin program --kit build/kits/demo --device /dev/ttyUSB0 --yes --flash-baud 115200");
+    AddWorkflowOptions(*command, *program);
+    command->add_option("--flash-baud", program->answers.flashBaud, "The answer to the flash rate question")
+        ->check(CLI::IsMember({19200, 38400, 115200}));
+    command->add_option("--retries", program->answers.retries, "How many retry questions --yes answers OK "
+                                                               "(default 3), then Cancel")
+        ->check(CLI::Range(0, 1000));
+    command->callback([program, &exitCode] { exitCode = RunProgram(*program, ConsoleStreams(program->json)); });
+
+    auto plan = std::make_shared<ProgramOptions>();
+    auto* dry = AddCommand(app, "plan",
+                           "Verify and match the radio against a kit and say what Program would do; nothing is "
+                           "written to the radio",
+                           "tessarin plan --kit build/kits/demo --device /dev/ttyUSB0 --json");
+    AddWorkflowOptions(*dry, *plan);
+    dry->callback([plan, &exitCode] { exitCode = RunPlan(*plan, ConsoleStreams(plan->json)); });
+}

@@ -1,0 +1,62 @@
+// `tessarin settings`: the communication settings the windowed program and `tessarin program` use.
+#include "app/CommSettings.h"
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "platform/PortTable.h"
+#include "platform/SettingsStore.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct SettingsOptions {
+    int port = 0;
+    std::string echo;
+};
+
+int RunSettings(const SettingsOptions& options)
+{
+    CCommSettings settings;
+    settings.Load(Settings());
+    if (options.port != 0 || !options.echo.empty()) {
+        if (options.port != 0) {
+            if (!CCommSettings::IsValidPort(options.port)) {
+                std::fprintf(stderr, "tessarin settings: --port must be between 1 and 99, not %d\n", options.port);
+                return 2;
+            }
+            settings.portNumber = options.port;
+        }
+        if (!options.echo.empty())
+            settings.echoType = options.echo == "on" ? 1 : 0;
+        if (!settings.Save(Settings())) {
+            std::fprintf(stderr, "tessarin settings: could not write %s: %s\n", Settings().Path().c_str(),
+                         Settings().LastError().c_str());
+            return 1;
+        }
+    }
+    std::string device = PortTable().PathFor(static_cast<unsigned>(settings.portNumber));
+    std::printf("Port ID        %d (COM%d%s%s)\n", settings.portNumber, settings.portNumber,
+                device.empty() ? ", no device has this number" : " = ", device.c_str());
+    std::printf("ORX Echo Type  %d (%s)\n", settings.echoType,
+                settings.EchoMode() == 1 ? "the interface box echoes what is sent" : "no echo");
+    std::printf("Settings file  %s\n", Settings().Path().c_str());
+    return 0;
+}
+
+} // namespace
+
+void AddSettingsCommands(CLI::App& app, int& exitCode)
+{
+    auto options = std::make_shared<SettingsOptions>();
+    auto* command = AddCommand(app, "settings",
+                               "Show or set the communication settings (\"Port ID\", \"ORX Echo Type\")",
+                               "tessarin settings --port 3 --echo off");
+    // The range is checked by the command itself, so that the refusal says what is wrong.
+    command->add_option("--port", options->port, "The port number N (COMN), 1 to 99");
+    command->add_option("--echo", options->echo, "Whether the interface box echoes what is sent")
+        ->check(CLI::IsMember({"on", "off"}));
+    command->callback([options, &exitCode] { exitCode = RunSettings(*options); });
+}

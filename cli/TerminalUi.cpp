@@ -1,0 +1,189 @@
+#include "cli/TerminalUi.h"
+
+#include <cctype>
+
+namespace {
+
+// The retry questions of the attempt loop all say this.
+constexpr const char kRetryMarker[] = "Please press the OK button to retry";
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Trim(const std::string& text)
+{
+    std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    std::size_t last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+int InitialRate(int baud) { return baud == 38400 || baud == 115200 ? baud : 19200; }
+
+} // namespace
+
+CTerminalUi::CTerminalUi(std::FILE* out, std::FILE* in, bool liveProgress, TerminalAnswers answers)
+    : m_out(out), m_in(in), m_answers(answers), m_progress(out, liveProgress)
+{
+}
+
+int CTerminalUi::MessageBox(const std::string& text, const std::string& caption, unsigned style)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_progress.Suspend();
+    std::fprintf(m_out, "\n[%s]\n%s\n", caption.c_str(), text.c_str());
+    int answer = IDOK;
+    if (style & MB_OKCANCEL) {
+        bool retry = text.find(kRetryMarker) != std::string::npos;
+        if (m_answers.yes) {
+            if (retry && m_retriesAnswered >= m_answers.retries)
+                answer = IDCANCEL;
+            if (retry && answer == IDOK)
+                ++m_retriesAnswered;
+            std::fprintf(m_out, "[OK/Cancel] %s (--yes%s)\n", answer == IDOK ? "OK" : "Cancel",
+                         retry && answer == IDCANCEL ? ", retries used up" : "");
+        } else {
+            answer = AskOkCancel();
+        }
+    }
+    std::fputc('\n', m_out);
+    std::fflush(m_out);
+    Record(caption, text, (style & MB_OKCANCEL) ? (answer == IDOK ? "OK" : "Cancel") : "OK");
+    m_progress.Resume();
+    return answer;
+}
+
+int CTerminalUi::AskOkCancel()
+{
+    for (;;) {
+        std::fputs("[OK/Cancel] ", m_out);
+        std::fflush(m_out);
+        std::string line;
+        if (!ReadLine(line)) {
+            std::fputs("Cancel (end of input)\n", m_out);
+            return IDCANCEL;
+        }
+        std::string word = Lower(Trim(line));
+        if (word == "ok" || word == "o" || word == "y" || word == "yes")
+            return IDOK;
+        if (word == "cancel" || word == "c" || word == "n" || word == "no")
+            return IDCANCEL;
+        std::fputs("Please answer OK or Cancel.\n", m_out);
+    }
+}
+
+int CTerminalUi::AskFlashRate(int initialBaud)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_progress.Suspend();
+    int initial = InitialRate(initialBaud);
+    std::fprintf(m_out, "\n[Configuration] Flash Rate\n  1) 19,200 Bd\n  2) 38,400 Bd\n  3) 115,200 Bd\n");
+    int rate = 0;
+    if (m_answers.flashBaud != 0) {
+        rate = m_answers.flashBaud;
+        std::fprintf(m_out, "Flash rate: %d Bd (--flash-baud)\n", rate);
+    } else if (m_answers.yes) {
+        rate = initial;
+        std::fprintf(m_out, "Flash rate: %d Bd (--yes: the initial choice)\n", rate);
+    } else {
+        for (;;) {
+            std::fprintf(m_out, "Choose 1, 2 or 3 [%d Bd]: ", initial);
+            std::fflush(m_out);
+            std::string line;
+            if (!ReadLine(line)) {
+                std::fputs("closed without a choice (end of input)\n", m_out);
+                break;
+            }
+            std::string word = Trim(line);
+            if (word.empty())
+                rate = initial;
+            else if (word == "1" || word == "19200")
+                rate = 19200;
+            else if (word == "2" || word == "38400")
+                rate = 38400;
+            else if (word == "3" || word == "115200")
+                rate = 115200;
+            if (rate != 0)
+                break;
+            std::fputs("Please answer 1, 2 or 3.\n", m_out);
+        }
+    }
+    std::fputc('\n', m_out);
+    std::fflush(m_out);
+    Record("Configuration", "Flash Rate", rate == 0 ? "closed" : std::to_string(rate));
+    m_progress.Resume();
+    return rate;
+}
+
+bool CTerminalUi::ReadLine(std::string& line)
+{
+    line.clear();
+    for (int c; (c = std::fgetc(m_in)) != EOF;) {
+        if (c == '\n')
+            return true;
+        line += static_cast<char>(c);
+    }
+    return !line.empty();
+}
+
+intptr_t CTerminalUi::SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    switch (message) {
+    case WM_PROGRESS_OPEN:
+        m_progress.Open(static_cast<unsigned>(wParam), lParam == 1);
+        break;
+    case WM_PROGRESS_STEP:
+        m_progress.Step();
+        break;
+    case WM_PROGRESS_CLOSE:
+        m_progress.Close();
+        break;
+    case WM_STATUS_NOTICE:
+        m_progress.Notice(static_cast<unsigned>(wParam));
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void CTerminalUi::SetProgressText(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_progress.SetText(text);
+}
+
+void CTerminalUi::Quit(int)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_quit = true;
+}
+
+void CTerminalUi::Tick()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_progress.Refresh();
+}
+
+std::vector<CTerminalUi::Shown> CTerminalUi::Messages() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_shown;
+}
+
+bool CTerminalUi::QuitAsked() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_quit;
+}
+
+void CTerminalUi::Record(const std::string& caption, const std::string& text, const std::string& answer)
+{
+    m_shown.push_back({caption, text, answer});
+}

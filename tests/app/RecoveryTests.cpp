@@ -1,0 +1,112 @@
+// The two-press recovery of the product lines whose radios can lose their application: the
+// codeplug pass from the boot state, then the firmware pass.
+#include "app/FormMessages.h"
+#include "app/WorkflowFlags.h"
+#include "link/LinkFlags.h"
+#include "tests/app/WorkflowFixture.h"
+
+using namespace FormText;
+
+namespace {
+
+const char kRecoveryKit[] = "PATCH-D01.01.07\n"
+                            "LINDOR recovery test kit\n"
+                            "Recovers LD-1100 radios that lost their application.\n"
+                            "DemoKitDataKey-2026-R0205\n"
+                            "01\n"
+                            "PRODUCT_LINE\n"
+                            "LINDOR\n"
+                            "RADIO_GROUP_REGION\n"
+                            "LD radios\n"
+                            "bc19200\n"
+                            "bc38400\n"
+                            "bc115200\n"
+                            "01\n"
+                            "00000000000000000000000000000000\n"
+                            "VERIFICATION_BLOCK\n"
+                            "00\n"
+                            "MODEL_MATCHING_BLOCK\n"
+                            "01\n"
+                            "01\n"
+                            "LD1100,000000000,0000000000,00,00,REC,cp_demo,LD-1100\n"
+                            "RADIO_MATCHING_BLOCK\n"
+                            "01\n"
+                            "*,01,01,03,00\n"
+                            "PATCHER_DATA_BLOCK\n"
+                            "99,00,00,0000,00,00\n";
+
+} // namespace
+
+TEST_F(WorkflowTest, RecoveryTakesTwoPressesCodeplugThenFirmware)
+{
+    kit.SetConfig(kRecoveryKit);
+    Attach(Profile("recovery-pl11"));
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(CUpgradeForm::ProductLine(), 11);
+
+    // First press: the link times out, the user asks for recovery; the codeplug is programmed.
+    ScriptedUi().answers.assign({IDOK});
+    ProgramOutcome first = Form().OnProgram();
+    std::vector<std::string> boxes = TakeBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].rfind("Error: ", 0), 0u) << "the link's recovery prompt";
+    EXPECT_EQ(boxes[1], std::string("NOTE: ") + kPressAgain);
+    EXPECT_EQ(first.end, ProgramEnd::PressAgain);
+    ASSERT_EQ(engine.runs, 1);
+    EXPECT_EQ(engine.plans[0].flashFirmware, 0);
+    EXPECT_EQ(engine.plans[0].codeplugMode, 3);
+    EXPECT_EQ(engine.plans[0].modelTag, "REC");
+    EXPECT_FALSE(engine.hadSerial[0]);
+    EXPECT_EQ(ScriptedUi().flashRateQuestions, 0);
+    EXPECT_EQ(BootState, 0);
+    EXPECT_EQ(RecoveryPending, 1);
+    EXPECT_EQ(RecoveryNoticeShown, 1);
+    EXPECT_EQ(RecoverRequested, 0);
+    // The identity mark went into the codeplug although the radio runs no application.
+    EXPECT_EQ(CodeplugByte(0x3FF0), IdentityMark);
+
+    // Second press: the radio still answers from its boot state; time-outs are forgiven and the
+    // firmware is flashed (with the codeplug) after the bootstrap prompt.
+    ProgramOutcome second = Form().OnProgram();
+    EXPECT_EQ(TakeBoxes(), (std::vector<std::string>{std::string("NOTE: ") + kBootstrapFirst,
+                                                      std::string("NOTE: ") + kUpdateSuccessful}));
+    EXPECT_EQ(second.end, ProgramEnd::Updated);
+    ASSERT_EQ(engine.runs, 2);
+    EXPECT_EQ(engine.plans[1].flashFirmware, 1);
+    EXPECT_EQ(engine.plans[1].codeplugMode, 3);
+    EXPECT_TRUE(engine.hadSerial[1]);
+    EXPECT_EQ(ScriptedUi().flashRateQuestions, 1);
+    EXPECT_EQ(RecoveryPending, 0);
+}
+
+TEST_F(WorkflowTest, RecoveryDeclinedEndsWithoutMessage)
+{
+    kit.SetConfig(kRecoveryKit);
+    Attach(Profile("recovery-pl11"));
+    ASSERT_TRUE(Start());
+    ScriptedUi().answers.assign({IDCANCEL});
+    ProgramOutcome outcome = Form().OnProgram();
+    EXPECT_EQ(TakeBoxes().size(), 1u) << "only the link's recovery prompt";
+    EXPECT_EQ(outcome.end, ProgramEnd::Cancelled);
+    EXPECT_EQ(RecoverDeclined, 0);
+    EXPECT_EQ(engine.runs, 0);
+}
+
+TEST_F(WorkflowTest, CorruptRegionInTheBootStateIsRefused)
+{
+    kit.SetConfig(kRecoveryKit);
+    RadioProfile profile = Profile("recovery-pl11");
+    profile.codeplugBytes.push_back({0x0020, {0x77}});  // inside region 1
+    Attach(profile);
+    ASSERT_TRUE(Start());
+    ScriptedUi().answers.assign({IDOK});
+    ProgramOutcome outcome = Form().OnProgram();
+    std::vector<std::string> boxes = TakeBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1], std::string("Error: ") + kRegionCorruption);
+    EXPECT_EQ(ScriptedUi().boxes.back().style, MB_OK | MB_ICONINFORMATION);
+    EXPECT_EQ(outcome.end, ProgramEnd::Refused);
+    EXPECT_EQ(RegionFault1, 1);
+    EXPECT_EQ(RegionFault2, 0) << "region 2 is not read after region 1 failed";
+    EXPECT_EQ(engine.runs, 0);
+}
