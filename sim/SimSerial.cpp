@@ -29,6 +29,7 @@ void CSimSerial::CloseDevice()
     if (!m_deviceOpen)
         return;
     m_deviceOpen = false;
+    m_pulledWhileOpen = false;
     m_input.clear();
     ++m_transmitGeneration;
     m_bytesInFlight = 0;
@@ -38,7 +39,7 @@ void CSimSerial::CloseDevice()
 
 bool CSimSerial::ApplyLineSettings(const LineSettings& settings)
 {
-    if (!m_deviceOpen || m_unplugged || settings.baud <= 0)
+    if (!m_deviceOpen || Gone() || settings.baud <= 0)
         return false;
     m_settings = settings;
     m_peer->OnHostLineChange(m_settings);
@@ -47,7 +48,7 @@ bool CSimSerial::ApplyLineSettings(const LineSettings& settings)
 
 bool CSimSerial::TransmitChar(uint8_t byte)
 {
-    if (!m_deviceOpen || m_unplugged)
+    if (!m_deviceOpen || Gone())
         return false;
     // The transmit register holds one byte while another shifts out; a further byte waits.
     double characterTime = CharacterTime(m_settings);
@@ -69,14 +70,14 @@ bool CSimSerial::TransmitChar(uint8_t byte)
 
 unsigned CSimSerial::InputQueueCount()
 {
-    return m_unplugged ? 0 : static_cast<unsigned>(m_input.size());
+    return Gone() ? 0 : static_cast<unsigned>(m_input.size());
 }
 
 unsigned CSimSerial::OutputQueueCount() { return m_bytesInFlight; }
 
 bool CSimSerial::ReadQueued(uint8_t* buffer, unsigned count)
 {
-    if (m_unplugged || m_failNextRead || count > m_input.size()) {
+    if (Gone() || m_failNextRead || count > m_input.size()) {
         m_failNextRead = false;
         return false;
     }

@@ -36,6 +36,7 @@ public:
     void SendBreak(double start, double duration) override;
     void RaiseLineError(int flags, double time) override;
     LineSettings HostSettings() override { return m_settings; }
+    void Unplug() override { m_pulledWhileOpen = m_deviceOpen; }
 
 protected:
     void OpenDevice(unsigned port) override;
@@ -50,11 +51,14 @@ protected:
 
 private:
     void Deliver(uint8_t byte, const LineSettings& sentWith);
+    // The device is gone: unplugged now, or pulled out while open and not yet reopened.
+    bool Gone() const { return m_unplugged || m_pulledWhileOpen; }
 
     CVirtualClock* m_clock = nullptr;
     CSimPeer* m_peer = nullptr;
     bool m_deviceOpen = false;
     bool m_unplugged = false;
+    bool m_pulledWhileOpen = false;
     bool m_failNextRead = false;
     LineSettings m_settings;
     std::deque<uint8_t> m_input;

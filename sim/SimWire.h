@@ -40,6 +40,10 @@ public:
     virtual void RaiseLineError(int flags, double time) = 0;
     // The PC's line setting now.
     virtual LineSettings HostSettings() = 0;
+    // The cable to the PC comes out and goes back in: a port the PC has open fails every
+    // operation until it is closed and opened again, as a USB adapter's does. Only the
+    // in-process wire can do this; elsewhere it does nothing.
+    virtual void Unplug() {}
 };
 
 // Seconds one character takes on a line with these settings.

@@ -64,6 +64,9 @@ bool CBootRom::ApplyFaults(const char* op, std::vector<uint8_t>& answer, double&
             if (m_onPowerLoss)
                 m_onPowerLoss(f.seconds);
             return false;
+        case FaultKind::Unplug:
+            m_wire.Unplug();
+            return false;
         case FaultKind::DropAck:
         case FaultKind::DropReply:
         case FaultKind::LineBreak:

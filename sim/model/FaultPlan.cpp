@@ -20,7 +20,7 @@ const KindName kKinds[] = {
     {FaultKind::DropAck, "drop-ack", 0},    {FaultKind::DropReply, "drop-reply", 0},
     {FaultKind::LateReply, "late-reply", 2.0}, {FaultKind::Garbage, "garbage", 0},
     {FaultKind::WrongEcho, "echo", 0},      {FaultKind::LineBreak, "break", 0.050},
-    {FaultKind::PowerLoss, "power-loss", 1.0},
+    {FaultKind::PowerLoss, "power-loss", 1.0}, {FaultKind::Unplug, "unplug", 0},
 };
 
 unsigned ToUnsigned(const std::string& spec, const std::string& key, const std::string& value, unsigned max)
@@ -50,7 +50,8 @@ const char* FaultKindName(FaultKind kind)
 const char* FaultSpecHelp()
 {
     return "Fault spec: KIND[:key=value[,key=value]...]\n"
-           "  KIND: nack | checksum | drop-ack | drop-reply | late-reply | garbage | echo | break | power-loss\n"
+           "  KIND: nack | checksum | drop-ack | drop-reply | late-reply | garbage | echo | break | power-loss |\n"
+           "        unplug (in-process only)\n"
            "  at=N        the N-th request of the session (frames and resynchronisations, from 1)\n"
            "  op=KIND     requests of one kind: any read write flash-write codeplug-write erase status\n"
            "              reset resync other sync block (default any)\n"
@@ -60,7 +61,8 @@ const char* FaultSpecHelp()
            "  ms=N        late-reply delay (2000), break length (50), power-off time (1000)\n"
            "  bytes=N     garbage bytes sent before the acknowledgement (4)\n"
            "  mask=0xNN   echo: bits flipped in the echoed byte (0x01)\n"
-           "  offset=N    echo: which byte of the request is echoed wrong (0); echo faults need at=N\n"
+           "  offset=N    echo: which byte of the request is echoed wrong (0); echo faults on frames need at=N,\n"
+           "              on the boot ROM (op=sync, op=block) its answer comes back with a bit flipped\n"
            "Examples: nack:op=write,nth=3   late-reply:op=erase,ms=25000   power-loss:record=40\n";
 }
 
@@ -74,7 +76,7 @@ FaultRule ParseFaultSpec(const std::string& spec)
             kind = &k;
     if (kind == nullptr)
         throw CGenError(3, "Fault \"%s\": unknown kind \"%s\" (nack, checksum, drop-ack, drop-reply, late-reply, garbage, "
-                           "echo, break or power-loss)", spec.c_str(), kindText.c_str());
+                           "echo, break, power-loss or unplug)", spec.c_str(), kindText.c_str());
     rule.kind = kind->kind;
     rule.seconds = kind->defaultSeconds;
     if (spec.size() > kindText.size()) {

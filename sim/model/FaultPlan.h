@@ -9,7 +9,7 @@
 // kind `op` (or at request number `at` counting every request). The text form is documented
 // in sim/README.md and by `tessarin sim --help`:
 //   KIND[:key=value[,key=value]...]
-enum class FaultKind { Nack, BadChecksum, DropAck, DropReply, LateReply, Garbage, WrongEcho, LineBreak, PowerLoss };
+enum class FaultKind { Nack, BadChecksum, DropAck, DropReply, LateReply, Garbage, WrongEcho, LineBreak, PowerLoss, Unplug };
 
 struct FaultRule {
     FaultKind kind = FaultKind::Nack;

@@ -67,7 +67,9 @@ int CSimRadio::FrameBaud() const
 
 void CSimRadio::AddFault(const FaultRule& rule)
 {
-    if (rule.kind == FaultKind::WrongEcho) {
+    // On the boot ROM's steps the wrong echo is its own answer with a bit flipped.
+    const bool bootRomStep = rule.at == 0 && (rule.op == "sync" || rule.op == "block");
+    if (rule.kind == FaultKind::WrongEcho && !bootRomStep) {
         if (rule.at == 0)
             throw CGenError(3, "An echo fault names its request with at=N (the echo comes from the interface box, "
                                "before the radio knows what the request is)");
@@ -256,8 +258,10 @@ void CSimRadio::HandleResync()
             PowerOff(f.seconds);
             return;
         }
-        if (f.kind == FaultKind::DropAck || f.kind == FaultKind::DropReply)
+        if (f.kind == FaultKind::DropAck || f.kind == FaultKind::DropReply || f.kind == FaultKind::Unplug)
             answered = false;
+        if (f.kind == FaultKind::Unplug)
+            m_wire.Unplug();
         if (f.kind == FaultKind::Nack || f.kind == FaultKind::BadChecksum)
             answer[0] = kNack;
         if (f.kind == FaultKind::Garbage)
@@ -317,6 +321,11 @@ void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
             return;
         }
         case FaultKind::DropAck: sendAck = false; execute = false; break;
+        case FaultKind::Unplug:
+            m_wire.Unplug();
+            sendAck = false;
+            execute = false;
+            break;
         case FaultKind::Nack: ack = {kNack}; execute = false; break;
         case FaultKind::LineBreak:
             m_wire.SendBreak(now + m_profile.ackLatency, f.seconds);
