@@ -176,6 +176,9 @@ void CBootstrap::WaitForQuietLine()
     for (int look = 0; m_serial->WaitForCommError(CE_BREAK, 5); ++look) {
         if (look >= kQuietLineLooks)
             throw CCommError(10, "CBootstrap::FL0_Sync: The line stays in break");
+        // The poll returns at once while a break is held: let time pass before looking again,
+        // or the loop spins (and a clock that only moves when someone waits never moves).
+        Sleep(1);
     }
 }
 
