@@ -43,7 +43,7 @@ protected:
 // kit is the user's only, whatever the umask.
 TEST_F(KitKeyTest, KeyFromFileOrStandardInputAndPlainOutputIsPrivate)
 {
-    const std::string plain = "S00600004844521B\r\nS9030000FC\r\n";
+    const std::string plain = "S1130000000102030405060708090A0B0C0D0E0F74\r\nS9030000FC\r\n";
     const std::vector<char> enciphered = EncipherDataFile(plain, "bench key");
     Plant("fw_128k", std::string(enciphered.begin(), enciphered.end()));
     Plant("key.txt", "bench key\r\n");

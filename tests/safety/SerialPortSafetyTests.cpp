@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 
+#include <fcntl.h>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
@@ -97,18 +98,20 @@ TEST_F(SerialPortSafetyTest, OnlyTerminalsGivenByAbsolutePathsArePorts)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         const std::string refusal = CheckSerialDevicePath(c.path);
-        if (c.refusal == nullptr)
+        if (c.refusal == nullptr) {
             EXPECT_EQ(refusal, "");
-        else
+        } else {
             EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+        }
         EXPECT_EQ(PortTable().Save(number, c.path), c.refusal == nullptr) << PortTable().LastError();
         // As if written by hand: the open checks again.
         ASSERT_TRUE(Settings().WriteString(CPortTable::kSection, "COM" + std::to_string(number), c.path));
         const std::string failure = OpenFailure(number);
-        if (c.openFailure == nullptr)
+        if (c.openFailure == nullptr) {
             EXPECT_EQ(failure, "");
-        else
+        } else {
             EXPECT_NE(failure.find(c.openFailure), std::string::npos) << failure;
+        }
         ++number;
     }
     fs::current_path(start);
@@ -139,8 +142,9 @@ TEST_F(SerialPortSafetyTest, ALiveHolderWithoutTheLockIsNeverOverridden)
     ASSERT_TRUE(Settings().WriteString(CPortTable::kSection, "COM1", ptyPath));
     const std::string failure = OpenFailure(1);
     EXPECT_NE(failure.find("another program holds the port"), std::string::npos) << failure;
-    if (::geteuid() == 0)
+    if (::geteuid() == 0) {
         EXPECT_NE(failure.find("pid " + std::to_string(holder)), std::string::npos) << failure;
+    }
     int flag = 0;
     EXPECT_EQ(::ioctl(slave, TIOCGEXCL, &flag), 0);
     EXPECT_EQ(flag, 1) << "the holder's flag is left as it was";

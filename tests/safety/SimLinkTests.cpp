@@ -50,8 +50,9 @@ TEST_F(SimLinkTest, AnExistingPathIsReplacedOnlyWhenAsked)
         } else {
             EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
             EXPECT_TRUE(fs::exists(fs::symlink_status(link)));
-            if (!before.empty())
+            if (!before.empty()) {
                 EXPECT_EQ(fs::read_symlink(link).string(), before);
+            }
         }
     }
     for (const std::string& name : Names())
