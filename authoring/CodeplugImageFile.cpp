@@ -6,6 +6,7 @@
 #include "files/DataFile.h"
 #include "files/FileManager.h"
 #include "files/SRecord.h"
+#include "platform/AtomicFile.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -20,7 +21,7 @@ CodeplugImageText ReadCodeplugImageFile(const std::string& path, const std::stri
     CodeplugImageText result;
     result.key = key;
     if (!key.empty()) {
-        DataFileText file = ReadDataFile(path, key);
+        DataFileText file = ReadDataFile(path, key, DataFileLimit::kCodeplugImage);
         if (!file.Ok())
             throw CGenError(3, "Cannot read the codeplug image %s: %s", path.c_str(),
                             DescribeDataFileStatus(file.status));
@@ -99,25 +100,5 @@ void WriteCodeplugImageFile(const std::string& path, const std::string& text, co
         bytes.assign(text.begin(), text.end());
     else
         bytes = EncipherDataFile(text, key);
-    fs::path target(path);
-    fs::path temp = target;
-    temp += ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            throw CGenError(3, "Cannot write %s; nothing was changed", temp.string().c_str());
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        throw CGenError(3, "Cannot replace %s (%s); nothing was changed", path.c_str(), ec.message().c_str());
-    }
+    WriteFileAtomically(path, std::string_view(bytes.data(), bytes.size()), FileMode::kShared);
 }

@@ -133,7 +133,7 @@ int Run(const char* name, const std::function<void()>& body)
         return 2;
     } catch (const CError& e) {
         std::fprintf(stderr, "%s\n", e.GetText());
-        return 1;
+        return ReportRadioStop(stderr, 1);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

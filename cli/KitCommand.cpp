@@ -4,30 +4,72 @@
 #include "files/DataFile.h"
 #include "authoring/KitInspect.h"
 #include "files/Kit.h"
+#include "errors/Error.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
 #include <memory>
 #include <string>
 
 namespace {
 
+// The longest key file read (a key is a line of text; a bigger file is not a key).
+constexpr std::size_t kMaxKeyFileBytes = 4096;
+
+// A key read from a file or, for "-", standard input: its first line, without the line end.
+std::string ReadKeyFile(const std::string& path)
+{
+    std::string text;
+    if (path == "-") {
+        std::getline(std::cin, text);
+    } else {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            throw CGenError(3, "--key-file %s: cannot be read (%s)", path.c_str(), std::strerror(errno));
+        std::getline(in, text);
+    }
+    if (!text.empty() && text.back() == '\r')
+        text.pop_back();
+    if (text.size() > kMaxKeyFileBytes)
+        throw CGenError(3, "--key-file %s: the first line is longer than %zu bytes; it is not a key",
+                        path.c_str(), kMaxKeyFileBytes);
+    return text;
+}
+
 // The key choice shared by the commands that decipher or encipher.
 struct KeyChoice {
     bool configKey = false;
     std::string key;
+    std::string keyFile;
     CLI::Option* keyOption = nullptr;
+    CLI::Option* keyFileOption = nullptr;
 
     void Add(CLI::App* command)
     {
         CLI::Option* config = command->add_flag("--config-key", configKey,
                                                 "the key of patcher.dat");
-        keyOption = command->add_option("--key", key, "the data-file key (line 3 of the version block)");
+        keyOption = command->add_option("--key", key,
+                                        "the data-file key (line 3 of the version block); other users can see it "
+                                        "in the process list, so prefer --key-file");
+        keyFileOption = command->add_option("--key-file", keyFile,
+                                            "read the data-file key from the first line of FILE, or of standard "
+                                            "input with --key-file -");
         config->excludes(keyOption);
+        config->excludes(keyFileOption);
+        keyOption->excludes(keyFileOption);
     }
-    bool Given() const { return configKey || keyOption->count() > 0; }
-    std::string Key() const { return configKey ? std::string(kConfigFileKey) : key; }
+    bool Given() const { return configKey || keyOption->count() > 0 || keyFileOption->count() > 0; }
+    std::string Key() const
+    {
+        if (configKey)
+            return kConfigFileKey;
+        return keyFileOption->count() > 0 ? ReadKeyFile(keyFile) : key;
+    }
 };
 
 int Report(const KitOutcome& outcome)
@@ -41,9 +83,10 @@ void AddCipherCommand(CLI::App* kit, int& exitCode, bool encipher)
 {
     auto* command = AddCommand(*kit, encipher ? "encipher" : "decipher",
                                encipher ? "encipher a plain file (padded with NUL bytes to a multiple of 8)"
-                                        : "decipher a data file (the text up to its first NUL)",
+                                        : "decipher a data file (the text up to its first NUL); the plain "
+                                          "file is written readable by you only (mode 0600)",
                                encipher ? "tessarin kit encipher --config-key patcher.txt patcher.dat"
-                                        : "tessarin kit decipher --config-key patcher.dat patcher.txt");
+                                        : "tessarin kit decipher --key-file - fw_256k fw_256k.s19 < key.txt");
     auto keys = std::make_shared<KeyChoice>();
     auto paths = std::make_shared<std::pair<std::string, std::string>>();
     auto raw = std::make_shared<bool>(false);
@@ -54,7 +97,7 @@ void AddCipherCommand(CLI::App* kit, int& exitCode, bool encipher)
         command->add_flag("--raw", *raw, "write every deciphered byte, padding included");
     command->callback([keys, paths, raw, encipher, &exitCode] {
         if (!keys->Given())
-            throw CLI::RequiredError("--config-key or --key");
+            throw CLI::RequiredError("--config-key, --key or --key-file");
         exitCode = Report(encipher ? KitEncipher(paths->first, paths->second, keys->Key())
                                    : KitDecipher(paths->first, paths->second, keys->Key(), *raw));
     });
@@ -83,7 +126,7 @@ void AddKitCommands(CLI::App& app, int& exitCode)
     inspect->callback([kitDir, &exitCode] { exitCode = Report(KitInspect(*kitDir)); });
 
     auto* srec = AddCommand(*kit, "srec", "summarise an S-record file, plain or enciphered",
-                            "tessarin kit srec --key KEY /path/to/kit/fw_256k --out fw_256k.bin");
+                            "tessarin kit srec --key-file key.txt /path/to/kit/fw_256k --out fw_256k.bin");
     auto keys = std::make_shared<KeyChoice>();
     auto files = std::make_shared<std::pair<std::string, std::string>>();
     keys->Add(srec);

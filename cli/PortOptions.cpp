@@ -2,6 +2,7 @@
 
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
+#include "errors/Log.h"
 #include "link/VeskBroker.h"
 #include "platform/PortTable.h"
 #include "platform/Serial.h"
@@ -28,7 +29,11 @@ void AddPortOptions(CLI::App& command, PortOptions& options)
     command.add_option("--baud", options.baud, "Line rate after opening at 9600 Bd")
         ->check(CLI::Range(50, 4000000));
     command.add_flag("--trace", options.trace, "Print every frame sent and received on stderr");
-    command.add_flag("--log", options.log, "Write the error log file tsErrlog.txt");
+    command.add_option("--log", options.log,
+                       "Write the error log: to tsErrlog.txt in the current directory, or with --log=FILE to FILE "
+                       "(without --log no log file is written)")
+        ->expected(0, 1)
+        ->default_str("tsErrlog.txt");
 }
 
 int SavedEchoType()
@@ -50,6 +55,9 @@ ResolvedPort ResolvePort(const PortOptions& options)
             throw CUsageError("--port must be between 1 and 99");
         resolved.number = static_cast<unsigned>(options.port);
     } else {
+        if (options.device[0] != '/')
+            throw CUsageError("give --device as an absolute path (/dev/ttyUSB0 or /dev/serial/by-id/...), not " +
+                              options.device);
         resolved.number = PortTable().AssignPath(options.device);
         if (resolved.number == 0)
             throw CUsageError("no free port number is left for " + options.device +
@@ -117,7 +125,10 @@ CRadioLink::CRadioLink(CVeskBroker& broker, const PortOptions& options, std::FIL
         m_trace = std::make_unique<CTracePrinter>(traceOut);
         m_previousTrace = SetLinkTraceSink(m_trace.get());
     }
-    if (options.log) {
+    if (!options.log.empty()) {
+        CwFileLog::SetFilePath(options.log);
+        CwFileLog::SetFileWanted(true);
+        ErrorLog().DropSinks();  // the next line opens the file asked for
         ErrorLog().EnableFileLog(1);
         m_logSwitched = true;
     }
@@ -145,6 +156,18 @@ void CRadioLink::Restore()
         ErrorLog().EnableFileLog(0);
         m_logSwitched = false;
     }
+}
+
+int ReportRadioStop(std::FILE* err, int otherwise)
+{
+    if (!StopRequested())
+        return otherwise;
+    std::fprintf(err,
+                 "tessarin: stopped on %s between two requests. The port was closed with its line settings "
+                 "restored and its hold released. The radio holds what every completed request wrote and is "
+                 "otherwise unchanged; no request was cut off.\n",
+                 StopSignalName());
+    return StopExitStatus(otherwise);
 }
 
 unsigned long ParseNumber(const std::string& text, unsigned long min, unsigned long max, const char* what)

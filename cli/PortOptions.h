@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/LinkTrace.h"
+#include "platform/StopRequest.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -27,7 +28,7 @@ struct PortOptions {
     std::string echo;    // --echo on|off (empty: the saved "ORX Echo Type", on when unset)
     int baud = 0;        // --baud RATE (0: stay at 9600)
     bool trace = false;  // --trace: every frame on stderr
-    bool log = false;    // --log: the error log file "tsErrlog.txt" written
+    std::string log;     // --log[=FILE]: the error log file written (FILE, else "tsErrlog.txt"); empty: no log
 };
 
 void AddPortOptions(CLI::App& command, PortOptions& options);
@@ -58,7 +59,8 @@ private:
 
 // A broker's link opened for one command as the options say: the trace printer installed and
 // the log file switched on when asked, the port opened at 9600 Bd and moved to --baud. Closes
-// the link and puts the trace and log back when it ends. A port that cannot be opened raises
+// the link and puts the trace and log back when it ends. While it lives SIGINT, SIGTERM and
+// SIGHUP stop the command between frames (see platform/StopRequest.h). A port that cannot be opened raises
 // CGenError 3; the exchange keeps the cause (OpenFailureCause).
 class CRadioLink {
 public:
@@ -71,11 +73,17 @@ public:
 private:
     void Restore();
 
+    CStopSignals m_stopSignals;
     CVeskBroker& m_broker;
     std::unique_ptr<CTracePrinter> m_trace;
     CLinkTraceSink* m_previousTrace = nullptr;
     bool m_logSwitched = false;
 };
+
+// After a command that talks to a radio has ended on an error: when a signal stopped it, says
+// so and what state the radio and the port were left in. Returns the exit status: 128 plus the
+// signal's number after a stop, else `otherwise`.
+int ReportRadioStop(std::FILE* err, int otherwise);
 
 // Numbers on the command line: 0x-prefixed hexadecimal or decimal, within [min, max].
 // `what` names the value in the message of the CUsageError raised otherwise.

@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 
 #include "platform/PortTable.h"
+#include "platform/SettingsStore.h"
 
 #include <CLI/CLI.hpp>
 
@@ -55,9 +56,8 @@ void AddPortsCommands(CLI::App& app, int& exitCode)
     set->add_option("PATH", setPath, "the serial device, e.g. /dev/ttyUSB0")->required();
     set->callback([&exitCode] {
         if (!PortTable().Save(setNumber, setPath)) {
-            std::fprintf(stderr, "Could not save COM%u = %s: the settings file cannot be written. Check that "
-                                 "its folder is writable (or set TESSARIN_SETTINGS).\n",
-                         setNumber, setPath.c_str());
+            std::fprintf(stderr, "Could not save COM%u = %s: %s\n", setNumber, setPath.c_str(),
+                         PortTable().LastError().c_str());
             exitCode = 1;
             return;
         }
@@ -70,7 +70,7 @@ void AddPortsCommands(CLI::App& app, int& exitCode)
     forget->add_option("N", forgetNumber, "port number, 1 to 99")->required()->check(CLI::Range(1u, CPortTable::kMaxNumber));
     forget->callback([&exitCode] {
         if (!PortTable().Forget(forgetNumber)) {
-            std::fprintf(stderr, "COM%u is not a saved port, or the settings file cannot be written.\n", forgetNumber);
+            std::fprintf(stderr, "Could not forget COM%u: %s\n", forgetNumber, Settings().LastError().c_str());
             exitCode = 1;
             return;
         }

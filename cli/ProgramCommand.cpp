@@ -4,6 +4,7 @@
 #include "app/UpgradeForm.h"
 #include "cli/ProgramReport.h"
 #include "errors/ErrorLog.h"
+#include "errors/Log.h"
 #include "files/ProductLine.h"
 #include "link/LinkFlags.h"
 #include "link/LinkTrace.h"
@@ -51,9 +52,13 @@ public:
             m_trace = std::make_unique<CTracePrinter>(io.err);
             m_previousTrace = SetLinkTraceSink(m_trace.get());
         }
-        if (options.port.log)
+        if (!options.port.log.empty()) {
+            CwFileLog::SetFilePath(options.port.log);
+            CwFileLog::SetFileWanted(true);
+            ErrorLog().DropSinks();  // the next line opens the file asked for
             ErrorLog().EnableFileLog(1);
-        m_log = options.port.log;
+        }
+        m_log = !options.port.log.empty();
     }
     ~CCommandSession()
     {

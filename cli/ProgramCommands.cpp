@@ -24,7 +24,10 @@ void AddWorkflowOptions(CLI::App& command, ProgramOptions& options)
     command.add_flag("--yes", options.answers.yes, "Answer OK to every question (retries at most --retries times)");
     command.add_flag("--json", options.json, "Print one JSON summary on standard output at the end");
     command.add_flag("--trace", options.port.trace, "Print every frame sent and received on stderr");
-    command.add_flag("--log", options.port.log, "Write the error log file tsErrlog.txt");
+    command.add_option("--log", options.port.log,
+                       "Write the error log: to tsErrlog.txt in the current directory, or with --log=FILE to FILE")
+        ->expected(0, 1)
+        ->default_str("tsErrlog.txt");
 }
 
 } // namespace

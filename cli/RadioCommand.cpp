@@ -40,7 +40,7 @@ int RunOnRadio(const PortOptions& options, RadioStreams io, const std::function<
         const std::string& cause = broker.Comm().OpenFailureCause();
         if (!cause.empty())
             std::fprintf(io.err, "%s\n", cause.c_str());
-        return 1;
+        return ReportRadioStop(io.err, 1);
     }
 }
 

@@ -22,7 +22,8 @@ void OnBootstrap(int) { g_bootstrap = 1; }
 int RunSim(const PtyHostOptions& options)
 {
     try {
-        CPtyHost host(options);
+        // Before the link is published, so that no signal can end us with the link left behind;
+        // a closed terminal (SIGHUP) stops the simulator like SIGTERM.
         g_stop = 0;
         g_bootstrap = 0;
         struct sigaction stop{}, boot{};
@@ -30,7 +31,9 @@ int RunSim(const PtyHostOptions& options)
         boot.sa_handler = OnBootstrap;
         sigaction(SIGINT, &stop, nullptr);
         sigaction(SIGTERM, &stop, nullptr);
+        sigaction(SIGHUP, &stop, nullptr);
         sigaction(SIGUSR1, &boot, nullptr);
+        CPtyHost host(options);
         const RadioProfile& profile = host.Radio().Profile();
         std::printf("ready: simulated radio \"%s\" on %s (%s)\n", profile.name.c_str(), options.link.c_str(),
                     host.Wire().SlavePath().c_str());
@@ -60,11 +63,15 @@ void AddSimCommands(CLI::App& app, int& exitCode)
     auto noAuto = std::make_shared<bool>(false);
     CLI::App* sim = AddCommand(
         app, "sim",
-        "Run a simulated radio on a pseudo-terminal until interrupted (SIGINT or SIGTERM).\n"
+        "Run a simulated radio on a pseudo-terminal until interrupted (SIGINT, SIGTERM or SIGHUP).\n"
         "SIGUSR1 power-cycles it into bootstrap mode.",
         "tessarin sim --profile sim/profiles/demo.json --link /tmp/tessarin-radio");
     sim->add_option("--profile", options->profile, "the radio's JSON profile (see sim/profiles/)")->required();
-    sim->add_option("--link", options->link, "publish the program's end of the line as a symlink here")->required();
+    sim->add_option("--link", options->link,
+                    "publish the program's end of the line as a symlink here (an existing path is refused; "
+                    "removed at the end if it still points at this simulator)")
+        ->required();
+    sim->add_flag("--replace", options->replaceLink, "replace a link already at the --link path");
     sim->add_option("--dump", options->dumpDir,
                     "at the end write trace.txt, codeplug.bin, codeplug.s19 and flash.bin here");
     sim->add_option("--fault", options->faults, std::string("inject a fault (repeatable).\n") + FaultSpecHelp());

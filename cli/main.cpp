@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 #include "errors/Error.h"
+#include "errors/Log.h"
 
 #include <CLI/CLI.hpp>
 
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    CwFileLog::SetFileWanted(false);  // the command line writes a log file only when asked (--log)
     CLI::App app{"tessarin: the radio upgrade service tool"};
     int exitCode = 0;
     AddTessarinCommands(app, exitCode);

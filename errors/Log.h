@@ -23,6 +23,12 @@ protected:
 
 // The log file: each line stamped "%m/%d/%y %H:%M:%S  " and ended with "\r\n", written in
 // one write and flushed. Creating the sink empties the file.
+//
+// The file is opened without following a link, only as a regular file this user owns, and is
+// created with mode 0600: a link or another user's file planted under the log's name is left
+// alone. A path that does not fit is refused rather than cut. A failure to open is reported
+// once per run ("Unable to open Log file for writing" with the path and the reason) and the
+// sink then writes nothing; logging never stops the work.
 class CwFileLog : public CLog {
 public:
     explicit CwFileLog(const char* fileName);
@@ -32,12 +38,25 @@ public:
     void WriteLine(const char* text) override;
 
     const char* Path() const { return m_path; }
-    // The folder the file sink writes into; empty means the current directory at start.
+    bool IsOpen() const { return m_file != nullptr; }
+
+    // Where the file sink writes. By default the file name in the folder given here (the start
+    // directory; empty means the current directory). The command line switches the file off
+    // and names it only when asked (--log [FILE]).
     static void SetDirectory(const std::string& directory);
     static const std::string& Directory();
+    // An exact path for the log file instead of directory and name.
+    static void SetFilePath(const std::string& path);
+    // Whether the platform makes a file sink at all.
+    static void SetFileWanted(bool wanted);
+    static bool FileWanted();
+
+    static constexpr std::size_t kPathSize = 4096;
 
 private:
-    char m_path[256] = {};
+    static void Report(const std::string& path, const std::string& reason);
+
+    char m_path[kPathSize] = {};
     std::FILE* m_file = nullptr;
 };
 

@@ -114,11 +114,12 @@ CDataFileHandle::~CDataFileHandle() { Close(); }
 bool CDataFileHandle::Open(const std::string& path)
 {
     Close();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    // Without blocking: opening a named pipe would otherwise wait for a writer forever.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
         ::close(fd);
         return false;
     }
@@ -134,7 +135,7 @@ void CDataFileHandle::Close()
     }
 }
 
-DataFileText ReadDataFile(const CDataFileHandle& file, std::string_view key)
+DataFileText ReadDataFile(const CDataFileHandle& file, std::string_view key, std::size_t limit)
 {
     DataFileText result;
     if (!file.IsOpen())
@@ -146,6 +147,10 @@ DataFileText ReadDataFile(const CDataFileHandle& file, std::string_view key)
     result.status = CheckSize(result.fileSize);
     if (result.status != DataFileStatus::Ok)
         return result;
+    if (result.fileSize > limit) {
+        result.status = DataFileStatus::TooLarge;
+        return result;
+    }
     try {
         result.buffer.assign(result.fileSize + kZeroTail, '\0');
     } catch (const std::bad_alloc&) {
@@ -161,12 +166,12 @@ DataFileText ReadDataFile(const CDataFileHandle& file, std::string_view key)
     return result;
 }
 
-DataFileText ReadDataFile(const std::string& path, std::string_view key)
+DataFileText ReadDataFile(const std::string& path, std::string_view key, std::size_t limit)
 {
     CDataFileHandle file;
     if (!file.Open(path))
         return DataFileText{};
-    return ReadDataFile(file, key);
+    return ReadDataFile(file, key, limit);
 }
 
 DataFileStatus ReadDataFileInto(const std::string& path, std::string_view key, char* buffer,

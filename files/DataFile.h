@@ -30,8 +30,21 @@ const char* DescribeDataFileStatus(DataFileStatus status);
 // Corrupt in the readers' sense: the file exists but cannot be used as it is.
 bool IsCorrupt(DataFileStatus status);
 
-// A data file opened for reading with exclusive access (no one else may hold it meanwhile).
-// Closed on destruction.
+// The most a data file of each kind can hold, checked before any memory is taken: the boot
+// code must fit the 10,000-byte boot code buffer with its ten zero bytes; the others are far
+// above any real kit (a 512 KB firmware image is about 1.3 MB of S-records).
+namespace DataFileLimit {
+inline constexpr std::size_t kBootCode = 9'990;
+inline constexpr std::size_t kConfiguration = std::size_t(4) << 20;
+inline constexpr std::size_t kCodeplugImage = std::size_t(4) << 20;
+inline constexpr std::size_t kFirmware = std::size_t(16) << 20;
+inline constexpr std::size_t kAny = kFirmware;  // the largest of them
+} // namespace DataFileLimit
+
+// A data file opened for reading: a regular file only (opened without blocking, so a named
+// pipe or a device planted in a kit is refused at once), under a shared lock: many programs
+// may read a kit at once, while one that writes a data file under an exclusive lock keeps
+// readers out. Closed on destruction.
 class CDataFileHandle {
 public:
     CDataFileHandle() = default;
@@ -65,10 +78,13 @@ struct DataFileText {
     const char* Text() const { return buffer.empty() ? "" : buffer.data(); }
 };
 
-// Reads from an open handle (the handle stays open).
-DataFileText ReadDataFile(const CDataFileHandle& file, std::string_view key);
+// Reads from an open handle (the handle stays open). A file larger than `limit` is refused as
+// TooLarge before its buffer is allocated.
+DataFileText ReadDataFile(const CDataFileHandle& file, std::string_view key,
+                          std::size_t limit = DataFileLimit::kAny);
 // Opens the file, reads it and closes it.
-DataFileText ReadDataFile(const std::string& path, std::string_view key);
+DataFileText ReadDataFile(const std::string& path, std::string_view key,
+                          std::size_t limit = DataFileLimit::kAny);
 
 // The same procedure into a caller's fixed buffer of `capacity` bytes (the boot code buffer):
 // the buffer is zero-filled first, and a file larger than capacity - 10 bytes is refused as

@@ -37,7 +37,7 @@ bool FileManager::Open(const std::string& path) { return m_file.Open(path); }
 
 bool FileManager::Load()
 {
-    DataFileText file = ReadDataFile(m_file, std::string_view(kConfigFileKey));
+    DataFileText file = ReadDataFile(m_file, std::string_view(kConfigFileKey), DataFileLimit::kConfiguration);
     m_loadStatus = file.status;
     if (!file.Ok()) {
         if (file.status == DataFileStatus::NoMemory)

@@ -7,7 +7,8 @@
 // The kit tools behind `tessarin kit`: enciphering and deciphering data files, packing plain
 // kit sources into an installable kit, and summarising an S-record file (kit inspection,
 // which needs the codeplug model, is in authoring/). Each returns its exit status (0 success, 1
-// failure) with what it has to say; files are written to a temporary name and renamed.
+// failure) with what it has to say; files are written atomically (platform/AtomicFile.h),
+// plaintext with mode 0600.
 struct KitOutcome {
     int status = 0;
     std::string out;  // the report
@@ -28,11 +29,6 @@ KitOutcome KitPack(const std::string& srcDir, const std::string& outDir);
 // FILE is plain S-record text, or enciphered when `key` is given. With `outBin`, the data
 // bytes as LoadData packs them are written there.
 KitOutcome KitSrec(const std::string& file, const std::string* key, const std::string& outBin);
-
-// Writes `size` bytes to a temporary file beside `path` and renames it over `path`; on failure
-// nothing is left behind and `error` says why.
-bool WriteFileAtomically(const std::string& path, const char* data, std::size_t size,
-                         std::string& error);
 
 // What one pass over an S-record text finds.
 struct SRecordSummary {

@@ -3,6 +3,8 @@
 #include "files/DataFile.h"
 #include "files/FileManager.h"
 #include "files/SRecord.h"
+#include "errors/Error.h"
+#include "platform/AtomicFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -52,16 +54,23 @@ bool CheckPlainText(KitOutcome& outcome, const std::string& name, const std::str
     return true;
 }
 
+// Every output goes through the one atomic writer; plaintext is the user's only.
+bool WriteOutput(KitOutcome& outcome, const std::string& out, std::string_view bytes, mode_t mode)
+{
+    try {
+        WriteFileAtomically(out, bytes, mode);
+        return true;
+    } catch (const CError& error) {
+        outcome.Problem(error.GetText());
+        return false;
+    }
+}
+
 bool EncipherTo(KitOutcome& outcome, const std::string& text, const std::string& out,
                 std::string_view key)
 {
     std::vector<char> bytes = EncipherDataFile(text, key);
-    std::string error;
-    if (!WriteFileAtomically(out, bytes.data(), bytes.size(), error)) {
-        outcome.Problem(out + ": cannot be written (" + error + ")");
-        return false;
-    }
-    return true;
+    return WriteOutput(outcome, out, std::string_view(bytes.data(), bytes.size()), FileMode::kShared);
 }
 
 // The reader procedure's failure in the words of the reader of that kind of file.
@@ -82,39 +91,6 @@ void KitOutcome::Problem(const std::string& text)
     ++problems;
     err += text;
     err += '\n';
-}
-
-bool WriteFileAtomically(const std::string& path, const char* data, std::size_t size,
-                         std::string& error)
-{
-    std::string temp = path + ".tmp-XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < size;) {
-        ssize_t wrote = ::write(fd, data + done, size - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        ok = wrote > 0;
-        if (ok)
-            done += std::size_t(wrote);
-    }
-    ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    if (!ok)
-        error = std::strerror(errno);
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(name.data(), path.c_str()) != 0) {
-        error = std::strerror(errno);
-        ok = false;
-    }
-    if (!ok)
-        ::unlink(name.data());
-    return ok;
 }
 
 KitOutcome KitEncipher(const std::string& in, const std::string& out, std::string_view key)
@@ -148,11 +124,8 @@ KitOutcome KitDecipher(const std::string& in, const std::string& out, std::strin
         return outcome;
     }
     std::size_t size = raw ? file.fileSize : std::strlen(file.Text());
-    std::string error;
-    if (!WriteFileAtomically(out, file.buffer.data(), size, error)) {
-        outcome.Problem(out + ": cannot be written (" + error + ")");
+    if (!WriteOutput(outcome, out, std::string_view(file.buffer.data(), size), FileMode::kPrivate))
         return outcome;
-    }
     outcome.out = out + ": " + std::to_string(size) + " bytes deciphered from " + in + "\n";
     return outcome;
 }
@@ -293,10 +266,9 @@ KitOutcome KitSrec(const std::string& file, const std::string* key, const std::s
         SRecord reader;
         reader.AttachText(text);
         reader.LoadData(image, s.dataBytes);
-        std::string error;
-        if (!WriteFileAtomically(outBin, reinterpret_cast<const char*>(bytes.data()), std::size_t(image.size), error))
-            outcome.Problem(outBin + ": cannot be written (" + error + ")");
-        else
+        const std::string_view data(reinterpret_cast<const char*>(bytes.data()), std::size_t(image.size));
+        // Bytes deciphered from a kit are plaintext: the user's only.
+        if (WriteOutput(outcome, outBin, data, key ? FileMode::kPrivate : FileMode::kShared))
             outcome.out += "wrote " + std::to_string(image.size) + " data bytes to " + outBin + "\n";
     }
     return outcome;

@@ -7,7 +7,9 @@
 //   tessarin-kitgen codeplug DESCRIPTION OUT  the codeplug builder's image of a description,
 //                                            S1 records of 16 bytes from 0x0000
 #include "authoring/CodeplugBuilder.h"
+#include "errors/Error.h"
 #include "files/HexText.h"
+#include "platform/AtomicFile.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -113,11 +115,10 @@ int main(int argc, char** argv)
         }
     } else
         return Usage();
-    const std::string temp = std::string(out) + ".tmp";
-    FILE* file = std::fopen(temp.c_str(), "wb");
-    if (!file || std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fclose(file) != 0 ||
-        std::rename(temp.c_str(), out) != 0) {
-        std::fprintf(stderr, "tessarin-kitgen: cannot write %s\n", out);
+    try {
+        WriteFileAtomically(out, text);
+    } catch (const CError& error) {
+        std::fprintf(stderr, "tessarin-kitgen: %s\n", error.GetText());
         return 1;
     }
     return 0;

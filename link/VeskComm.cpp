@@ -7,6 +7,7 @@
 #include "platform/FlashWriteMode.h"
 #include "platform/Platform.h"
 #include "platform/Serial.h"
+#include "platform/StopRequest.h"
 #include "platform/TimerCtrl.h"
 
 #include <cstring>
@@ -76,6 +77,9 @@ int CVeskComm::SendCommand(CVeskMessage& message, bool expectReply)
     int left = m_attempts;
     LoadRequest(message);
     while (left > 0) {
+        // The safe point: a stop asked for by a signal ends here, between frames.
+        ThrowIfStopRequested("before the next request was sent: every request before it was "
+                             "completed and none was cut off");
         bool retry = left < m_attempts;
         if (retry)
             ErrorLog().Log("CVeskComm::SendCommand: Request failed! Retry number = %d",

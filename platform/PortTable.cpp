@@ -9,6 +9,11 @@
 #include <fstream>
 #include <set>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -94,7 +99,10 @@ std::vector<SerialDevice> FindSerialDevices(const std::string& devRoot, const st
     return devices;
 }
 
-CPortTable::CPortTable(CSettingsStore& store, Finder finder) : m_store(store), m_finder(std::move(finder)) {}
+CPortTable::CPortTable(CSettingsStore& store, Finder finder, Checker checker)
+    : m_store(store), m_finder(std::move(finder)), m_checker(std::move(checker))
+{
+}
 
 std::vector<PortEntry> CPortTable::Entries() const
 {
@@ -162,11 +170,44 @@ unsigned CPortTable::AssignPath(const std::string& path)
     return number;
 }
 
+std::string CheckSerialDevicePath(const std::string& path)
+{
+    if (path.empty() || path[0] != '/')
+        return path + " is not an absolute path; give the device as /dev/ttyUSB0 or /dev/serial/by-id/...";
+    struct stat info{};
+    if (::stat(path.c_str(), &info) != 0)
+        return path + ": " + std::strerror(errno);
+    if (!S_ISCHR(info.st_mode))
+        return path + " is not a serial device (not a character device)";
+    const unsigned major = ::major(info.st_rdev);
+    if (major >= 136 && major <= 143)  // a pseudo-terminal's program end
+        return {};
+    std::error_code error;
+    const std::string subsystem =
+        fs::read_symlink("/sys/dev/char/" + std::to_string(major) + ":" + std::to_string(::minor(info.st_rdev)) +
+                             "/subsystem",
+                         error)
+            .filename()
+            .string();
+    if (subsystem != "tty")
+        return path + " is not a serial device (not a terminal)";
+    return {};
+}
+
 bool CPortTable::Save(unsigned number, const std::string& path)
 {
-    if (number < 1 || number > kMaxNumber || path.empty())
+    if (number < 1 || number > kMaxNumber) {
+        m_lastError = "a port number is between 1 and " + std::to_string(kMaxNumber);
         return false;
-    return m_store.WriteString(kSection, "COM" + std::to_string(number), path);
+    }
+    m_lastError = m_checker(path);
+    if (!m_lastError.empty())
+        return false;
+    if (!m_store.WriteString(kSection, "COM" + std::to_string(number), path)) {
+        m_lastError = m_store.LastError();
+        return false;
+    }
+    return true;
 }
 
 bool CPortTable::Forget(unsigned number)

@@ -20,6 +20,11 @@ struct SerialDevice {
 std::vector<SerialDevice> FindSerialDevices(const std::string& devRoot = "/dev",
                                             const std::string& sysRoot = "/sys/class/tty");
 
+// Empty when `path` may name a serial port: an absolute path whose target (links resolved) is
+// a character device that is a terminal (a serial port or a pseudo-terminal); otherwise what
+// is wrong with it, for a message. Checked when an entry is saved and again when it is opened.
+std::string CheckSerialDevicePath(const std::string& path);
+
 // One port number and the device it names.
 struct PortEntry {
     enum class Source { Saved, ThisRun, Found };
@@ -36,8 +41,11 @@ struct PortEntry {
 class CPortTable {
 public:
     using Finder = std::function<std::vector<SerialDevice>()>;
+    // Empty when a path may be saved, else why not.
+    using Checker = std::function<std::string(const std::string&)>;
 
-    explicit CPortTable(CSettingsStore& store, Finder finder = [] { return FindSerialDevices(); });
+    explicit CPortTable(CSettingsStore& store, Finder finder = [] { return FindSerialDevices(); },
+                        Checker checker = CheckSerialDevicePath);
 
     static constexpr const char* kSection = SettingsSection::kPorts;
     static constexpr unsigned kMaxNumber = 99;
@@ -49,15 +57,19 @@ public:
     // The number of a device given by its path: its number in the table if it has one, else
     // the lowest free number, kept for this run only (not saved). 0 when all are taken.
     unsigned AssignPath(const std::string& path);
-    // Saves `path` as port `number` (false when the number is out of range or the settings
-    // cannot be written).
+    // Saves `path` as port `number`: false when the number is out of range, the path is not
+    // a serial device (CheckSerialDevicePath) or the settings cannot be written; LastError
+    // says which.
     bool Save(unsigned number, const std::string& path);
+    const std::string& LastError() const { return m_lastError; }
     bool Forget(unsigned number);
 
 private:
     CSettingsStore& m_store;
     Finder m_finder;
+    Checker m_checker;
     std::map<unsigned, std::string> m_thisRun;
+    std::string m_lastError;
 };
 
 // The port table of this user's settings.

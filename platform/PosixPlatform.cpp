@@ -6,7 +6,7 @@
 
 CLog* CPosixPlatform::CreateLog(int sink)
 {
-    if (sink == 0)
+    if (sink == 0 && CwFileLog::FileWanted())
         return new CwFileLog("tsErrlog.txt");
     return nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
+#include "platform/DeviceHolders.h"
 #include "platform/PortTable.h"
 #include "platform/PtyLineState.h"
 
@@ -12,8 +13,10 @@
 #include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 const char* OpenAdvice(int error)
@@ -63,6 +66,11 @@ void CPosixSerial::OpenDevice(unsigned port)
 {
     ReleaseDevice();
     m_path = PortTable().PathFor(port);
+    if (!m_path.empty() && m_path[0] != '/')
+        throw CCommError(1,
+                         "CWinSerial::Open: Unable to open com%u (%s): a port's device must be given by its "
+                         "absolute path (/dev/ttyUSB0); 'tessarin ports' lists the serial ports of this machine",
+                         port, m_path.c_str());
     if (m_path.empty())
         throw CCommError(1,
                          "CWinSerial::Open: Unable to open com%u: no serial device is set up as COM%u. "
@@ -72,14 +80,20 @@ void CPosixSerial::OpenDevice(unsigned port)
     if (fd < 0)
         throw CCommError(1, "%s", DescribeOpenFailure(port, m_path, errno).c_str());
 
-    int error = HoldExclusively(fd);
+    int error = CheckSerialDevice(fd);
+    if (error == 0)
+        error = HoldExclusively(fd);
     if (error == 0)
         error = TessarinSaveTermios(fd, &m_saved);
     if (error == 0 && ioctl(fd, TIOCEXCL) != 0)
         error = errno;
     if (error != 0) {
         ::close(fd);
-        throw CCommError(1, "%s", DescribeOpenFailure(port, m_path, error).c_str());
+        std::string text = DescribeOpenFailure(port, m_path, error);
+        if (!m_busyDetail.empty())
+            text += " (" + m_busyDetail + ")";
+        m_busyDetail.clear();
+        throw CCommError(1, "%s", text.c_str());
     }
     // No modem control: DTR and RTS are dropped, as the line's fixed options ask (a
     // pseudo-terminal has neither, which is fine).
@@ -89,6 +103,18 @@ void CPosixSerial::OpenDevice(unsigned port)
     m_haveSaved = true;
     m_lastLoggedErrno = 0;
     StartErrorPolls();
+}
+
+int CPosixSerial::CheckSerialDevice(int fd)
+{
+    // Whatever was planted under the port's name (a file, a pipe, a link to something else)
+    // is refused: only a character device that is a terminal is a serial port.
+    struct stat info{};
+    if (::fstat(fd, &info) != 0)
+        return errno;
+    if (!S_ISCHR(info.st_mode) || !::isatty(fd))
+        return ENOTTY;
+    return 0;
 }
 
 int CPosixSerial::HoldExclusively(int fd)
@@ -102,9 +128,17 @@ int CPosixSerial::HoldExclusively(int fd)
     int heldExclusively = 0;
     if (ioctl(fd, TIOCGEXCL, &heldExclusively) == 0 && heldExclusively != 0) {
         // Someone with the privilege to ignore the hold still must not share the port, unless
-        // the lock shows that whoever set it has gone.
+        // the lock shows that whoever set it has gone and no other program has it open: a
+        // live holder that does not use the lock keeps its port.
         if (!locked)
             return EBUSY;
+        std::vector<std::string> holders = OtherHoldersOf(fd);
+        if (!holders.empty()) {
+            m_busyDetail = "it is held by";
+            for (const std::string& holder : holders)
+                m_busyDetail += " " + holder;
+            return EBUSY;
+        }
         ErrorLog().Log("CPosixSerial: %s was left held by a program that has ended; taking it over", m_path.c_str());
     }
     return 0;

@@ -52,6 +52,7 @@ private:
 
     void ReleaseDevice();
     // Takes the device for this process alone; 0, or EBUSY when a live program holds it.
+    int CheckSerialDevice(int fd);
     int HoldExclusively(int fd);
     void StartErrorPolls();
     bool ReadCounters(Counters& counters) const;
@@ -67,4 +68,5 @@ private:
     Counters m_counters;
     RecordState m_record;
     int m_lastLoggedErrno = 0;
+    std::string m_busyDetail;  // who holds the port, when an open found it held
 };

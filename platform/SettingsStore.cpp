@@ -1,6 +1,7 @@
 #include "platform/SettingsStore.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -8,11 +9,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
+
+#include "errors/Error.h"
+#include "platform/AtomicFile.h"
 
 namespace {
 std::string Trim(const std::string& text)
@@ -62,74 +67,178 @@ std::string CSettingsStore::DefaultPath()
     return HomeDirectory() + "/.config/tessarin/settings.ini";
 }
 
+namespace {
+constexpr std::size_t kMaxSettingsBytes = 1 << 20;
+
+// What one line of the file is, as far as the settings go.
+struct ParsedLine {
+    enum class Kind { Other, Header, BrokenHeader, Entry } kind = Kind::Other;
+    std::string name;   // section of a header, key of an entry
+    std::string value;  // value of an entry
+};
+
+ParsedLine Parse(const std::string& raw)
+{
+    std::string line = Trim(raw);
+    ParsedLine parsed;
+    if (line.empty() || line[0] == ';' || line[0] == '#')
+        return parsed;
+    if (line.front() == '[') {
+        if (line.back() != ']' || line.size() < 3) {
+            parsed.kind = ParsedLine::Kind::BrokenHeader;
+            return parsed;
+        }
+        parsed.kind = ParsedLine::Kind::Header;
+        parsed.name = Trim(line.substr(1, line.size() - 2));
+        return parsed;
+    }
+    std::size_t equals = line.find('=');
+    if (equals == std::string::npos || equals == 0)
+        return parsed;
+    parsed.kind = ParsedLine::Kind::Entry;
+    parsed.name = Trim(line.substr(0, equals));
+    parsed.value = Trim(line.substr(equals + 1));
+    return parsed;
+}
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Where (section, key) sits among the lines: the entry lines that hold it and the line after
+// which a new entry of that section belongs (npos when the section is not there).
+struct Place {
+    std::vector<std::size_t> entries;
+    std::size_t insertAfter = std::string::npos;
+};
+
+Place Find(const std::vector<std::string>& lines, const std::string& section, const std::string& key)
+{
+    Place place;
+    bool inside = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ParsedLine parsed = Parse(lines[i]);
+        if (parsed.kind == ParsedLine::Kind::Header || parsed.kind == ParsedLine::Kind::BrokenHeader) {
+            inside = parsed.kind == ParsedLine::Kind::Header && SameName(parsed.name, section);
+            if (inside)
+                place.insertAfter = i;
+        } else if (inside && parsed.kind == ParsedLine::Kind::Entry) {
+            place.insertAfter = i;
+            if (SameName(parsed.name, key))
+                place.entries.push_back(i);
+        }
+    }
+    return place;
+}
+} // namespace
+
+CSettingsStore::FileText CSettingsStore::ReadFileText() const
+{
+    FileText file;
+    int fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            file.state = FileText::State::Absent;
+            return file;
+        }
+        file.error = std::strerror(errno);
+        return file;
+    }
+    struct stat info{};
+    if (fstat(fd, &info) != 0) {
+        file.error = std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        file.error = "it is not a regular file";
+    } else if (static_cast<std::size_t>(info.st_size) > kMaxSettingsBytes) {
+        file.error = "it is larger than 1 MB, too large for a settings file";
+    } else {
+        file.text.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t done = 0;
+        while (file.error.empty()) {
+            if (done == file.text.size())
+                file.text.resize(done + 4096);  // the file may have grown since fstat
+            ssize_t got = read(fd, file.text.data() + done, file.text.size() - done);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                file.error = std::strerror(errno);
+            else if (got == 0)
+                break;
+            else
+                done += static_cast<std::size_t>(got);
+            if (done > kMaxSettingsBytes)
+                file.error = "it is larger than 1 MB, too large for a settings file";
+        }
+        file.text.resize(done);
+    }
+    close(fd);
+    if (file.error.empty())
+        file.state = FileText::State::Read;
+    return file;
+}
+
 std::vector<CSettingsStore::Section> CSettingsStore::Load() const
 {
     std::vector<Section> sections;
-    std::ifstream in(m_path);
-    std::string line;
+    FileText file = ReadFileText();
+    if (file.state == FileText::State::Unreadable) {
+        m_lastError = UnreadableText(file.error);
+        return sections;
+    }
     Section* current = nullptr;
-    while (std::getline(in, line)) {
-        line = Trim(line);
-        if (line.empty() || line[0] == ';' || line[0] == '#')
-            continue;
-        if (line.front() == '[') {
-            if (line.back() != ']' || line.size() < 3) {
-                current = nullptr;  // a broken header: skip its entries rather than misfile them
-                continue;
-            }
-            std::string name = Trim(line.substr(1, line.size() - 2));
+    for (const std::string& line : SplitLines(file.text)) {
+        ParsedLine parsed = Parse(line);
+        if (parsed.kind == ParsedLine::Kind::BrokenHeader) {
+            current = nullptr;  // a broken header: skip its entries rather than misfile them
+        } else if (parsed.kind == ParsedLine::Kind::Header) {
             auto found = std::find_if(sections.begin(), sections.end(),
-                                      [&](const Section& s) { return SameName(s.name, name); });
+                                      [&](const Section& s) { return SameName(s.name, parsed.name); });
             if (found == sections.end()) {
-                sections.push_back(Section{name, {}});
+                sections.push_back(Section{parsed.name, {}});
                 current = &sections.back();
             } else {
                 current = &*found;
             }
-            continue;
+        } else if (parsed.kind == ParsedLine::Kind::Entry && current != nullptr) {
+            auto found = std::find_if(current->entries.begin(), current->entries.end(),
+                                      [&](const auto& entry) { return SameName(entry.first, parsed.name); });
+            if (found == current->entries.end())
+                current->entries.emplace_back(parsed.name, parsed.value);
+            else
+                found->second = parsed.value;  // the last of repeated keys wins
         }
-        std::size_t equals = line.find('=');
-        if (current == nullptr || equals == std::string::npos || equals == 0)
-            continue;
-        std::string key = Trim(line.substr(0, equals));
-        std::string value = Trim(line.substr(equals + 1));
-        auto found = std::find_if(current->entries.begin(), current->entries.end(),
-                                  [&](const auto& entry) { return SameName(entry.first, key); });
-        if (found == current->entries.end())
-            current->entries.emplace_back(key, value);
-        else
-            found->second = value;  // the last of repeated keys wins
     }
     return sections;
 }
 
-bool CSettingsStore::Store(const std::vector<Section>& sections)
+std::string CSettingsStore::UnreadableText(const std::string& reason) const
+{
+    return "cannot read the settings file " + m_path + " (" + reason +
+           "); it was left as it is and nothing was saved. Give it back to your user "
+           "(for example: sudo chown $USER " + m_path + ") or move it away, then try again";
+}
+
+bool CSettingsStore::Store(const std::string& text)
 {
     namespace fs = std::filesystem;
     std::error_code error;
     fs::path target(m_path);
     if (target.has_parent_path())
         fs::create_directories(target.parent_path(), error);
-    std::string temporary = m_path + ".tmp-" + std::to_string(getpid());
-    std::FILE* out = std::fopen(temporary.c_str(), "w");
-    if (out == nullptr) {
-        m_lastError = "cannot write " + temporary + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = true;
-    for (const Section& section : sections) {
-        ok = ok && std::fprintf(out, "[%s]\n", section.name.c_str()) >= 0;
-        for (const auto& [key, value] : section.entries)
-            ok = ok && std::fprintf(out, "%s=%s\n", key.c_str(), value.c_str()) >= 0;
-        ok = ok && std::fputs("\n", out) >= 0;
-    }
-    ok = std::fflush(out) == 0 && ok;
-    ok = fsync(fileno(out)) == 0 && ok;
-    int savedErrno = errno;
-    ok = std::fclose(out) == 0 && ok;
-    if (!ok || std::rename(temporary.c_str(), m_path.c_str()) != 0) {
-        m_lastError = "cannot write " + m_path + ": " + std::strerror(ok ? errno : savedErrno);
-        std::remove(temporary.c_str());
+    try {
+        WriteFileAtomically(m_path, text, FileMode::kShared);
+    } catch (const CError& failure) {
+        m_lastError = failure.GetText();
         return false;
     }
     return true;
@@ -137,19 +246,38 @@ bool CSettingsStore::Store(const std::vector<Section>& sections)
 
 namespace {
 // Holds the settings folder locked while one program reads, changes and replaces the file,
-// so that two programs writing at once do not lose each other's entries.
+// so that two programs writing at once do not lose each other's entries. Waits at most the
+// given time for another program to finish.
 class CFolderLock {
 public:
-    explicit CFolderLock(const std::string& file)
+    CFolderLock(const std::string& file, std::chrono::milliseconds wait)
     {
         std::filesystem::path folder = std::filesystem::path(file).parent_path();
         if (folder.empty())
             folder = ".";
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
+        std::error_code ignored;
+        std::filesystem::create_directories(folder, ignored);
         m_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (m_fd >= 0)
-            flock(m_fd, LOCK_EX);
+        if (m_fd < 0) {
+            m_error = "cannot lock the settings folder " + folder.string() + ": " + std::strerror(errno);
+            return;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        while (flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR)) {
+                m_error = "cannot lock the settings folder " + folder.string() + ": " + std::strerror(errno);
+                return;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                m_error = "the settings folder " + folder.string() + " stayed locked by another program for " +
+                          std::to_string(wait.count()) +
+                          " ms; nothing was saved. Close other Tessarin windows and commands, then try again";
+                return;
+            }
+            timespec pause{0, 20'000'000};
+            nanosleep(&pause, nullptr);
+        }
+        m_locked = true;
     }
     ~CFolderLock()
     {
@@ -158,9 +286,13 @@ public:
     }
     CFolderLock(const CFolderLock&) = delete;
     CFolderLock& operator=(const CFolderLock&) = delete;
+    bool Locked() const { return m_locked; }
+    const std::string& Error() const { return m_error; }
 
 private:
     int m_fd = -1;
+    bool m_locked = false;
+    std::string m_error;
 };
 } // namespace
 
@@ -170,28 +302,39 @@ bool CSettingsStore::Change(const std::string& section, const std::string& key, 
         m_lastError = "a setting name or value holds characters that cannot be stored";
         return false;
     }
-    CFolderLock lock(m_path);
-    std::vector<Section> sections = Load();
-    auto owner = std::find_if(sections.begin(), sections.end(),
-                              [&](const Section& s) { return SameName(s.name, section); });
-    if (owner == sections.end()) {
-        if (value == nullptr)
-            return true;
-        sections.push_back(Section{section, {}});
-        owner = sections.end() - 1;
+    CFolderLock lock(m_path, m_lockWait);
+    if (!lock.Locked()) {
+        m_lastError = lock.Error();
+        return false;
     }
-    auto entry = std::find_if(owner->entries.begin(), owner->entries.end(),
-                              [&](const auto& e) { return SameName(e.first, key); });
+    FileText file = ReadFileText();
+    if (file.state == FileText::State::Unreadable) {
+        m_lastError = UnreadableText(file.error);
+        return false;
+    }
+    // Only the one entry changes: comments, unknown sections and lines this store does not
+    // understand stay exactly as they were.
+    std::vector<std::string> lines = SplitLines(file.text);
+    Place place = Find(lines, section, key);
     if (value == nullptr) {
-        if (entry == owner->entries.end())
+        if (place.entries.empty())
             return true;
-        owner->entries.erase(entry);
-    } else if (entry == owner->entries.end()) {
-        owner->entries.emplace_back(key, *value);
+        for (auto it = place.entries.rbegin(); it != place.entries.rend(); ++it)
+            lines.erase(lines.begin() + static_cast<long>(*it));
+    } else if (!place.entries.empty()) {
+        lines[place.entries.back()] = key + "=" + *value;  // the last of repeated keys is the one read
+    } else if (place.insertAfter != std::string::npos) {
+        lines.insert(lines.begin() + static_cast<long>(place.insertAfter) + 1, key + "=" + *value);
     } else {
-        entry->second = *value;
+        if (!lines.empty() && !Trim(lines.back()).empty())
+            lines.emplace_back();
+        lines.push_back("[" + section + "]");
+        lines.push_back(key + "=" + *value);
     }
-    return Store(sections);
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return Store(text);
 }
 
 CSettingsStore::Entries CSettingsStore::ReadSection(const std::string& section) const

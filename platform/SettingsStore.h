@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -8,10 +9,12 @@
 // small text file of sections ("[Ports]") holding "key=value" lines. Every read looks at the
 // file afresh, so two programs see each other's changes. Reading is tolerant: lines that are
 // neither a section, an entry, a comment (";" or "#") nor blank are skipped. Every write
-// reads the file again, changes one entry and replaces the file atomically (a temporary file
-// renamed over it), so other entries are never lost and no half-written file is left behind;
-// the settings folder is locked meanwhile, so programs writing at once lose nothing either.
-// Section and key names match regardless of letter case.
+// reads the file again, changes the one entry's line and replaces the file atomically, so
+// every other line (comments, unknown sections, lines it does not understand) stays as it was
+// and no half-written file is left behind; the settings folder is locked meanwhile (waiting
+// at most LockWait for another program), so programs writing at once lose nothing either. A
+// file that exists but cannot be read is never written over: the write fails and LastError
+// says why. Section and key names match regardless of letter case.
 class CSettingsStore {
 public:
     using Entries = std::vector<std::pair<std::string, std::string>>;
@@ -26,7 +29,7 @@ public:
     void SetPath(std::string path) { m_path = std::move(path); }
 
     // The reads store into `value` only on success (a missing or unreadable entry keeps the
-    // caller's default) and return whether they did.
+    // caller's default) and return whether they did; an unreadable file also sets LastError.
     bool ReadDword(const std::string& section, const std::string& key, int& value) const;
     bool ReadString(const std::string& section, const std::string& key, std::string& value) const;
     // The writes return false when the file cannot be written (LastError says why) or the
@@ -39,17 +42,28 @@ public:
 
     const std::string& LastError() const { return m_lastError; }
 
+    static constexpr std::chrono::milliseconds kDefaultLockWait{10'000};
+    void SetLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }
+
 private:
     struct Section {
         std::string name;
         Entries entries;
     };
+    struct FileText {
+        enum class State { Absent, Read, Unreadable } state = State::Unreadable;
+        std::string text;
+        std::string error;  // why it could not be read
+    };
+    FileText ReadFileText() const;
+    std::string UnreadableText(const std::string& reason) const;
     std::vector<Section> Load() const;
-    bool Store(const std::vector<Section>& sections);
+    bool Store(const std::string& text);
     bool Change(const std::string& section, const std::string& key, const std::string* value);
 
     std::string m_path;
-    std::string m_lastError;
+    mutable std::string m_lastError;
+    std::chrono::milliseconds m_lockWait = kDefaultLockWait;
 };
 
 // The sections the program keeps its settings in: the communication settings ("Port ID",

@@ -1,6 +1,7 @@
 #include "sim/model/SimRadio.h"
 
 #include "errors/Error.h"
+#include "platform/AtomicFile.h"
 #include "sim/InterfaceBox.h"
 #include "sim/model/RadioFrames.h"
 #include "sim/model/SRecordIo.h"
@@ -13,23 +14,6 @@ namespace {
 
 constexpr uint8_t kNack = 0x60;
 constexpr double kNever = std::numeric_limits<double>::infinity();
-
-void WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes)
-{
-    std::filesystem::path temp = path;
-    temp += ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush())
-            throw CGenError(3, "Cannot write %s: check the dump directory and free space", temp.string().c_str());
-    }
-    std::error_code error;
-    std::filesystem::rename(temp, path, error);
-    if (error)
-        throw CGenError(3, "Cannot rename %s to %s: %s", temp.string().c_str(), path.string().c_str(),
-                        error.message().c_str());
-}
 
 }  // namespace
 
@@ -394,8 +378,8 @@ void CSimRadio::WriteDumps(const std::string& dir) const
     const std::filesystem::path base(dir);
     const auto& cp = m_memory.Codeplug();
     const auto& flash = m_memory.Flash();
-    WriteFileAtomically(base / "codeplug.bin", std::string(cp.begin(), cp.end()));
-    WriteFileAtomically(base / "codeplug.s19", FormatSRecords(cp, 0, "codeplug"));
-    WriteFileAtomically(base / "flash.bin", std::string(flash.begin(), flash.end()));
-    WriteFileAtomically(base / "trace.txt", m_trace.Format());
+    WriteFileAtomically((base / "codeplug.bin").string(), std::string(cp.begin(), cp.end()));
+    WriteFileAtomically((base / "codeplug.s19").string(), FormatSRecords(cp, 0, "codeplug"));
+    WriteFileAtomically((base / "flash.bin").string(), std::string(flash.begin(), flash.end()));
+    WriteFileAtomically((base / "trace.txt").string(), m_trace.Format());
 }

@@ -17,7 +17,7 @@ CPtyHost::CPtyHost(const PtyHostOptions& options) : m_options(options)
     for (const FaultRule& rule : faults)
         m_radio->AddFault(rule);
     m_wire.SetPeer(m_box.get());
-    m_wire.Publish(options.link);
+    m_wire.Publish(options.link, options.replaceLink);
 }
 
 void CPtyHost::RequestBootstrap()

@@ -12,6 +12,7 @@
 struct PtyHostOptions {
     std::string profile;              // JSON profile file
     std::string link;                 // where the program's end of the line is published
+    bool replaceLink = false;         // replace a link already at `link`
     std::string dumpDir;              // trace and memory written here at the end ("" none)
     std::vector<std::string> faults;  // fault specs
     bool autoBootstrap = true;        // enter bootstrap mode when the program sets 2400 Bd

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -60,9 +61,10 @@ CPtyWire::CPtyWire()
 
 CPtyWire::~CPtyWire()
 {
+    // Only our own link goes: another simulator may have published its own at the path since.
     if (!m_link.empty()) {
         std::error_code error;
-        if (std::filesystem::is_symlink(m_link, error))
+        if (std::filesystem::read_symlink(m_link, error) == m_slavePath && !error)
             std::filesystem::remove(m_link, error);
     }
     for (int fd : {m_master, m_slave, m_wake[0], m_wake[1]})
@@ -70,19 +72,38 @@ CPtyWire::~CPtyWire()
             close(fd);
 }
 
-void CPtyWire::Publish(const std::string& link)
+void CPtyWire::Publish(const std::string& link, bool replace)
 {
     std::error_code error;
-    std::filesystem::path path(link);
-    if (std::filesystem::is_symlink(path, error)) {
-        std::filesystem::remove(path, error);
-    } else if (std::filesystem::exists(path, error)) {
-        throw CGenError(3, "%s exists and is not a symlink: choose another --link path", link.c_str());
+    const std::filesystem::path path(link);
+    const auto status = std::filesystem::symlink_status(path, error);
+    if (std::filesystem::exists(status)) {
+        if (!std::filesystem::is_symlink(status))
+            throw CGenError(3, "%s exists and is not a link: choose another --link path", link.c_str());
+        if (!replace)
+            throw CGenError(3, "%s exists (another simulator may be using it): choose another --link path, or "
+                               "give --replace to replace it",
+                            link.c_str());
     }
-    std::filesystem::create_symlink(m_slavePath, path, error);
-    if (error)
-        throw CGenError(3, "Cannot create the link %s to %s: %s", link.c_str(), m_slavePath.c_str(),
-                        error.message().c_str());
+    // Made under a temporary name beside it and renamed into place, so that the path never
+    // names anything half made; without --replace the rename refuses a link that appeared
+    // meanwhile.
+    std::filesystem::path temp;
+    for (int attempt = 0;; ++attempt) {
+        temp = path;
+        temp += ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        if (symlink(m_slavePath.c_str(), temp.c_str()) == 0)
+            break;
+        if (errno != EEXIST || attempt > 100)
+            throw CGenError(3, "Cannot create the link %s to %s: %s", link.c_str(), m_slavePath.c_str(),
+                            std::strerror(errno));
+    }
+    if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), replace ? 0 : RENAME_NOREPLACE) != 0) {
+        int reason = errno;
+        unlink(temp.c_str());
+        throw CGenError(3, "Cannot publish the link %s to %s: %s", link.c_str(), m_slavePath.c_str(),
+                        std::strerror(reason));
+    }
     m_link = link;
 }
 

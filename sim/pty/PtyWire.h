@@ -30,9 +30,10 @@ public:
     CPtyWire& operator=(const CPtyWire&) = delete;
 
     const std::string& SlavePath() const { return m_slavePath; }
-    // Publishes the program's end at `link` (a symlink, replacing an older symlink there; any
-    // other file is refused). Removed again on destruction.
-    void Publish(const std::string& link);
+    // Publishes the program's end at `link`, a symlink made under a temporary name and renamed
+    // into place. Something already at `link` is refused, unless `replace` is given and it is a
+    // link. Removed again on destruction, only if it still points at this terminal.
+    void Publish(const std::string& link, bool replace = false);
     void SetPeer(CSimPeer* peer) { m_peer = peer; }
 
     // Runs until `keepRunning` returns false; it is asked at least every 20 ms.

@@ -66,14 +66,18 @@ TEST(DataFile, SizeAndOpenFailures)
     EXPECT_FALSE(IsCorrupt(DataFileStatus::CannotOpen));
 }
 
-TEST(DataFile, AFileHeldByAnotherReaderCannotBeOpened)
+TEST(DataFile, AFileHeldByAWriterCannotBeOpenedButReadersShare)
 {
     ScratchDir dir;
     WriteBytes(dir.File("held"), EncipherDataFile("text", kKey));
     CDataFileHandle first;
     ASSERT_TRUE(first.Open(dir.File("held")));
-    EXPECT_EQ(ReadDataFile(dir.File("held"), kKey).status, DataFileStatus::CannotOpen);
+    EXPECT_TRUE(ReadDataFile(dir.File("held"), kKey).Ok()) << "readers share a kit file";
     first.Close();
+    int writer = ::open(dir.File("held").c_str(), O_RDWR);
+    ASSERT_EQ(::flock(writer, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(ReadDataFile(dir.File("held"), kKey).status, DataFileStatus::CannotOpen);
+    ::close(writer);
     EXPECT_TRUE(ReadDataFile(dir.File("held"), kKey).Ok());
 }
 

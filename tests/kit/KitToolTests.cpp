@@ -51,7 +51,7 @@ TEST(KitCipher, BadInputIsRefusedWithTheFileNamed)
          "The required data file is corrupted and unuseable\nPlease reinstall the application!"},
         {"configuration of odd size", KitDecipher(dir.File("patcher.dat"), dir.File("o"), "k"),
          "Unable to read configuration file"},
-        {"unwritable output", KitEncipher(dir.File("plain"), dir.File("no/such/dir/o"), "k"), "cannot be written"},
+        {"unwritable output", KitEncipher(dir.File("plain"), dir.File("no/such/dir/o"), "k"), "Cannot write"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

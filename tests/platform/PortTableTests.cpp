@@ -34,7 +34,9 @@ protected:
 
     CSettingsStore store{""};
     std::vector<SerialDevice> found;
-    CPortTable table{store, [this] { return found; }};
+    // The devices named here are made up: any absolute path passes as a serial device.
+    CPortTable table{store, [this] { return found; },
+                     [](const std::string& path) { return path.rfind('/', 0) == 0 ? "" : std::string("relative"); }};
 };
 
 TEST_F(PortTableTest, DevicesAreFoundOnceEachInAStableOrder)

@@ -1,0 +1,37 @@
+#pragma once
+
+// A stop asked for from outside (Ctrl-C, a closed terminal, a service manager): SIGINT, SIGTERM
+// and SIGHUP only set a process-wide flag; the work stops at its next safe point, never in the
+// middle of a frame, and the usual clean-up runs (the link is closed, the port's line settings
+// restored and its hold released).
+//
+// Safe points: the command exchange checks before each request it sends (CVeskComm raises
+// the stop as a CGenError, which no retry swallows); a long operation that waits or loops
+// without sending (the engine between stages and records, a retry prompt, the workflow
+// before a Program press goes on) checks StopRequested() itself and stops the same way,
+// telling the user what state the radio was left in.
+
+// Installs the handlers while it lives (restoring the previous ones afterwards); a stop asked
+// for before is forgotten.
+class CStopSignals {
+public:
+    CStopSignals();
+    ~CStopSignals();
+    CStopSignals(const CStopSignals&) = delete;
+    CStopSignals& operator=(const CStopSignals&) = delete;
+};
+
+bool StopRequested();
+// The signal that asked (0 when none).
+int StopSignal();
+// "SIGINT", "SIGTERM", "SIGHUP", or "a stop request".
+const char* StopSignalName();
+// As a signal would (tests, and a front end's own Stop).
+void RequestStop(int signal);
+void ClearStopRequest();
+// Raises the stop as CGenError 3 when one was asked for. `where` says what was not begun
+// ("before the next request was sent").
+void ThrowIfStopRequested(const char* where);
+// The exit status of a command that ended on a stop: 128 plus the signal's number (130 for
+// Ctrl-C), else `otherwise`.
+int StopExitStatus(int otherwise);

@@ -1,0 +1,155 @@
+#include "ScratchFolder.h"
+
+#include "errors/Log.h"
+#include "platform/UiServices.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class RecordingUi : public CUiServices {
+public:
+    std::vector<std::string> boxes;
+    int MessageBox(const std::string& text, const std::string&, unsigned) override
+    {
+        boxes.push_back(text);
+        return IDOK;
+    }
+    intptr_t SendMainFrameMessage(unsigned, uintptr_t, intptr_t) override { return 0; }
+    void Quit(int) override {}
+};
+
+class LogFileTest : public ScratchFolderTest {
+protected:
+    void SetUp() override
+    {
+        ScratchFolderTest::SetUp();
+        auto ui = std::make_unique<RecordingUi>();
+        recorded = ui.get();
+        previousUi = InstallUi(std::move(ui));
+        CwFileLog::SetDirectory(dir.string());
+        CwFileLog::SetFilePath("");
+    }
+    void TearDown() override
+    {
+        CwFileLog::SetDirectory("");
+        CwFileLog::SetFilePath("");
+        InstallUi(std::move(previousUi));
+        ScratchFolderTest::TearDown();
+    }
+
+    RecordingUi* recorded = nullptr;
+    std::unique_ptr<CUiServices> previousUi;
+};
+
+// Whatever is planted under the log's name is left alone; the failure is reported once, with
+// the reason, and the sink simply writes nothing.
+TEST_F(LogFileTest, PlantedNamesAreNeverOpened)
+{
+    struct Case {
+        const char* what;
+        std::function<bool(const std::string&)> plant;  // false: cannot be arranged here
+        const char* reason;
+    };
+    const std::string victim = PathOf("victim");
+    const Case cases[] = {
+        {"a link to another file", [&](const std::string& p) { fs::create_symlink(victim, p); return true; },
+         "symbolic link"},
+        {"a dangling link", [&](const std::string& p) { fs::create_symlink(PathOf("nowhere"), p); return true; },
+         "symbolic link"},
+        {"a named pipe", [](const std::string& p) { return ::mkfifo(p.c_str(), 0666) == 0; }, "No such device"},
+        {"a folder", [](const std::string& p) { return fs::create_directory(p); }, "Is a directory"},
+        {"another user's file", [](const std::string& p) {
+             std::ofstream(p) << "theirs";
+             return ::geteuid() == 0 && ::chown(p.c_str(), 65534, 65534) == 0;
+         }, "belongs to another user"},
+    };
+    for (const Case& c : cases) {
+        Plant("victim", "precious");
+        // A folder per case: a failure is reported once per run and path.
+        const fs::path folder = dir / std::to_string(&c - cases);
+        fs::create_directory(folder);
+        CwFileLog::SetDirectory(folder.string());
+        const std::string path = (folder / "tsErrlog.txt").string();
+        if (!c.plant(path)) {
+            std::printf("skipped: %s (needs root to arrange)\n", c.what);
+            fs::remove_all(path);
+            continue;
+        }
+        recorded->boxes.clear();
+        {
+            CwFileLog first("tsErrlog.txt");
+            first.Start();
+            first.WriteLine("a line");
+            EXPECT_FALSE(first.IsOpen()) << c.what;
+            CwFileLog again("tsErrlog.txt");
+            EXPECT_FALSE(again.IsOpen()) << c.what;
+        }
+        ASSERT_EQ(recorded->boxes.size(), 1u) << c.what << ": reported once";
+        EXPECT_EQ(recorded->boxes[0].rfind("Unable to open Log file for writing", 0), 0u) << recorded->boxes[0];
+        EXPECT_NE(recorded->boxes[0].find(c.reason), std::string::npos) << recorded->boxes[0];
+        EXPECT_EQ(Contents(victim), "precious") << c.what;
+        if (fs::is_regular_file(fs::symlink_status(path))) {
+            EXPECT_EQ(Contents(path), "theirs") << c.what;
+        }
+        fs::remove_all(path);
+    }
+}
+
+// A path that does not fit is refused, never cut to a different one.
+TEST_F(LogFileTest, PathThatDoesNotFitIsRefused)
+{
+    std::string deep = dir.string();
+    while (deep.size() < CwFileLog::kPathSize)
+        deep += "/abcdefghijklmnopqrstuvwxyz";
+    CwFileLog::SetDirectory(deep);
+    CwFileLog log("tsErrlog.txt");
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_STREQ(log.Path(), "");
+    ASSERT_EQ(recorded->boxes.size(), 1u);
+    EXPECT_NE(recorded->boxes[0].find("longer than 4095 bytes"), std::string::npos) << recorded->boxes[0];
+}
+
+// The user's own log: created 0600 whatever the umask, emptied when it exists, and emptied in
+// place by ClearLog.
+TEST_F(LogFileTest, OwnFileIsCreatedPrivateAndEmptied)
+{
+    mode_t saved = ::umask(0);
+    {
+        CwFileLog log("tsErrlog.txt");
+        log.Start();
+    }
+    ::umask(saved);
+    struct stat info{};
+    ASSERT_EQ(::stat(PathOf("tsErrlog.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_NE(Contents(PathOf("tsErrlog.txt")).find("Start Logging\r\n"), std::string::npos);
+
+    Plant("tsErrlog.txt", "left over from the last run\r\n");
+    CwFileLog log("tsErrlog.txt");
+    log.Start();
+    log.WriteLine("first");
+    EXPECT_EQ(Contents(PathOf("tsErrlog.txt")).find("left over"), std::string::npos);
+    // ClearLog empties the open file, never a file put at the path meanwhile.
+    fs::rename(PathOf("tsErrlog.txt"), PathOf("moved.txt"));
+    fs::create_symlink(PathOf("victim"), PathOf("tsErrlog.txt"));
+    Plant("victim", "precious");
+    log.ClearLog();
+    log.WriteLine("second");
+    EXPECT_EQ(Contents(PathOf("victim")), "precious");
+    EXPECT_EQ(Contents(PathOf("moved.txt")).find("first"), std::string::npos);
+    EXPECT_NE(Contents(PathOf("moved.txt")).find("second"), std::string::npos);
+    EXPECT_TRUE(recorded->boxes.empty());
+}
+
+}  // namespace
