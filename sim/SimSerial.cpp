@@ -47,7 +47,9 @@ bool CSimSerial::ApplyLineSettings(const LineSettings& settings)
 
 bool CSimSerial::TransmitChar(uint8_t byte)
 {
-    if (!m_deviceOpen || m_unplugged)
+    if (m_deviceOpen && m_unplugged)
+        RaiseDeviceGone(GetPortNumber(), "simulated port", "writing");
+    if (!m_deviceOpen)
         return false;
     // The transmit register holds one byte while another shifts out; a further byte waits.
     double characterTime = CharacterTime(m_settings);
@@ -69,14 +71,18 @@ bool CSimSerial::TransmitChar(uint8_t byte)
 
 unsigned CSimSerial::InputQueueCount()
 {
-    return m_unplugged ? 0 : static_cast<unsigned>(m_input.size());
+    if (m_deviceOpen && m_unplugged)
+        RaiseDeviceGone(GetPortNumber(), "simulated port", "counting the input");
+    return static_cast<unsigned>(m_input.size());
 }
 
 unsigned CSimSerial::OutputQueueCount() { return m_bytesInFlight; }
 
 bool CSimSerial::ReadQueued(uint8_t* buffer, unsigned count)
 {
-    if (m_unplugged || m_failNextRead || count > m_input.size()) {
+    if (m_deviceOpen && m_unplugged)
+        RaiseDeviceGone(GetPortNumber(), "simulated port", "reading");
+    if (m_failNextRead || count > m_input.size()) {
         m_failNextRead = false;
         return false;
     }
