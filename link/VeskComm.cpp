@@ -95,17 +95,30 @@ int CVeskComm::SendCommand(CVeskMessage& message, bool expectReply)
             return 0;
         } catch (const CGenError&) {
             throw;
+        } catch (const CCommError& error) {
+            if (error.GetCode() != kCommDeviceGone) {
+                HandleFailedAttempt(error);
+                --left;
+                continue;
+            }
+            // Nothing on the line can work until the device is reconnected: no retry.
+            ErrorLog().Log("%s", error.GetText());
+            throw;
         } catch (const CError& error) {
-            LogFailure(error);
-            const char* text = error.GetText();
-            TraceLinkEvent(LinkTraceEvent::AttemptFailed, reinterpret_cast<const uint8_t*>(text),
-                           std::strlen(text));
-            m_lastError = dynamic_cast<const CCommError*>(&error) != nullptr ? 5 : error.GetCode();
+            HandleFailedAttempt(error);
             --left;
         }
     }
     ErrorLog().Log("CVeskComm::SendCommand: Retry exhuasted, so exit request");
     return m_lastError;
+}
+
+void CVeskComm::HandleFailedAttempt(const CError& error)
+{
+    LogFailure(error);
+    const char* text = error.GetText();
+    TraceLinkEvent(LinkTraceEvent::AttemptFailed, reinterpret_cast<const uint8_t*>(text), std::strlen(text));
+    m_lastError = dynamic_cast<const CCommError*>(&error) != nullptr ? 5 : error.GetCode();
 }
 
 void CVeskComm::Attempt(bool expectReply)

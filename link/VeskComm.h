@@ -13,7 +13,8 @@ class CSerial;
 // the reply back. A failed attempt is logged and retried; the outcome is a result code:
 //   0 success, 1 negative acknowledgement or failed resynchronisation, 3 wrong reply,
 //   4 corrupted reply, 5 any serial-port failure (time-outs included).
-// A CGenError is never retried: it leaves SendCommand at once.
+// A CGenError is never retried: it leaves SendCommand at once, as does the CCommError of a
+// device that has gone (kCommDeviceGone).
 class CVeskComm {
 public:
     static constexpr std::size_t kReceiveBufferSize = 512;
@@ -65,6 +66,8 @@ private:
     void ReadReply(unsigned count, unsigned timeoutMs);
     void Pause();
     void LogFailure(const CError& error);
+    // Logs a failed attempt and keeps its result code for when the attempts run out.
+    void HandleFailedAttempt(const CError& error);
 
     CSerial* m_serial = nullptr;
     int m_perByteTimeout = 250;

@@ -4,6 +4,7 @@
 #include "errors/ErrorLog.h"
 #include "platform/PortTimerLoan.h"
 
+#include <algorithm>
 #include <cstdint>
 
 int FlashWriteMode = 0;
@@ -38,6 +39,14 @@ void CPolledSerial::RaiseForErrorFlags(int flags)
     if (flags & CE_TXFULL)
         throw CCommError(4, "Communication port output buffer overflow");
     throw CCommError(9, "Unknown IO error occured while accessing communication port");
+}
+
+void CPolledSerial::RaiseDeviceGone(unsigned port, const char* device, const char* what)
+{
+    throw CCommError(kCommDeviceGone,
+                     "The serial device of COM%u (%s) has gone while %s: reconnect it (is the USB cable "
+                     "plugged in?), then try again",
+                     port, device, what);
 }
 
 void CPolledSerial::RaiseReadFailure(const char* what, unsigned count)
@@ -129,9 +138,12 @@ void CPolledSerial::WaitForQueued(CTimerCtrl& timer, unsigned count, unsigned ti
             throw CCommError(3, "CWinSerial::WaitForBytesUnless: Timeout after receiving %d bytes",
                              static_cast<int>(queued));
         }
-        timer.WaitIntervals(1);
+        // The missing bytes cannot all be in before this many character times: sleep until then
+        // (or until the idle limit), not one character time at a time.
+        const unsigned ticks = std::min(count - queued, idleLimit - idle);
+        timer.WaitIntervals(ticks);
         queued = InputQueueCount();
-        ++idle;
+        idle += ticks;
     }
 }
 
@@ -219,8 +231,36 @@ void CPolledSerial::SetParity(int parity)
 
 int CPolledSerial::GetBaud() { return m_live.baud; }
 
+void CPolledSerial::DrainOutput()
+{
+    unsigned queued = m_open ? OutputQueueCount() : 0;
+    if (queued == 0)
+        return;
+    CPortTimerLoan loan;
+    if (!loan.Held())
+        throw CGenError(1);
+    CTimerCtrl& timer = loan.Timer();
+    // What is queued takes this long at the old rate; one character more for the byte in the
+    // shift register. Bounded, so that a stuck driver cannot hold the change for ever.
+    const double byteTime = GetByteTime();
+    const double limit = (queued + 2) * byteTime;
+    timer.Start();
+    while (queued > 0 && timer.Elapsed() < limit) {
+        timer.Wait(queued * byteTime);
+        queued = OutputQueueCount();
+    }
+    if (queued > 0)
+        ErrorLog().Log("CWinSerial::SetBaud: %u bytes were still queued for transmission after %.0f ms", queued,
+                       limit * 1000.0);
+    // The last byte leaves the shift register.
+    timer.Wait(byteTime);
+}
+
 void CPolledSerial::SetBaud(int baud)
 {
+    // Bytes on their way out (the boot code's last chunk, the last frame before a rate change)
+    // go at the rate they were written at.
+    DrainOutput();
     LineSettings settings = m_live;
     settings.baud = baud;
     ChangeLiveSettings(settings, "CWinSerial::SetBaud: SetCommState returned false");

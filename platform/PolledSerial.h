@@ -42,6 +42,8 @@ public:
     int GetParity() override;
     void SetParity(int parity) override;
     int GetBaud() override;
+    // Waits (bounded by the time the queued bytes take at the current rate) until the bytes
+    // written so far have left, then changes the rate.
     void SetBaud(int baud) override;
 
     // The most bytes one write may carry while echo mode is on.
@@ -51,9 +53,13 @@ public:
 
     // Raises the CCommError for a set of CE_* flags (the first matching flag wins).
     [[noreturn]] static void RaiseForErrorFlags(int flags);
+    // Raises the CCommError of a device that has gone (kCommDeviceGone): `device` names it,
+    // `what` says which operation found out.
+    [[noreturn]] static void RaiseDeviceGone(unsigned port, const char* device, const char* what);
 
 protected:
-    // Device primitives. Each raises a CCommError only where noted; otherwise it reports
+    // Device primitives. Each raises a CCommError only where noted, and any of them raises
+    // RaiseDeviceGone's error when the device has gone (unplugged); otherwise it reports
     // failure through its result.
     // Opens the device for port number `port` exclusively; raises CCommError code 1 when it
     // cannot be opened (the text says why and what to do).
@@ -83,6 +89,7 @@ private:
     // is (`!wantSet`); false when the time-out passes first.
     bool PollErrorFlags(int mask, unsigned timeoutMs, bool wantSet);
     bool WaitForBreakEnd(int mask, unsigned timeoutMs);
+    void DrainOutput();
     // Sends one byte, retrying while the driver refuses it; false when `limitSeconds` on
     // `timer` passes first.
     bool SendByte(CTimerCtrl& timer, uint8_t byte, double limitSeconds);

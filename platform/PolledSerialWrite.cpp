@@ -56,8 +56,7 @@ void CPolledSerial::Write(const uint8_t* data, unsigned count, unsigned timeoutM
             throw CCommError(10, "CWinSerial::Write: Timeout while waiting for break condition to terminate");
         PurgeInput();
     }
-    if (OutputQueueCount() != 0)
-        PurgeDevice(false, true);
+    // Bytes an earlier write left in the driver are still on their way: they are not purged.
     if (FlashWriteMode == 1 && BlockEchoRate(m_live.baud))
         BlockEchoWrite(data, count, timeoutMs);
     else

@@ -7,6 +7,7 @@
 #include "platform/PtyLineState.h"
 
 #include <cerrno>
+#include <map>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
@@ -19,6 +20,9 @@
 #include <vector>
 
 namespace {
+// What a USB adapter's descriptor says once the adapter has been unplugged.
+bool DeviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
 const char* OpenAdvice(int error)
 {
     switch (error) {
@@ -62,10 +66,29 @@ bool CPosixSerial::RateReached(unsigned wanted, unsigned actual)
 
 CPosixSerial::~CPosixSerial() { ReleaseDevice(); }
 
+namespace {
+// The engine reopens the port several times in one upgrade; a rescan of the port table in
+// between (an adapter plugged in elsewhere) must not move COMn to another device. A device is
+// kept once it has been opened.
+std::map<unsigned, std::string>& DevicesOfRun()
+{
+    static std::map<unsigned, std::string> devices;
+    return devices;
+}
+} // namespace
+
+std::string CPosixSerial::DeviceForRun(unsigned port)
+{
+    auto found = DevicesOfRun().find(port);
+    if (found != DevicesOfRun().end())
+        return found->second;
+    return PortTable().PathFor(port);
+}
+
 void CPosixSerial::OpenDevice(unsigned port)
 {
     ReleaseDevice();
-    m_path = PortTable().PathFor(port);
+    m_path = DeviceForRun(port);
     if (!m_path.empty() && m_path[0] != '/')
         throw CCommError(1,
                          "CWinSerial::Open: Unable to open com%u (%s): a port's device must be given by its "
@@ -101,6 +124,7 @@ void CPosixSerial::OpenDevice(unsigned port)
     ioctl(fd, TIOCMBIC, &modemLines);
     m_fd = fd;
     m_haveSaved = true;
+    DevicesOfRun().emplace(port, m_path);
     m_lastLoggedErrno = 0;
     StartErrorPolls();
 }
@@ -210,6 +234,8 @@ bool CPosixSerial::TransmitChar(uint8_t byte)
     ssize_t written = ::write(m_fd, &byte, 1);
     if (written == 1)
         return true;
+    if (written < 0 && DeviceGone(errno))
+        RaiseDeviceGone(GetPortNumber(), m_path.c_str(), "writing");
     if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
         LogOnce(errno, "writing");
     return false;
@@ -221,6 +247,8 @@ unsigned CPosixSerial::InputQueueCount()
     if (m_fd < 0)
         return 0;
     if (ioctl(m_fd, TIOCINQ, &queued) != 0) {
+        if (DeviceGone(errno))
+            RaiseDeviceGone(GetPortNumber(), m_path.c_str(), "counting the input");
         LogOnce(errno, "counting the input");
         return 0;
     }
@@ -230,8 +258,13 @@ unsigned CPosixSerial::InputQueueCount()
 unsigned CPosixSerial::OutputQueueCount()
 {
     int queued = 0;
-    if (m_fd < 0 || ioctl(m_fd, TIOCOUTQ, &queued) != 0)
+    if (m_fd < 0)
         return 0;
+    if (ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
+        if (DeviceGone(errno))
+            RaiseDeviceGone(GetPortNumber(), m_path.c_str(), "counting the output");
+        return 0;
+    }
     return queued > 0 ? static_cast<unsigned>(queued) : 0;
 }
 
@@ -247,6 +280,8 @@ bool CPosixSerial::ReadQueued(uint8_t* buffer, unsigned count)
         } else if (got < 0 && errno == EINTR) {
             continue;
         } else {
+            if (got < 0 && DeviceGone(errno))
+                RaiseDeviceGone(GetPortNumber(), m_path.c_str(), "reading");
             if (got < 0)
                 LogOnce(errno, "reading");
             return false;

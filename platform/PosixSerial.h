@@ -38,6 +38,9 @@ protected:
     void PurgeDevice(bool receive, bool transmit) override;
 
     const std::string& DevicePath() const { return m_path; }
+    // The device behind COMn: the one the run first opened as COMn, kept for the rest of the
+    // run; before that, the port table's answer.
+    static std::string DeviceForRun(unsigned port);
 
 private:
     enum class ErrorSource { Counters, PtyRecord, None };

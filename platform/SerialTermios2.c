@@ -54,6 +54,9 @@ int TessarinApplyRawLine(int fd, unsigned baud, int parity, int stopBits, int ch
         return error;
     tio.c_iflag &= ~(tcflag_t)(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
                                IXANY | IGNPAR | INPCK | IUCLC | IMAXBEL);
+    /* A received break is not queued as a 0x00 data byte; the driver still counts it, and the
+       error polls report it from that count. */
+    tio.c_iflag |= IGNBRK;
     if (parity != 0)
         tio.c_iflag |= INPCK;
     tio.c_oflag &= ~(tcflag_t)OPOST;

@@ -48,7 +48,9 @@ bool CSimSerial::ApplyLineSettings(const LineSettings& settings)
 
 bool CSimSerial::TransmitChar(uint8_t byte)
 {
-    if (!m_deviceOpen || Gone())
+    if (m_deviceOpen && Gone())
+        RaiseDeviceGone(GetPortNumber(), "simulated port", "writing");
+    if (!m_deviceOpen)
         return false;
     // The transmit register holds one byte while another shifts out; a further byte waits.
     double characterTime = CharacterTime(m_settings);
@@ -70,14 +72,18 @@ bool CSimSerial::TransmitChar(uint8_t byte)
 
 unsigned CSimSerial::InputQueueCount()
 {
-    return Gone() ? 0 : static_cast<unsigned>(m_input.size());
+    if (m_deviceOpen && Gone())
+        RaiseDeviceGone(GetPortNumber(), "simulated port", "counting the input");
+    return static_cast<unsigned>(m_input.size());
 }
 
 unsigned CSimSerial::OutputQueueCount() { return m_bytesInFlight; }
 
 bool CSimSerial::ReadQueued(uint8_t* buffer, unsigned count)
 {
-    if (Gone() || m_failNextRead || count > m_input.size()) {
+    if (m_deviceOpen && Gone())
+        RaiseDeviceGone(GetPortNumber(), "simulated port", "reading");
+    if (m_failNextRead || count > m_input.size()) {
         m_failNextRead = false;
         return false;
     }

@@ -21,8 +21,9 @@ public:
     void Attach(CVirtualClock* clock, CSimPeer* peer);
     CSimPeer* Peer() const { return m_peer; }
 
-    // Faults of the PC's side: every device operation failing as if the adapter had been
-    // unplugged, and a single device read that fails with no error flag.
+    // Faults of the PC's side: the adapter unplugged (an open device raises the error of a
+    // device that has gone, as EIO does; it cannot be opened), and a single device read that
+    // fails with no error flag.
     void SetUnplugged(bool unplugged) { m_unplugged = unplugged; }
     void FailNextRead() { m_failNextRead = true; }
     // The size of the driver's input buffer; bytes beyond it are lost with CE_RXOVER.

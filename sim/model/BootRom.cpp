@@ -76,8 +76,10 @@ bool CBootRom::ApplyFaults(const char* op, std::vector<uint8_t>& answer, double&
         case FaultKind::Nack:
         case FaultKind::BadChecksum:
         case FaultKind::WrongEcho:
+            // The first byte the ROM returns: within the copy of the block that the loader
+            // compares (a 16-byte answer's second half is read but not compared).
             if (!answer.empty())
-                answer.back() ^= 0x01;
+                answer.front() ^= 0x01;
             break;
         case FaultKind::LateReply:
             delay += f.seconds;
@@ -112,8 +114,13 @@ void CBootRom::OnByte(uint8_t byte, const LineSettings& sentWith)
             m_state = State::Code;
             return;
         }
-        m_state = State::Blocks;
         m_wire.SendToHost(answer.data(), answer.size(), RomSettings(), now + delay);
+        if (answer != std::vector<uint8_t>{0xFF}) {
+            // A spoilt answer: the ROM has not taken the sync and keeps waiting (and pulsing).
+            m_trace.Add(now + delay, CRadioTrace::Direction::ToPc, "sync-bad", answer);
+            return;
+        }
+        m_state = State::Blocks;
         m_trace.Add(now + delay, CRadioTrace::Direction::ToPc, "sync-ok", answer);
         return;
     }

@@ -78,6 +78,8 @@ private:
     Answer Write(const std::vector<uint8_t>& data, std::string& note);
     Answer Erase(const std::vector<uint8_t>& data, std::string& note);
     Answer Status(const std::vector<uint8_t>& data, std::string& note);
+    // The firmware version text (status selector 1): the flash image's own, else the profile's.
+    std::vector<uint8_t> FirmwareVersion(const std::vector<uint8_t>& profileText) const;
     void Send(std::vector<uint8_t> bytes, double at, const char* what, std::string note = {});
     void ArmEchoFaults();
 

@@ -14,6 +14,7 @@ constexpr uint8_t kGoodWrite = 0x84;
 constexpr uint8_t kBadWrite = 0x85;  // the write or erase did not take; data: address, reason
 constexpr uint8_t kUnsupported = 0x86;
 constexpr uint8_t kStatusReply = 0x8B;
+constexpr uint8_t kFirmwareVersionSelector = 1;
 
 }  // namespace
 
@@ -153,15 +154,34 @@ CSimRadio::Answer CSimRadio::Status(const std::vector<uint8_t>& data, std::strin
     }
     a.opcode = kStatusReply;
     a.data = {selector};
-    // An application flashed from a kit's firmware image reports that image's version (its
-    // header: "TSFW", the flash size, the version text) as its software version and identity.
-    const std::vector<uint8_t>& flash = m_memory.Flash();
-    if ((selector == 1 || selector == 3) && flash.size() >= 16 && std::equal(flash.begin(), flash.begin() + 4, "TSFW")) {
-        for (std::size_t i = 8; i < 16 && flash[i] != 0; ++i)
-            a.data.push_back(flash[i]);
-        note += ": version of the flashed image";
-        return a;
+    // An application flashed from a kit's firmware image reports that image's version as its
+    // software version and identity.
+    std::vector<uint8_t> text = found->second;
+    if (selector == kFirmwareVersionSelector || selector == 3) {
+        std::vector<uint8_t> flashed = FirmwareVersion(text);
+        if (flashed != text)
+            note += ": version of the flashed image";
+        text = std::move(flashed);
     }
-    a.data.insert(a.data.end(), found->second.begin(), found->second.end());
+    a.data.insert(a.data.end(), text.begin(), text.end());
     return a;
+}
+
+std::vector<uint8_t> CSimRadio::FirmwareVersion(const std::vector<uint8_t>& profileText) const
+{
+    // The application reports the version its flash image carries: an image with the kit's
+    // firmware header ("TSFW", size, 8 bytes of version text) says so itself, so that a radio
+    // flashed once reports the new version; any other flash keeps the profile's text.
+    static const uint8_t kMagic[4] = {'T', 'S', 'F', 'W'};
+    for (uint32_t i = 0; i < 4; ++i)
+        if (m_memory.Read(CRadioMemory::kFlashBase + i) != kMagic[i])
+            return profileText;
+    std::vector<uint8_t> version;
+    for (uint32_t i = 8; i < 16; ++i) {
+        uint8_t byte = m_memory.Read(CRadioMemory::kFlashBase + i);
+        if (byte == 0 || byte == 0xFF)
+            break;
+        version.push_back(byte);
+    }
+    return version.empty() ? profileText : version;
 }

@@ -4,6 +4,7 @@
 #include "link/LinkFlags.h"
 #include "platform/FlashWriteMode.h"
 #include "platform/Platform.h"
+#include "platform/Serial.h"
 
 #include <cstdio>
 
@@ -57,6 +58,24 @@ TEST_P(CommTest, FourTimeoutsLogEachRetryThenExhaustion)
     EXPECT_EQ(expected, want);
     EXPECT_EQ(Comm().GetLastError(), 5);
     EXPECT_EQ(request.GetOpcode(), 0x11) << "the caller's message is unchanged on failure";
+}
+
+// An unplugged adapter is not a time-out: the exchange stops at once with the error that says
+// so, without retrying.
+TEST_P(CommTest, AVanishedDeviceEndsTheExchangeAtOnce)
+{
+    scope.Platform().Serial().SetUnplugged(true);
+    try {
+        SendRead();
+        ADD_FAILURE() << "no error";
+    } catch (const CCommError& e) {
+        EXPECT_EQ(e.GetCode(), kCommDeviceGone);
+        EXPECT_NE(std::string(e.GetText()).find("has gone"), std::string::npos) << e.GetText();
+        EXPECT_NE(std::string(e.GetText()).find("reconnect it"), std::string::npos) << e.GetText();
+    }
+    EXPECT_EQ(CountLogged("CVeskComm::SendCommand: Request failed! Retry number = 1"), 0);
+    EXPECT_LT(Now(), 0.05);
+    scope.Platform().Serial().SetUnplugged(false);
 }
 
 TEST_P(CommTest, NackThenGoodExchangeSucceedsOnSecondAttempt)

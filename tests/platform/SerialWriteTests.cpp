@@ -171,16 +171,31 @@ TEST_F(SimPortTest, ABreakBeforeAWriteIsWaitedOutAndTheInputPurged)
     EXPECT_LE(radio.times[0], 0.005 + 0.002 + CharTime() + 1e-6);
 }
 
-TEST_F(SimPortTest, BytesStillQueuedForTransmissionAreDroppedByTheNextWrite)
+// With echo off a write returns while its last bytes are still going out; the next write
+// must not discard them (a boot code sent in back-to-back chunks would arrive with holes).
+TEST_F(SimPortTest, BackToBackWritesDeliverEveryByte)
 {
     const auto first = Counting(6);
-    port.Write(first.data(), 6, 100);  // returns while the bytes are still going out
-    const uint8_t second = 0xEE;
-    port.Write(&second, 1, 100);
+    port.Write(first.data(), 6, 100);
+    const auto second = Counting(4, 0xE0);
+    port.Write(second.data(), 4, 100);
     scope.Clock().AdvanceBy(0.1);
-    ASSERT_FALSE(radio.bytes.empty());
-    EXPECT_EQ(radio.bytes.back(), 0xEE);
-    EXPECT_LT(radio.bytes.size(), 7u);
+    std::vector<uint8_t> all = first;
+    all.insert(all.end(), second.begin(), second.end());
+    EXPECT_EQ(radio.bytes, all);
+}
+
+// A rate change waits for the bytes still going out; they leave at the rate they were written at.
+TEST_F(SimPortTest, ARateChangeLetsTheQueuedBytesGoFirst)
+{
+    const auto data = Counting(6);
+    port.Write(data.data(), 6, 100);
+    const double oldCharTime = CharTime();
+    port.SetBaud(38400);
+    scope.Clock().AdvanceBy(0.1);
+    ASSERT_EQ(radio.bytes, data);
+    EXPECT_NEAR(radio.times.back() - radio.times.front(), 5 * oldCharTime, 1e-6);
+    EXPECT_EQ(port.GetBaud(), 38400);
 }
 
 // ---- transmission refused by the driver -----------------------------------------------------

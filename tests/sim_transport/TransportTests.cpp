@@ -1,3 +1,4 @@
+#include "errors/Error.h"
 #include "sim/InterfaceBox.h"
 #include "sim/ScriptedPeer.h"
 #include "sim/SimPlatform.h"
@@ -179,8 +180,9 @@ TEST_F(WireTest, PurgesDropQueuedBytesAndUnpluggedPortFails)
     clock.AdvanceBy(1);
     port.SetUnplugged(true);
     uint8_t buffer[2];
-    EXPECT_FALSE(port.ReadQueued(buffer, 2));
-    EXPECT_FALSE(port.TransmitChar(1));
+    EXPECT_THROW(port.ReadQueued(buffer, 2), CCommError);
+    EXPECT_THROW(port.TransmitChar(1), CCommError);
+    EXPECT_THROW(port.InputQueueCount(), CCommError);
 }
 
 TEST_F(WireTest, InterfaceBoxEchoesBeforeTheRadioAnswers)
