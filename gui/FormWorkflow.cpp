@@ -1,48 +1,52 @@
 #include "gui/FormWorkflow.h"
 
-#include "files/FileManager.h"
+#include "app/CommSettings.h"
+#include "app/UpgradeForm.h"
 #include "gui/TessarinDoc.h"
-#include "platform/UiServices.h"
 
-#include <filesystem>
-
-// Until the workflow's form is in: the start reads the kit's texts, Program says it cannot
-// run.
+// The window's face on the toolkit-free upgrade form: the form decides everything, the window
+// only shows what it says through the UI services.
 struct CFormWorkflow::Impl {
+    explicit Impl(CTessarinDoc& d) : doc(d) {}
+
+    // The document's port and echo, read again at every press so a change in the settings
+    // dialogs takes effect at the next one.
+    void TakeSettings()
+    {
+        settings.portNumber = doc.PortNumber();
+        settings.echoType = doc.EchoType();
+    }
+
     CTessarinDoc& doc;
-    std::string title;
-    std::string description;
+    CCommSettings settings;
+    std::unique_ptr<CUpgradeForm> form;
 };
 
-CFormWorkflow::CFormWorkflow(CTessarinDoc& doc) : m_impl(std::make_unique<Impl>(Impl{doc, {}, {}})) {}
+CFormWorkflow::CFormWorkflow(CTessarinDoc& doc) : m_impl(std::make_unique<Impl>(doc)) {}
 
 CFormWorkflow::~CFormWorkflow() = default;
 
 void CFormWorkflow::OnInitialUpdate()
 {
-    std::error_code error;
-    const auto previous = std::filesystem::current_path(error);
-    std::filesystem::current_path(m_impl->doc.StartDirectory(), error);
-    FileManager file;
-    if (!file.Open()) {
-        Ui().MessageBox("Unable to open configuration file", "Professional Tessarin", MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    if (!file.Load()) {
-        Ui().MessageBox("Unable to read configuration file", "Professional Tessarin", MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    file.FindBlock("PATCH-D01.01.07");
-    file.GetLine(1, m_impl->title);
-    file.GetLine(2, m_impl->description);
-    std::filesystem::current_path(previous, error);
+    // A fresh form each time the window (re)initialises it: the previous one gives the kit's
+    // configuration file back first.
+    m_impl->form.reset();
+    m_impl->TakeSettings();
+    m_impl->form = std::make_unique<CUpgradeForm>(m_impl->doc.StartDirectory(), m_impl->settings);
+    m_impl->form->OnInitialUpdate();
 }
 
 void CFormWorkflow::OnProgram()
 {
-    Ui().MessageBox("The upgrade workflow is not part of this build.", "Error", MB_OK | MB_ICONSTOP);
+    if (!m_impl->form)
+        return;
+    m_impl->TakeSettings();
+    m_impl->form->OnProgram();
 }
 
-std::string CFormWorkflow::TitleText() const { return m_impl->title; }
+std::string CFormWorkflow::TitleText() const { return m_impl->form ? m_impl->form->Title() : std::string(); }
 
-std::string CFormWorkflow::DescriptionText() const { return m_impl->description; }
+std::string CFormWorkflow::DescriptionText() const
+{
+    return m_impl->form ? m_impl->form->Description() : std::string();
+}
