@@ -1,6 +1,7 @@
 #include "upgrade/CarryOver.h"
 
 #include "errors/Error.h"
+#include "files/HexText.h"
 
 #include <algorithm>
 #include <atomic>
@@ -41,17 +42,6 @@ std::string Hex(const std::vector<uint8_t>& bytes)
         out += digits[b & 15];
     }
     return out;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 std::string Trim(const std::string& s)
@@ -215,7 +205,7 @@ CarryOverRecord ParseCarryOver(const std::string& text, const std::string& file)
                 throw bad("an item needs a name and an even number of hexadecimal digits");
             std::vector<uint8_t> bytes;
             for (std::size_t i = 0; i < value.size(); i += 2) {
-                int hi = HexDigit(value[i]), lo = HexDigit(value[i + 1]);
+                int hi = HexDigitValue(value[i]), lo = HexDigitValue(value[i + 1]);
                 if (hi < 0 || lo < 0)
                     throw bad("not a hexadecimal digit");
                 bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
