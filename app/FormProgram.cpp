@@ -4,6 +4,7 @@
 #include "app/FormMessages.h"
 #include "app/UpgradeForm.h"
 #include "app/WorkflowFlags.h"
+#include "codeplug/FixedLayout.h"
 #include "errors/Error.h"
 #include "files/ProductLine.h"
 #include "link/LinkFlags.h"
@@ -17,7 +18,6 @@ constexpr uint8_t kPowerUpSelector = 5;
 constexpr uint8_t kLevelSelector = 16;
 constexpr uint8_t kPowerUpFaultMask = 0x12;
 constexpr uint8_t kBootStateBit = 0x02;
-constexpr uint8_t kRegionSum = 0x5A;
 constexpr unsigned kCheckingNotice = 3;
 constexpr unsigned kNoticeEnd = 0;
 
@@ -156,29 +156,30 @@ bool CUpgradeForm::CheckRegion(uint32_t first, uint32_t last)
     }
     uint8_t check = 0;
     m_broker.ReadRequest(last, 1, &check);
-    return check == static_cast<uint8_t>(kRegionSum - sum);
+    return check == static_cast<uint8_t>(fixedlayout::kSum - sum);
 }
 
 void CUpgradeForm::CheckRadioRegions()
 {
     RegionFault1 = RegionFault2 = RegionFault3 = 0;
-    uint8_t high = 0;
-    uint8_t low = 0;
-    m_broker.ReadRequest(0x0000, 1, &high);
-    m_broker.ReadRequest(0x0001, 1, &low);
-    unsigned layout = high * 256u + low;
-    if (layout != 0x0280) {
-        RegionFault1 = CheckRegion(0x0015, 0x007A) ? 0 : 1;
-        RegionFault2 = CheckRegion(0x0136, 0x01FB) ? 0 : 1;
+    uint8_t first = 0;
+    uint8_t second = 0;
+    m_broker.ReadRequest(0x0000, 1, &first);
+    m_broker.ReadRequest(0x0001, 1, &second);
+    const bool extended = fixedlayout::IsExtended(first, second);
+    const auto regions = fixedlayout::Regions(extended);
+    const auto faulty = [&](const fixedlayout::Region& r) { return CheckRegion(r.from, r.to) ? 0 : 1; };
+    // The basic layout gives up on region 3 once both others are bad; the extended one reads
+    // region 2 only while region 1 is good.
+    RegionFault1 = faulty(regions[0]);
+    if (!extended) {
+        RegionFault2 = faulty(regions[1]);
         if (RegionFault1 && RegionFault2)
             return;
-        RegionFault3 = CheckRegion(0x020B, 0x0250) ? 0 : 1;
-        return;
+    } else if (!RegionFault1) {
+        RegionFault2 = faulty(regions[1]);
     }
-    RegionFault1 = CheckRegion(0x0015, 0x007A) ? 0 : 1;
-    if (!RegionFault1)
-        RegionFault2 = CheckRegion(0x0136, 0x01FB) ? 0 : 1;
-    RegionFault3 = CheckRegion(0x028B, 0x02D2) ? 0 : 1;
+    RegionFault3 = faulty(regions[2]);
 }
 
 void CUpgradeForm::WriteIdentityMark()

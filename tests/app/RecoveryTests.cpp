@@ -5,6 +5,10 @@
 #include "link/LinkFlags.h"
 #include "tests/app/WorkflowFixture.h"
 
+#include <array>
+#include <utility>
+#include <vector>
+
 using namespace FormText;
 
 namespace {
@@ -92,21 +96,53 @@ TEST_F(WorkflowTest, RecoveryDeclinedEndsWithoutMessage)
     EXPECT_EQ(engine.runs, 0);
 }
 
+namespace {
+
+// A region of radio memory rewritten whole: good sums to 0x5A with its last byte, bad does not.
+std::pair<uint32_t, std::vector<uint8_t>> Region(uint32_t from, uint32_t to, bool good)
+{
+    std::vector<uint8_t> bytes(to - from, 0x00);
+    bytes.push_back(good ? 0x5A : 0x00);
+    return {from, bytes};
+}
+
+struct RegionCase {
+    const char* name;
+    bool extended;
+    std::array<bool, 3> good;    // regions 1, 2 and 3 as the radio holds them
+    std::array<int, 3> faults;   // RegionFault1..3 as the check reports them
+};
+
+} // namespace
+
+// The boot state's region check reads region 2 of the extended layout only while region 1 is
+// good, and region 3 of the basic layout only while one of the others is; any fault refuses.
 TEST_F(WorkflowTest, CorruptRegionInTheBootStateIsRefused)
 {
-    kit.SetConfig(kRecoveryKit);
-    RadioProfile profile = Profile("recovery-pl11");
-    profile.codeplugBytes.push_back({0x0020, {0x77}});  // inside region 1
-    Attach(profile);
-    ASSERT_TRUE(Start());
-    ScriptedUi().answers.assign({IDOK});
-    ProgramOutcome outcome = Form().OnProgram();
-    std::vector<std::string> boxes = TakeBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1], std::string("Error: ") + kRegionCorruption);
-    EXPECT_EQ(ScriptedUi().boxes.back().style, MB_OK | MB_ICONINFORMATION);
-    EXPECT_EQ(outcome.end, ProgramEnd::Refused);
-    EXPECT_EQ(RegionFault1, 1);
-    EXPECT_EQ(RegionFault2, 0) << "region 2 is not read after region 1 failed";
-    EXPECT_EQ(engine.runs, 0);
+    const RegionCase cases[] = {
+        {"extended, region 1 bad", true, {false, false, true}, {1, 0, 0}},
+        {"extended, region 3 bad", true, {true, true, false}, {0, 0, 1}},
+        {"basic, regions 1 and 2 bad", false, {false, false, false}, {1, 1, 0}},
+        {"basic, region 3 bad", false, {true, true, false}, {0, 0, 1}},
+    };
+    for (const RegionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        kit.SetConfig(kRecoveryKit);
+        RadioProfile profile = Profile("recovery-pl11");
+        profile.codeplugBytes.push_back({0x0000, {uint8_t(c.extended ? 0x02 : 0x00), uint8_t(c.extended ? 0x80 : 0x00)}});
+        profile.codeplugBytes.push_back(Region(0x0015, 0x007A, c.good[0]));
+        profile.codeplugBytes.push_back(Region(0x0136, 0x01FB, c.good[1]));
+        profile.codeplugBytes.push_back(c.extended ? Region(0x028B, 0x02D2, c.good[2]) : Region(0x020B, 0x0250, c.good[2]));
+        Attach(profile);
+        ASSERT_TRUE(Start());
+        ScriptedUi().answers.assign({IDOK});
+        ProgramOutcome outcome = Form().OnProgram();
+        std::vector<std::string> boxes = TakeBoxes();
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_EQ(boxes[1], std::string("Error: ") + kRegionCorruption);
+        EXPECT_EQ(ScriptedUi().boxes.back().style, MB_OK | MB_ICONINFORMATION);
+        EXPECT_EQ(outcome.end, ProgramEnd::Refused);
+        EXPECT_EQ((std::array<int, 3>{RegionFault1, RegionFault2, RegionFault3}), c.faults);
+        EXPECT_EQ(engine.runs, 0);
+    }
 }
