@@ -15,13 +15,6 @@ std::string KitSource(const KitCase& c, const std::string& file)
 
 std::string PackedKit(const KitCase& c) { return std::string(TESSARIN_BUILD_DIR) + "/kits/" + c.kit; }
 
-std::string KitFile(const KitCase& c, const std::string& name)
-{
-    DataFileText file = ReadDataFile(PackedKit(c) + "/" + name, c.key);
-    EXPECT_TRUE(file.Ok()) << name << ": " << DescribeDataFileStatus(file.status);
-    return file.Text();
-}
-
 uint8_t Sum(const std::vector<uint8_t>& bytes, uint32_t from, uint32_t to)
 {
     uint8_t sum = 0;
@@ -47,6 +40,31 @@ void ApplyRideSum(std::vector<uint8_t>& m, uint32_t at, bool wide)
 }
 
 }  // namespace
+
+std::string KitFile(const KitCase& c, const std::string& name)
+{
+    DataFileText file = ReadDataFile(PackedKit(c) + "/" + name, c.key);
+    EXPECT_TRUE(file.Ok()) << name << ": " << DescribeDataFileStatus(file.status);
+    return file.Text();
+}
+
+const KitCase& DemoKitCase()
+{
+    // The demo radio (block model): entry 0 of block 0 at 0x110 (data 0x113, block checksum
+    // 0x173), the tuning entry at 0x20 (data 0x23, 64 bytes, protected by region 1's byte 0xFF),
+    // block 3 at 0x180 (data 0x183, checksum 0x18B).
+    static const KitCase demo{"demo", "demo", "cp_demo", "DemoKitDataKey-2026-R0205", 5, 1, 3, "P5", "STD", 0, 0x221,
+                              {
+                                  Copy(kOld, 0x23, 64, 0x23),
+                                  KeepSum(0x000, 0x0FF, 0x0FF),
+                                  Copy(kOld, 0x113, 11, 0x113),
+                                  Copy(kOld, 0x113 + 81, 1, 0x113 + 81),
+                                  KeepSum(0x110, 0x173, 0x173),
+                                  Patch(0x183, 0x0F, 0x05),
+                                  KeepSum(0x180, 0x18B, 0x18B),
+                              }};
+    return demo;
+}
 
 PatchEntries FirstPatchGroup(const std::string& patcherText)
 {

@@ -81,6 +81,10 @@ struct KitCase {
     }
 };
 
+// The demo radio (sim/profiles/demo.json) with the demo kit.
+const KitCase& DemoKitCase();
+// The plain text of one of the case's packed kit files.
+std::string KitFile(const KitCase& c, const std::string& name);
 // The patch entries of the kit's first patch group (its patcher.txt source).
 PatchEntries FirstPatchGroup(const std::string& patcherText);
 // The codeplug a case must leave: the old codeplug, the kit image over the region, the rules.

@@ -17,15 +17,6 @@ using ::testing::HasSubstr;
 
 const uint8_t kC = 'C', kA = 'A';
 
-// The demo radio (block model): entry 0 of block 0 at 0x110 (data 0x113, block checksum
-// 0x173), the tuning entry at 0x20 (data 0x23, 64 bytes, protected by region 1's byte 0xFF),
-// block 3 at 0x180 (data 0x183, checksum 0x18B).
-const std::vector<Rule> kDemoRules = {
-    Copy(kOld, 0x23, 64, 0x23), KeepSum(0x000, 0x0FF, 0x0FF),
-    Copy(kOld, 0x113, 11, 0x113), Copy(kOld, 0x113 + 81, 1, 0x113 + 81), KeepSum(0x110, 0x173, 0x173),
-    Patch(0x183, 0x0F, 0x05), KeepSum(0x180, 0x18B, 0x18B),
-};
-
 // Pointer-table layout. Kit: block 48 at 0x300, 16 at 0x400 (23 bytes), 20 at 0x500, 49 at
 // 0x700. Product line 10 radio: the fields at 0x12F and 0x146 moved; codeplug mode 2 keeps
 // the first region and carries the serial number only.
@@ -88,7 +79,7 @@ const std::vector<Rule> kFixedPl7Rules = {
 };
 
 const KitCase kCases[] = {
-    {"demo", "demo", "cp_demo", "DemoKitDataKey-2026-R0205", 5, 1, 3, "P5", "STD", 0, 0x221, kDemoRules},
+    DemoKitCase(),
     {"ride-pl10", "ride-pl10", "cp_ride", "TessarinTestKit-ride-pl10", 10, 2, 2, "X1", "01", 0x300, 0x1100,
      kRidePl10Rules},
     {"ride-pl8", "ride-pl8", "cp_ride", "TessarinTestKit-ride-pl8", 8, 2, 3, "B8", "STD", 0, 0x1100, kRidePl8Rules},

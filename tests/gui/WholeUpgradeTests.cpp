@@ -1,0 +1,133 @@
+// A whole upgrade through the window: the Program button is pressed, the upgrade runs on the
+// worker against the in-process simulated demo radio (virtual clock), and every question is
+// answered by pressing the buttons of the dialog or message box the window puts up.
+#include "GuiTestSupport.h"
+
+#include "app/FormMessages.h"
+#include "app/WorkflowFlags.h"
+#include "files/ProductLine.h"
+#include "gui/Dialogs.h"
+#include "gui/MainFrame.h"
+#include "gui/ProgressWnd.h"
+#include "gui/SXButton.h"
+#include "gui/StartView.h"
+#include "gui/TessarinApp.h"
+#include "gui/TessarinDoc.h"
+#include "gui/UpgradeForm.h"
+#include "tests/upgrade_codeplug/UpgradeFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QTest>
+
+#include <cstdlib>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The limit for the whole upgrade (real time; the radio's own time is virtual): far above
+// what it takes on a loaded machine, well below the test's time-out.
+constexpr int kUpgradeLimitMs = 90'000;
+
+// Runs the event loop until the Program press has ended (or the limit has passed). The loop
+// sleeps until something arrives, so the worker's calls to the window are served at once.
+bool WaitForTheEnd(CUpgradeFormWindow& form)
+{
+    QEventLoop loop;
+    QObject::connect(&form, &CUpgradeFormWindow::programFinished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kUpgradeLimitMs, &loop, &QEventLoop::quit);
+    if (form.IsRunning())
+        loop.exec();
+    return !form.IsRunning();
+}
+
+class GuiUpgradeTest : public ::testing::Test {
+protected:
+    GuiUpgradeTest()
+        : scratch("upgrade"),
+          rig(scope.Platform(), LoadRadioProfile(std::string(TESSARIN_SOURCE_DIR) + "/sim/profiles/demo.json"))
+    {
+        CTessarinView::SwitchedThisRun() = true;  // the test puts the form up itself
+        ResetWorkflowFlags();
+        // A calendar time whose identity mark is not the 0 the radio holds.
+        scope.Platform().SetCalendarStart(1'700'000'042);
+        // The technician's hands: the radio enters bootstrap mode when the PC sets the bootstrap rate.
+        rig.Radio().SetAutoBootstrap(true);
+        for (const auto& entry : fs::directory_iterator(TESSARIN_DEMO_KIT))
+            fs::copy_file(entry.path(), scratch.Path() / entry.path().filename());
+    }
+    ~GuiUpgradeTest() override
+    {
+        ResetWorkflowFlags();
+        SetProductLineNumber(kUnmatchedProductLine);
+    }
+
+    // What the window showed, in order: "Caption: text" for a message box, "flash rate" for
+    // the flash rate dialog. Each is answered with its OK button (115,200 Bd in the dialog).
+    void AnswerEverythingWithOk(int windows)
+    {
+        for (int i = 0; i < windows; ++i) {
+            answers.Then([this](QWidget* window) {
+                if (auto* flash = qobject_cast<FlashDialog*>(window)) {
+                    shown.push_back("flash rate");
+                    flash->RateButton(2)->click();
+                    return PressButton(flash, "OK");
+                }
+                if (auto* box = qobject_cast<QMessageBox*>(window)) {
+                    shown.push_back((box->windowTitle() + ": " + box->text()).toStdString());
+                    return PressButton(box, "OK");
+                }
+                return false;
+            });
+        }
+        answers.Start();
+    }
+
+    CSimPlatformScope scope;
+    CScratchDirectory scratch;  // the kit: the program reads it from its current directory
+    CSimRadioRig rig;
+    CModalAnswerer answers;
+    std::vector<std::string> shown;
+};
+
+TEST_F(GuiUpgradeTest, ProgramPressAnsweredInTheWindowUpgradesTheDemoRadio)
+{
+    const KitCase& kit = DemoKitCase();
+    std::vector<uint8_t> expectedCodeplug =
+        ExpectedCodeplug(kit, rig.Radio().Memory().Codeplug(), SRecordBytes(KitFile(kit, kit.image)));
+    const std::vector<uint8_t> expectedFlash = FlashImage(KitFile(kit, "fw_128k"), 128 * 1024);
+
+    CTessarinApp app;
+    ASSERT_TRUE(app.InitInstance());
+    // The radio's line as the settings dialogs would leave it: COM1, the interface box echoing.
+    app.Document().SetPortNumber(1);
+    app.Document().SetEchoType(1);
+    CMainFrame& frame = *app.MainFrame();
+    frame.SwitchView();
+    CUpgradeFormWindow* form = frame.Form();
+    ASSERT_NE(form, nullptr);
+
+    AnswerEverythingWithOk(3);
+    QTest::mouseClick(form->ProgramButton(), Qt::LeftButton);
+    EXPECT_TRUE(form->IsRunning());
+    EXPECT_TRUE(frame.IsHeldDisabled()) << "the window takes no command while the upgrade runs";
+    ASSERT_TRUE(WaitForTheEnd(*form)) << "the upgrade did not end";
+
+    EXPECT_EQ(shown, (std::vector<std::string>{"flash rate", std::string("NOTE: ") + FormText::kBootstrapFirst,
+                                               std::string("NOTE: ") + FormText::kUpdateSuccessful}));
+    EXPECT_FALSE(frame.IsHeldDisabled());
+    EXPECT_FALSE(frame.Progress().IsCreated()) << "the progress window is gone";
+
+    EXPECT_TRUE(rig.Radio().Memory().Flash() == expectedFlash) << "the radio holds the kit's firmware";
+    EXPECT_NE(IdentityMark, 0);
+    expectedCodeplug[0x3FF0] = IdentityMark;  // the mark the form wrote before the upgrade
+    ExpectCodeplug(rig.Radio().Memory().Codeplug(), expectedCodeplug);
+    const fs::path records = std::getenv("TESSARIN_STATE_DIR");
+    EXPECT_TRUE(!fs::exists(records) || fs::is_empty(records)) << "the carry-over record is removed once restored";
+}
+
+} // namespace
