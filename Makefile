@@ -12,9 +12,6 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 # Seconds each fuzz target runs under `make test`.
 FUZZ_CI_SECONDS ?= 10
-# A few engine tests on the simulated radio fail now and then when the machine is loaded (being
-# traced down); a failing test is run again up to twice before the run counts it as failed.
-CTEST_REPEAT ?= --repeat until-pass:3
 
 .PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz demo package screenshots clean
 
@@ -28,12 +25,12 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 test-plain: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) $(CTEST_REPEAT)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSARIN_SANITIZE=ON -DTESSARIN_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) $(CTEST_REPEAT)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 fuzz-build: deps
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \

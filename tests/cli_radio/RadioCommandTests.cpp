@@ -3,6 +3,7 @@
 #include "link/LinkTrace.h"
 #include "platform/SettingsStore.h"
 #include "tests/link/LinkFixture.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
@@ -43,21 +44,16 @@ protected:
     RadioCommandTest()
     {
         ResetLinkFlags();
-        settingsPath = std::filesystem::temp_directory_path() /
-                       ("tessarin-radio-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".ini");
-        std::filesystem::remove(settingsPath);
+        settingsPath = scratch / "settings.ini";
         Settings().SetPath(settingsPath.string());
         scope.Platform().AttachPeer(&box);
         options.port = 1;
         options.echo = "on";
     }
-    ~RadioCommandTest() override
-    {
-        std::filesystem::remove(settingsPath);
-        ResetLinkFlags();
-    }
+    ~RadioCommandTest() override { ResetLinkFlags(); }
     RadioStreams Io() { return {out.File(), err.File()}; }
 
+    CScratchDirectory scratch{"tessarin-radio"};
     std::filesystem::path settingsPath;
     CSimPlatformScope scope;
     CScriptedPeer radio{scope.Platform().Serial()};

@@ -2,6 +2,7 @@
 
 #include "link/VeskBroker.h"
 #include "sim/model/SRecordIo.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include <filesystem>
 #include <fstream>
@@ -163,7 +164,8 @@ TEST_F(RadioModel, TraceAndDumpsRecordWhatHappened)
     EXPECT_NE(frames[0].note.find("write 1 at 000100"), std::string::npos);
     EXPECT_EQ(Radio().Trace().Of("reply").size(), 2u);
 
-    std::string dir = ::testing::TempDir() + "/sim-dump";
+    CScratchDirectory scratch("tessarin-sim-dump");
+    std::string dir = scratch.Path().string();
     Radio().WriteDumps(dir);
     std::ifstream bin(dir + "/codeplug.bin", std::ios::binary);
     std::string cp((std::istreambuf_iterator<char>(bin)), {});

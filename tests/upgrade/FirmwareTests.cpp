@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 #include "platform/UiServices.h"
 #include "sim/model/FaultPlan.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -38,16 +39,17 @@ RadioProfile Profile(uint32_t flashKB, LoaderKind loader = LoaderKind::FL0)
     return p;
 }
 
-// A kit directory of the test's own, holding only the files a row gives it.
-std::string ScratchKit(const std::string& name, const std::vector<std::pair<std::string, std::string>>& files)
-{
-    std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / ("engine-kit-" + name);
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    for (const auto& [file, content] : files)
-        std::ofstream(dir / file, std::ios::binary) << content;
-    return dir.string();
-}
+// A kit directory of the test's own, holding only the files it is given.
+class CScratchKit : public CScratchDirectory {
+public:
+    explicit CScratchKit(const std::vector<std::pair<std::string, std::string>>& files = {})
+        : CScratchDirectory("tessarin-engine-kit")
+    {
+        for (const auto& [file, content] : files)
+            std::ofstream(Path() / file, std::ios::binary) << content;
+    }
+    std::string Dir() const { return Path().string(); }
+};
 
 class Firmware : public EngineTest {};
 
@@ -117,7 +119,8 @@ TEST_F(Firmware, ALaterStageKeepsTheRadioInItsBootCode)
 // file, even from a directory that holds none.
 TEST(FirmwarePath, APlanWithoutFirmwareLeavesBootstrapEraseAndFilesAlone)
 {
-    EngineBench run(DemoProfile(), ScratchKit("empty", {}));
+    CScratchKit empty;
+    EngineBench run(DemoProfile(), empty.Dir());
     run.plan.codeplugMode = 0;
     EXPECT_EQ(run.RunEngine(), kUpgradeSucceeded);
     EXPECT_TRUE(run.Radio().Trace().Of("frame").empty());
@@ -139,7 +142,8 @@ TEST(FirmwarePath, FailuresEndWithTheirResultAndMessage)
         RadioProfile profile = DemoProfile();
         std::string dir = kDemoKitDir;
     };
-    const std::string corrupt = "twelve bytes";
+    const CScratchKit missing;
+    const CScratchKit corrupt({std::pair<std::string, std::string>{"fw_128k", "twelve bytes"}});
     std::vector<Row> rows{
         {"boot code text invalid", kUpgradeBootcodeFailed, "Read bootcode S-Record file failed", "",
          [](EngineBench& r) { r.settings.bootcodeText = "no records here"; }},
@@ -154,10 +158,10 @@ TEST(FirmwarePath, FailuresEndWithTheirResultAndMessage)
         {"no probe address answers", kUpgradeFlashSizeFailed, "", "", [](EngineBench&) {}, Profile(64)},
         {"firmware file missing", kUpgradeInvalidDataFile, "",
          "Unable to open firmware file!\nPlease make sure installation is completed successfully", [](EngineBench&) {},
-         DemoProfile(), ScratchKit("missing", {})},
+         DemoProfile(), missing.Dir()},
         {"firmware file corrupt", kUpgradeInvalidDataFile, "",
          "The required data file is corrupted and unuseable\nPlease reinstall the application!", [](EngineBench&) {},
-         DemoProfile(), ScratchKit("corrupt", {{"fw_128k", corrupt}})},
+         DemoProfile(), corrupt.Dir()},
         {"write refused while flashing", kUpgradeFlashFailed, "Received NACK from external device", "",
          [](EngineBench& r) { r.Radio().AddFault(ParseFaultSpec("nack:op=flash-write,nth=40,count=9")); }},
     };
