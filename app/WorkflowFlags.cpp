@@ -15,9 +15,5 @@ void ResetWorkflowFlags()
     RegionFault1 = RegionFault2 = RegionFault3 = 0;
     VerifyBypass = 0;
     PlanToggle = 0;
-    RecoverRequested = 0;
-    RecoverDeclined = 0;
-    TimeoutDeferred = 0;
-    RecoveryPending = 0;
-    RecoveryNoticeShown = 0;
+    ResetRecoveryFlags();
 }

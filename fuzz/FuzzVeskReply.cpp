@@ -109,11 +109,7 @@ void ResetLinkFlags(int productLine)
 {
     FlashWriteMode = 0;
     SkipWriteReplyCheck = 0;
-    RecoverRequested = 0;
-    RecoverDeclined = 0;
-    TimeoutDeferred = 0;
-    RecoveryPending = 0;
-    RecoveryNoticeShown = 0;
+    ResetRecoveryFlags();
     SetProductLineNumber(productLine);
 }
 

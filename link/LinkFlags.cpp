@@ -7,6 +7,11 @@ uint8_t TimeoutDeferred = 0;
 uint8_t RecoveryPending = 0;
 uint8_t RecoveryNoticeShown = 0;
 
+void ResetRecoveryFlags()
+{
+    RecoverRequested = RecoverDeclined = TimeoutDeferred = RecoveryPending = RecoveryNoticeShown = 0;
+}
+
 namespace {
 int g_productLineNumber = 13;
 }

@@ -13,6 +13,8 @@ extern uint8_t RecoverDeclined;
 extern uint8_t TimeoutDeferred;
 extern uint8_t RecoveryPending;
 extern uint8_t RecoveryNoticeShown;
+// All five back to 0, as at start.
+void ResetRecoveryFlags();
 
 // The product line number: the row of the product line table resolved at start (13 until
 // set, and when no row matched).

@@ -2,6 +2,7 @@
 #include "cli/RadioCommand.h"
 #include "link/LinkTrace.h"
 #include "platform/SettingsStore.h"
+#include "tests/support/Capture.h"
 #include "tests/link/LinkFixture.h"
 #include "tests/support/ScratchDirectory.h"
 
@@ -14,28 +15,6 @@
 #include <sstream>
 
 namespace {
-
-// A stream the command writes to, read back as text.
-class Capture {
-public:
-    Capture() : m_file(std::tmpfile()) {}
-    ~Capture() { std::fclose(m_file); }
-    Capture(const Capture&) = delete;
-    Capture& operator=(const Capture&) = delete;
-    std::FILE* File() { return m_file; }
-    std::string Text()
-    {
-        std::fflush(m_file);
-        std::rewind(m_file);
-        std::string text;
-        for (int c; (c = std::fgetc(m_file)) != EOF;)
-            text += static_cast<char>(c);
-        return text;
-    }
-
-private:
-    std::FILE* m_file;
-};
 
 // The radio commands against the simulated line: a scripted radio behind an interface box that
 // echoes or not, the settings in a scratch file, the trace stamped with virtual time.

@@ -5,6 +5,7 @@
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
 #include "errors/Log.h"
+#include "tests/support/ErrorText.h"
 
 #include <gtest/gtest.h>
 
@@ -26,18 +27,6 @@ inline std::vector<uint8_t> ImageOf(const CCodeplug& codeplug)
 {
     const ImageBuffer& image = codeplug.GetImage();
     return std::vector<uint8_t>(image.data, image.data + codeplug.GetImageSize());
-}
-
-// The text of the error a call raises ("" when it raises none).
-template <typename F>
-std::string ErrorText(F&& call)
-{
-    try {
-        call();
-    } catch (const CError& e) {
-        return e.GetText();
-    }
-    return "";
 }
 
 inline uint8_t Sum(const std::vector<uint8_t>& bytes, uint32_t from, uint32_t to)

@@ -5,6 +5,7 @@
 #include "files/SRecord.h"
 #include "sim/SimPlatform.h"
 #include "sim/model/SimRig.h"
+#include "tests/support/ErrorText.h"
 
 #include <gtest/gtest.h>
 
@@ -59,14 +60,3 @@ inline std::vector<uint8_t> LayoutImage(const std::string& name)
     return SRecordBytes(ReadText(std::string(TESSARIN_LAYOUTS_DIR) + "/" + name + ".s19"));
 }
 
-// The text of the error a call raises ("" when it raises none).
-template <typename F>
-std::string ErrorText(F&& call)
-{
-    try {
-        call();
-    } catch (const CError& e) {
-        return e.GetText();
-    }
-    return "";
-}
