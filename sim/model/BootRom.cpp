@@ -1,5 +1,6 @@
 #include "sim/model/BootRom.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -55,14 +56,24 @@ void CBootRom::Pulse(uint64_t generation)
     m_wire.At(now + m_profile.pulsePeriod, [this, generation] { Pulse(generation); });
 }
 
-bool CBootRom::ApplyFaults(const char* op, std::vector<uint8_t>& answer, double& delay)
+void CBootRom::ArmNextBlock()
 {
-    for (const FaultRule& f : m_faults.OnRequest({op})) {
-        m_trace.Event(m_wire.Now(), "fault", std::string(FaultKindName(f.kind)) + " on " + op);
+    m_boxEchoSpoilt = false;
+    for (const FaultRule& f : m_faults.Peek(FaultRequest{FaultOp::Block, FaultStage::Bootstrap}))
+        if (f.kind == FaultKind::WrongEcho && m_onEchoFault && m_onEchoFault(f.offset % 8, f.mask))
+            m_boxEchoSpoilt = true;
+}
+
+bool CBootRom::ApplyFaults(FaultOp op, std::vector<uint8_t>& answer, double& delay)
+{
+    for (const FaultRule& f : m_faults.OnRequest(FaultRequest{op, FaultStage::Bootstrap})) {
+        m_trace.Event(m_wire.Now(), "fault", std::string(FaultKindName(f.kind)) + " on " + FaultOpName(op));
         switch (f.kind) {
         case FaultKind::PowerLoss:
+        case FaultKind::PowerCycle:
+            // No answer to wait for: the power goes as the step arrives.
             if (m_onPowerLoss)
-                m_onPowerLoss(f.seconds);
+                m_onPowerLoss(f.kind == FaultKind::PowerLoss || f.seconds > 0 ? f.seconds : m_profile.powerUpTime);
             return false;
         case FaultKind::Unplug:
             m_wire.Unplug();
@@ -73,11 +84,19 @@ bool CBootRom::ApplyFaults(const char* op, std::vector<uint8_t>& answer, double&
             if (f.kind == FaultKind::LineBreak)
                 m_wire.SendBreak(m_wire.Now() + m_profile.ackLatency, f.seconds);
             return false;
+        case FaultKind::WrongEcho:
+            // With a box echo, the box has echoed the block wrong already; without one the
+            // ROM's own copy is what comes back wrong.
+            if (op == FaultOp::Block && m_boxEchoSpoilt)
+                break;
+            if (!answer.empty())
+                answer[f.offset % std::min<std::size_t>(answer.size(), 8)] ^= f.mask;
+            break;
         case FaultKind::Nack:
         case FaultKind::BadChecksum:
-        case FaultKind::WrongEcho:
             // The first byte the ROM returns: within the copy of the block that the loader
-            // compares (a 16-byte answer's second half is read but not compared).
+            // compares when no box echoes (a 16-byte answer's second half is read but not
+            // compared).
             if (!answer.empty())
                 answer.front() ^= 0x01;
             break;
@@ -108,7 +127,7 @@ void CBootRom::OnByte(uint8_t byte, const LineSettings& sentWith)
         m_trace.Add(now, CRadioTrace::Direction::FromPc, "sync", {byte});
         std::vector<uint8_t> answer{0xFF};
         double delay = m_profile.ackLatency;
-        if (!ApplyFaults("sync", answer, delay))
+        if (!ApplyFaults(FaultOp::Sync, answer, delay))
             return;
         if (m_profile.loader == LoaderKind::K4) {
             m_state = State::Code;
@@ -122,12 +141,15 @@ void CBootRom::OnByte(uint8_t byte, const LineSettings& sentWith)
         }
         m_state = State::Blocks;
         m_trace.Add(now + delay, CRadioTrace::Direction::ToPc, "sync-ok", answer);
+        ArmNextBlock();
         return;
     }
     case State::Blocks:
         m_block.push_back(readable ? byte : Garbled(byte));
-        if (m_block.size() == 8)
+        if (m_block.size() == 8) {
             AnswerBlock();
+            ArmNextBlock();
+        }
         TakeCodeByte(readable ? byte : Garbled(byte));
         return;
     case State::Code:
@@ -146,7 +168,7 @@ void CBootRom::AnswerBlock()
         answer.insert(answer.end(), m_block.begin(), m_block.end());
     m_block.clear();
     double delay = m_profile.ackLatency;
-    if (!ApplyFaults("block", answer, delay))
+    if (!ApplyFaults(FaultOp::Block, answer, delay))
         return;
     m_wire.SendToHost(answer.data(), answer.size(), RomSettings(), now + delay);
     m_trace.Add(now + delay, CRadioTrace::Direction::ToPc, "block-ok", answer);

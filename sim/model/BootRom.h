@@ -20,6 +20,9 @@ public:
     using CodeHandler = std::function<void(const std::vector<uint8_t>& code)>;
     // What the ROM does when a fault fires on a sync or a block: the radio handles power.
     using PowerLossHandler = std::function<void(double offSeconds)>;
+    // Has the interface box echo byte `offset` of the next code block with `mask` flipped;
+    // false when the box does not echo.
+    using EchoFaultHandler = std::function<bool(unsigned offset, uint8_t mask)>;
 
     CBootRom(CSimWire& wire, const RadioProfile& profile, CRadioTrace& trace, CFaultPlan& faults)
         : m_wire(wire), m_profile(profile), m_trace(trace), m_faults(faults)
@@ -27,6 +30,7 @@ public:
     }
     void OnCode(CodeHandler handler) { m_onCode = std::move(handler); }
     void OnPowerLoss(PowerLossHandler handler) { m_onPowerLoss = std::move(handler); }
+    void OnEchoFault(EchoFaultHandler handler) { m_onEchoFault = std::move(handler); }
 
     void Enter();
     void Stop();
@@ -44,7 +48,9 @@ private:
     void TakeCodeByte(uint8_t byte);
     void AnswerBlock();
     // Applies the faults that fire on a boot step; false when the step is not to be answered.
-    bool ApplyFaults(const char* op, std::vector<uint8_t>& answer, double& delay);
+    bool ApplyFaults(FaultOp op, std::vector<uint8_t>& answer, double& delay);
+    // Arms the box's wrong echo for the next code block, when a fault asks for one.
+    void ArmNextBlock();
 
     CSimWire& m_wire;
     const RadioProfile& m_profile;
@@ -52,6 +58,8 @@ private:
     CFaultPlan& m_faults;
     CodeHandler m_onCode;
     PowerLossHandler m_onPowerLoss;
+    EchoFaultHandler m_onEchoFault;
+    bool m_boxEchoSpoilt = false;  // the box echoes the block under way wrong
     State m_state = State::Off;
     uint64_t m_generation = 0;
     std::vector<uint8_t> m_block;

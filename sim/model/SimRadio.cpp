@@ -23,6 +23,12 @@ CSimRadio::CSimRadio(CSimWire& wire, RadioProfile profile)
     m_memory.LoadFromProfile(m_profile);
     m_rom.OnCode([this](const std::vector<uint8_t>& code) { StartBootCode(code); });
     m_rom.OnPowerLoss([this](double off) { PowerOff(off); });
+    m_rom.OnEchoFault([this](unsigned offset, uint8_t mask) {
+        if (m_box == nullptr || !m_box->Echo())
+            return false;
+        m_box->CorruptEcho(m_bytesHeard + offset, mask);
+        return true;
+    });
     PowerOn(false);
 }
 
@@ -51,12 +57,13 @@ int CSimRadio::FrameBaud() const
 
 void CSimRadio::AddFault(const FaultRule& rule)
 {
-    // On the boot ROM's steps the wrong echo is its own answer with a bit flipped.
-    const bool bootRomStep = rule.at == 0 && (rule.op == "sync" || rule.op == "block");
+    // On the boot ROM's steps the wrong echo is the box's echo of a code block (or, without a
+    // box echo, the ROM's own answer) and the ROM's answer to the sync character.
+    const bool bootRomStep = rule.at == 0 && (rule.op == FaultOp::Sync || rule.op == FaultOp::Block);
     if (rule.kind == FaultKind::WrongEcho && !bootRomStep) {
         if (rule.at == 0)
-            throw CGenError(3, "An echo fault names its request with at=N (the echo comes from the interface box, "
-                               "before the radio knows what the request is)");
+            throw CGenError(3, "An echo fault names its request with at=N, or op=sync or op=block (the echo comes from "
+                               "the interface box, before the radio knows what the request is)");
         m_echoRules.push_back(rule);
         ArmEchoFaults();
         return;
@@ -106,14 +113,14 @@ void CSimRadio::PowerOff(double offSeconds)
     });
 }
 
-void CSimRadio::PowerCycle(bool bootstrap)
+void CSimRadio::PowerCycle(bool bootstrap, double offSeconds)
 {
     PowerOff(0);
     ++m_power;
     m_bootstrapPending = bootstrap;
     uint64_t power = m_power;
     m_trace.Event(m_wire.Now(), "mode", bootstrap ? "power cycle into bootstrap mode" : "power cycle");
-    m_wire.At(m_wire.Now() + m_profile.powerUpTime, [this, power, bootstrap] {
+    m_wire.At(m_wire.Now() + (offSeconds < 0 ? m_profile.powerUpTime : offSeconds), [this, power, bootstrap] {
         if (power == m_power)
             PowerOn(bootstrap);
     });
@@ -132,6 +139,7 @@ void CSimRadio::StartBootCode(const std::vector<uint8_t>& code)
     }
     m_mode = Mode::BootCode;
     m_codeBaud = rate;
+    m_erasesThisRun = 0;
     m_pending.clear();
     m_busyUntil = 0;
     m_trace.Event(m_wire.Now(), "mode", "boot code runs at " + std::to_string(rate) + " Bd");
@@ -216,26 +224,30 @@ void CSimRadio::TakeFrameByte(uint8_t byte)
     HandleFrame(frame);
 }
 
-void CSimRadio::Send(std::vector<uint8_t> bytes, double at, const char* what, std::string note)
+void CSimRadio::Send(std::vector<uint8_t> bytes, double at, const char* what, std::string note,
+                     std::function<void()> after)
 {
     uint64_t power = m_power;
     LineSettings settings = FrameSettings();
-    m_wire.At(at, [this, power, settings, bytes = std::move(bytes), what, note = std::move(note)] {
+    m_wire.At(at, [this, power, settings, bytes = std::move(bytes), what, note = std::move(note), after = std::move(after)] {
         if (power != m_power)
             return;
         double end = m_wire.SendToHost(bytes.data(), bytes.size(), settings, m_wire.Now());
         m_busyUntil = std::min(m_busyUntil, end);
         m_trace.Add(m_wire.Now(), CRadioTrace::Direction::ToPc, what, bytes, note);
+        if (after)
+            m_wire.At(end, after);
     });
 }
 
 void CSimRadio::HandleResync()
 {
     double now = m_wire.Now();
-    std::vector<FaultRule> faults = m_faults.OnRequest({"resync", "any"});
+    std::vector<FaultRule> faults = m_faults.OnRequest(FaultRequest{FaultOp::Resync, Stage()});
     m_trace.Add(now, CRadioTrace::Direction::FromPc, "resync", {0x55, 0xAA}, "request " + std::to_string(m_faults.RequestNumber()));
     std::vector<uint8_t> answer{0x50};
     bool answered = true;
+    std::function<void()> after;
     for (const FaultRule& f : faults) {
         m_trace.Event(now, "fault", FaultKindName(f.kind));
         if (f.kind == FaultKind::PowerLoss) {
@@ -254,39 +266,64 @@ void CSimRadio::HandleResync()
             m_wire.SendBreak(now + m_profile.ackLatency, f.seconds);
             answered = false;
         }
+        if (f.kind == FaultKind::PowerCycle)
+            after = PlainPowerCycle(f.seconds);
     }
     m_pending.clear();
     if (answered)
-        Send(answer, now + m_profile.ackLatency, "resync-ok");
+        Send(answer, now + m_profile.ackLatency, "resync-ok", {}, after);
+    else if (after)
+        after();
     ArmEchoFaults();
 }
 
-std::vector<std::string> CSimRadio::OpsOf(const std::vector<uint8_t>& frame) const
+FaultRequest CSimRadio::FaultRequestOf(const std::vector<uint8_t>& frame)
 {
+    FaultRequest request{FaultOp::Other, Stage()};
+    std::vector<uint8_t> data = radio_frames::Data(frame);
     switch (frame[1]) {
-    case 0x10: return {"reset", "any"};
-    case 0x11: return {"read", "any"};
-    case 0x15: return {"erase", "any"};
-    case 0x23: return {"status", "any"};
+    case 0x10: request.op = FaultOp::Reset; break;
+    case 0x15: request.op = FaultOp::Erase; break;
+    case 0x23: request.op = FaultOp::Status; break;
+    case 0x11:
+        request.op = FaultOp::Read;
+        if (data.size() >= 4)
+            request.address = radio_frames::Address24(data, 1);
+        break;
     case 0x17: {
-        std::vector<uint8_t> data = radio_frames::Data(frame);
-        bool flash = data.size() >= 3 && radio_frames::Address24(data, 0) >= CRadioMemory::kFlashBase;
-        return {flash ? "flash-write" : "codeplug-write", "write", "any"};
+        if (data.size() >= 3)
+            request.address = radio_frames::Address24(data, 0);
+        const bool flash = request.address && *request.address >= CRadioMemory::kFlashBase;
+        request.op = flash ? FaultOp::FlashWrite : FaultOp::CodeplugWrite;
+        if (flash) {
+            request.record = ++m_flashWritesSinceErase;
+            if (m_mode == Mode::BootCode && m_erasesThisRun >= 2)
+                request.stage = FaultStage::Firmware;
+        }
+        break;
     }
-    default: return {"other", "any"};
+    default: break;
     }
+    return request;
+}
+
+std::function<void()> CSimRadio::PlainPowerCycle(double offSeconds)
+{
+    // The technician's hands between two requests: after the answer, not instead of it.
+    return [this, offSeconds] { PowerCycle(false, offSeconds > 0 ? offSeconds : -1); };
 }
 
 void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
 {
     const double now = m_wire.Now();
-    std::vector<FaultRule> faults = m_faults.OnRequest(OpsOf(frame));
+    std::vector<FaultRule> faults = m_faults.OnRequest(FaultRequestOf(frame));
     const std::string number = "request " + std::to_string(m_faults.RequestNumber());
     const bool checksumOk = frame.back() == radio_frames::Checksum(frame.data(), frame.size() - 1);
 
     std::vector<uint8_t> ack{m_profile.ackByte};
     bool execute = checksumOk, sendAck = true, dropReply = false, corruptReply = false;
     double late = 0;
+    std::function<void()> after;
     for (const FaultRule& f : faults) {
         m_trace.Event(now, "fault", std::string(FaultKindName(f.kind)) + " on " + number);
         switch (f.kind) {
@@ -321,6 +358,7 @@ void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
         case FaultKind::LateReply: late += f.seconds; break;
         case FaultKind::BadChecksum: corruptReply = true; break;
         case FaultKind::WrongEcho: break;
+        case FaultKind::PowerCycle: after = PlainPowerCycle(f.seconds); break;
         }
     }
     std::string note = number;
@@ -337,8 +375,11 @@ void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
     }
     m_trace.Add(now, CRadioTrace::Direction::FromPc, "frame", frame, note);
     ArmEchoFaults();
-    if (!sendAck)
+    if (!sendAck) {
+        if (after)
+            m_wire.At(now + m_profile.ackLatency, after);
         return;
+    }
 
     m_busyUntil = kNever;
     const uint64_t power = m_power;
@@ -353,19 +394,23 @@ void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
             m_busyUntil = ackEnd;
             if (answer.resetAfter)
                 PowerCycle(false);
+            else if (after)
+                m_wire.At(ackEnd, after);
             return;
         }
         double replyAt = ackEnd + m_profile.replyLatency + answer.work + late;
         m_busyUntil = replyAt;
         if (dropReply) {
             m_trace.Event(replyAt, "fault", "reply dropped");
+            if (after)
+                m_wire.At(replyAt, after);
             return;
         }
         std::vector<uint8_t> reply = radio_frames::Build(answer.opcode, answer.data);
         if (corruptReply)
             reply.back() ^= 0x5A;
         m_busyUntil = kNever;
-        Send(reply, replyAt, "reply", corruptReply ? "checksum corrupted" : "");
+        Send(reply, replyAt, "reply", corruptReply ? "checksum corrupted" : "", after);
     });
 }
 

@@ -8,6 +8,7 @@
 #include "sim/model/RadioTrace.h"
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -37,8 +38,9 @@ public:
     // Enter bootstrap mode when the PC sets the bootstrap rate of 2400 Bd.
     void SetAutoBootstrap(bool on) { m_autoBootstrap = on; }
 
-    // The technician's hands: battery out and back in, with the bootstrap switch on or off.
-    void PowerCycle(bool bootstrap);
+    // The technician's hands: battery out and back in, with the bootstrap switch on or off;
+    // the radio is back `offSeconds` later (< 0: the profile's power-up time).
+    void PowerCycle(bool bootstrap, double offSeconds = -1);
 
     Mode GetMode() const { return m_mode; }
     static const char* ModeName(Mode mode);
@@ -72,7 +74,11 @@ private:
     void TakeFrameByte(uint8_t byte);
     void HandleFrame(const std::vector<uint8_t>& frame);
     void HandleResync();
-    std::vector<std::string> OpsOf(const std::vector<uint8_t>& frame) const;
+    // The request as the fault plan sees it (counts the flash writes since the last erase).
+    FaultRequest FaultRequestOf(const std::vector<uint8_t>& frame);
+    // A fault's power cycle, to run once the radio has answered.
+    std::function<void()> PlainPowerCycle(double offSeconds);
+    FaultStage Stage() const { return m_mode == Mode::BootCode ? FaultStage::BootCode : FaultStage::Application; }
     Answer Execute(const std::vector<uint8_t>& frame, std::string& note);
     Answer Read(const std::vector<uint8_t>& data, std::string& note);
     Answer Write(const std::vector<uint8_t>& data, std::string& note);
@@ -80,7 +86,9 @@ private:
     Answer Status(const std::vector<uint8_t>& data, std::string& note);
     // The firmware version text (status selector 1): the flash image's own, else the profile's.
     std::vector<uint8_t> FirmwareVersion(const std::vector<uint8_t>& profileText) const;
-    void Send(std::vector<uint8_t> bytes, double at, const char* what, std::string note = {});
+    // Sends `bytes` at `at` unless the power has changed meanwhile; `after` runs once they are out.
+    void Send(std::vector<uint8_t> bytes, double at, const char* what, std::string note = {},
+              std::function<void()> after = {});
     void ArmEchoFaults();
 
     CSimWire& m_wire;
@@ -100,5 +108,7 @@ private:
     double m_lastByte = 0;
     double m_busyUntil = 0;
     uint64_t m_bytesHeard = 0;
+    unsigned m_erasesThisRun = 0;        // erases since the boot code started
+    unsigned m_flashWritesSinceErase = 0;
     std::vector<FaultRule> m_echoRules;
 };

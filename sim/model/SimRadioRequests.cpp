@@ -110,7 +110,8 @@ CSimRadio::Answer CSimRadio::Erase(const std::vector<uint8_t>& data, std::string
     }
     note = "erase flash";
     m_memory.EraseFlash();
-    m_faults.RestartCount("flash-write");
+    m_flashWritesSinceErase = 0;
+    ++m_erasesThisRun;
     a.work = m_profile.eraseTime;
     return a;
 }

@@ -194,7 +194,7 @@ TEST_F(RadioCodeplugTest, ReadFailureIsLoggedWithItsAddressAndRaisedAsCommunicat
     ASSERT_TRUE(cp->InitRdkPtrs());
     FaultRule rule;
     rule.kind = FaultKind::Nack;
-    rule.op = "read";
+    rule.op = FaultOp::Read;
     rule.nth = 7;  // the block's data: after the four reads of the ADK values, its vector and header
     rule.count = 100;
     rig->Radio().AddFault(rule);

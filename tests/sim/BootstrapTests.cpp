@@ -14,7 +14,7 @@ void SleepMs(unsigned ms) { GetPlatform()->Sleep(ms); }
 
 }  // namespace
 
-void RadioFixture::DownloadFl0Code(std::vector<uint8_t> code, uint32_t rate)
+void RadioBench::DownloadFl0Code(std::vector<uint8_t> code, uint32_t rate)
 {
     port->SetBaud(2400);
     Radio().PowerCycle(true);

@@ -7,46 +7,147 @@ namespace {
 
 using Frame = std::vector<uint8_t>;
 
+// Which requests a rule fires on, as the plan counts them: a row's requests in order, and a
+// mark for each ('x' fired, '.' not).
+TEST(FaultPlan, SelectsAndCountsOverTheWholeSession)
+{
+    const FaultRequest sync{FaultOp::Sync, FaultStage::Bootstrap};
+    const FaultRequest block{FaultOp::Block, FaultStage::Bootstrap};
+    const FaultRequest read{FaultOp::Read, FaultStage::Application, 0x3FF0};
+    const FaultRequest readElsewhere{FaultOp::Read, FaultStage::Application, 0x0000};
+    const FaultRequest erase{FaultOp::Erase, FaultStage::BootCode};
+    const FaultRequest probe{FaultOp::FlashWrite, FaultStage::BootCode, 0x470000, 1};
+    const FaultRequest cpWrite{FaultOp::CodeplugWrite, FaultStage::BootCode, 0x0010};
+    auto record = [](unsigned n) { return FaultRequest{FaultOp::FlashWrite, FaultStage::Firmware, 0x400000 + 16 * n, n}; };
+    // Two attempts of a firmware download: handshake, erase, probe, erase, two records.
+    const std::vector<FaultRequest> attempt{sync, block, block, erase, probe, erase, record(1), record(2)};
+    std::vector<FaultRequest> twoAttempts = attempt;
+    twoAttempts.insert(twoAttempts.end(), attempt.begin(), attempt.end());
+
+    struct Row {
+        const char* spec;
+        std::vector<FaultRequest> requests;
+        const char* fires;
+    } rows[] = {
+        {"nack", attempt, "x......."},  // any: the boot ROM's sync is the first request
+        {"nack:op=any,nth=2,count=2", attempt, ".xx....."},
+        {"nack:op=write,nth=2", {cpWrite, probe, cpWrite}, ".x."},
+        {"nack:op=block,count=5", twoAttempts, ".xx......xx....."},
+        {"nack:at=2", attempt, "....x..."},  // frames only: sync and blocks are not numbered
+        {"nack:record=2", twoAttempts, ".......x.......x"},
+        {"power-loss:record=2,times=1", twoAttempts, ".......x........"},
+        {"nack:op=flash-write,nth=3", twoAttempts, ".......x........"},
+        {"power-loss:stage=firmware,nth=2", twoAttempts, ".......x........"},
+        {"nack:stage=boot-code,count=8", twoAttempts, "...xxx.....xxx.."},
+        {"nack:addr=0x3FF0", {readElsewhere, read, read}, ".x."},
+        {"nack:op=read,count=3,times=2", {read, read, read}, "xx."},
+        {"nack:addr=0x400020,op=write", twoAttempts, ".......x........"},
+    };
+    for (const Row& row : rows) {
+        CFaultPlan plan;
+        plan.Add(ParseFaultSpec(row.spec));
+        std::string fires;
+        for (const FaultRequest& request : row.requests)
+            fires += plan.OnRequest(request).empty() ? '.' : 'x';
+        EXPECT_EQ(fires, row.fires) << row.spec;
+    }
+}
+
+TEST(FaultSpec, ParsesKindsAndKeys)
+{
+    struct Case {
+        const char* spec;
+        FaultKind kind;
+        unsigned at;
+        FaultOp op;
+        unsigned nth;
+        unsigned count;
+        unsigned times;
+        double seconds;
+    } cases[] = {
+        {"nack", FaultKind::Nack, 0, FaultOp::Any, 1, 1, 0, 0},
+        {"nack:op=write,nth=3,count=2", FaultKind::Nack, 0, FaultOp::Write, 3, 2, 0, 0},
+        {"late-reply:op=erase,ms=25000", FaultKind::LateReply, 0, FaultOp::Erase, 1, 1, 0, 25.0},
+        {"power-loss:record=40,times=1", FaultKind::PowerLoss, 0, FaultOp::FlashWrite, 1, 1, 1, 1.0},
+        {"break:at=7", FaultKind::LineBreak, 7, FaultOp::Any, 1, 1, 0, 0.05},
+        {"drop-reply:op=block,nth=2", FaultKind::DropReply, 0, FaultOp::Block, 2, 1, 0, 0},
+        {"power-cycle:op=status,ms=200", FaultKind::PowerCycle, 0, FaultOp::Status, 1, 1, 0, 0.2},
+    };
+    for (const Case& c : cases) {
+        FaultRule r = ParseFaultSpec(c.spec);
+        EXPECT_EQ(r.kind, c.kind) << c.spec;
+        EXPECT_EQ(r.at, c.at) << c.spec;
+        EXPECT_EQ(r.op, c.op) << c.spec;
+        EXPECT_EQ(r.nth, c.nth) << c.spec;
+        EXPECT_EQ(r.count, c.count) << c.spec;
+        EXPECT_EQ(r.times, c.times) << c.spec;
+        EXPECT_DOUBLE_EQ(r.seconds, c.seconds) << c.spec;
+    }
+    EXPECT_EQ(ParseFaultSpec("nack:record=40").record, 40u);
+    EXPECT_EQ(*ParseFaultSpec("nack:addr=0x3FF0").address, 0x3FF0u);
+    EXPECT_EQ(ParseFaultSpec("nack:stage=firmware").stage, FaultStage::Firmware);
+}
+
+TEST(FaultSpec, RefusesWhatItCannotRead)
+{
+    for (const char* spec : {"explode", "nack:op=fly", "nack:nth=0", "nack:at=x", "nack:when=3", "nack:at", "echo:mask=0",
+                             "nack:times=0", "nack:stage=later", "nack:addr=0x1000000", "nack:record=3,op=read",
+                             "nack:record=3,at=2"}) {
+        try {
+            ParseFaultSpec(spec);
+            ADD_FAILURE() << spec;
+        } catch (const CGenError& e) {
+            EXPECT_NE(std::string(e.GetText()).find(spec), std::string::npos) << e.GetText();
+        }
+    }
+}
+
+// Each kind of fault on the requests it selects, seen from the PC: per request, the
+// acknowledgement (0 for none) and whether a reply with a good checksum ('r'), a bad one ('c')
+// or none ('-') followed.
+TEST(FaultKinds, EachAsThePcSeesIt)
+{
+    struct Step {
+        Frame frame;
+        unsigned pauseMsBefore = 0;
+    };
+    const Frame read0 = RadioBench::ReadFrame(0, 1), readMark = RadioBench::ReadFrame(0x3FF0, 1);
+    const Frame status = RadioBench::StatusFrame(4);
+    struct Row {
+        std::vector<const char*> specs;
+        std::vector<Step> steps;
+        const char* seen;  // two characters per step: ack ('6', 'N' for 0x60, '0' none), reply
+    } rows[] = {
+        {{"nack:op=read,nth=2"}, {{read0}, {read0}, {read0}}, "6rN-6r"},
+        {{"checksum:at=1"}, {{read0}}, "6c"},
+        {{"drop-ack:at=1", "drop-reply:at=2"}, {{read0}, {read0}}, "0-6-"},
+        {{"late-reply:op=status,ms=1500"}, {{status}, {status, 1000}}, "6-6r"},
+        {{"power-loss:at=1,ms=500"}, {{read0}, {read0, 200}, {read0, 400}}, "0-0-6r"},
+        {{"power-cycle:op=status"}, {{status}, {read0}, {read0, 100}}, "6r0-6r"},
+        {{"nack:addr=0x3FF0,times=1"}, {{read0}, {readMark}, {readMark}}, "6rN-6r"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.specs.front());
+        RadioBench bench;
+        for (const char* spec : row.specs)
+            bench.Radio().AddFault(ParseFaultSpec(spec));
+        std::string seen;
+        for (const Step& step : row.steps) {
+            GetPlatform()->Sleep(step.pauseMsBefore);
+            Answer a = bench.Exchange(step.frame);
+            seen += !a.ack ? '0' : *a.ack == 0x60 ? 'N' : *a.ack == 0x06 ? '6' : '?';
+            seen += a.reply.empty() ? '-'
+                    : a.reply.back() == radio_frames::Checksum(a.reply.data(), a.reply.size() - 1) ? 'r'
+                                                                                                  : 'c';
+        }
+        EXPECT_EQ(seen, row.seen) << bench.Radio().Trace().Format();
+    }
+}
+
 class Faults : public RadioFixture {
 protected:
     void Inject(const std::string& spec) { Radio().AddFault(ParseFaultSpec(spec)); }
 };
-
-TEST_F(Faults, NackOnTheNthRequestOfAKind)
-{
-    Inject("nack:op=read,nth=2");
-    EXPECT_EQ(*Exchange(ReadFrame(0, 1)).ack, 0x06);
-    Answer second = Exchange(ReadFrame(0, 1));
-    EXPECT_EQ(*second.ack, 0x60);
-    EXPECT_TRUE(second.reply.empty());
-    EXPECT_EQ(*Exchange(ReadFrame(0, 1)).ack, 0x06);
-}
-
-TEST_F(Faults, CorruptedReplyChecksum)
-{
-    Inject("checksum:at=1");
-    Answer a = Exchange(ReadFrame(0, 1));
-    ASSERT_FALSE(a.reply.empty());
-    EXPECT_NE(a.reply.back(), radio_frames::Checksum(a.reply.data(), a.reply.size() - 1));
-}
-
-TEST_F(Faults, DroppedAcknowledgementAndReply)
-{
-    Inject("drop-ack:at=1");
-    Inject("drop-reply:at=2");
-    EXPECT_FALSE(Exchange(ReadFrame(0, 1)).ack.has_value());
-    Answer second = Exchange(ReadFrame(0, 1));
-    EXPECT_TRUE(second.ack.has_value());
-    EXPECT_TRUE(second.reply.empty());
-}
-
-TEST_F(Faults, LateReplyMissesTheTimeoutThenTheRadioAnswersAgain)
-{
-    Inject("late-reply:op=status,ms=1500");
-    EXPECT_TRUE(Exchange(StatusFrame(4)).reply.empty());
-    GetPlatform()->Sleep(1000);
-    EXPECT_FALSE(Exchange(StatusFrame(4)).reply.empty());
-}
 
 TEST_F(Faults, GarbageBeforeTheAcknowledgement)
 {
@@ -80,25 +181,6 @@ TEST_F(Faults, LineBreakInsteadOfTheAcknowledgement)
     EXPECT_TRUE(port->WaitForCommError(CE_BREAK, 100));
 }
 
-TEST_F(Faults, PowerLossSilencesTheRadioUntilItComesBack)
-{
-    Inject("power-loss:at=1,ms=500");
-    EXPECT_FALSE(Exchange(ReadFrame(0, 1)).ack.has_value());
-    EXPECT_EQ(Radio().GetMode(), CSimRadio::Mode::Off);
-    GetPlatform()->Sleep(600);
-    EXPECT_EQ(Radio().GetMode(), CSimRadio::Mode::Application);
-}
-
-class FirmwareFaults : public Faults {
-protected:
-    static RadioProfile Profile()
-    {
-        RadioProfile p = TestProfile();
-        p.productLine = 12;
-        return p;
-    }
-};
-
 TEST_F(Faults, PowerLossAtAFirmwareRecordLeavesItHalfWritten)
 {
     Inject("power-loss:record=2,ms=200");
@@ -113,56 +195,26 @@ TEST_F(Faults, PowerLossAtAFirmwareRecordLeavesItHalfWritten)
     EXPECT_EQ(Radio().GetMode(), CSimRadio::Mode::Application);
 }
 
-TEST(FaultSpec, ParsesKindsAndKeys)
+// "Power loss at record 2 of the first attempt, then the retry succeeds", in either form.
+TEST(FaultKinds, OneSpecFailsTheFirstAttemptOnlyAcrossErases)
 {
-    struct Case {
-        const char* spec;
-        FaultKind kind;
-        unsigned at;
-        const char* op;
-        unsigned nth;
-        unsigned count;
-        double seconds;
-    } cases[] = {
-        {"nack", FaultKind::Nack, 0, "any", 1, 1, 0},
-        {"nack:op=write,nth=3,count=2", FaultKind::Nack, 0, "write", 3, 2, 0},
-        {"late-reply:op=erase,ms=25000", FaultKind::LateReply, 0, "erase", 1, 1, 25.0},
-        {"power-loss:record=40", FaultKind::PowerLoss, 0, "flash-write", 40, 1, 1.0},
-        {"break:at=7", FaultKind::LineBreak, 7, "any", 1, 1, 0.05},
-        {"drop-reply:op=block,nth=2", FaultKind::DropReply, 0, "block", 2, 1, 0},
-    };
-    for (const Case& c : cases) {
-        FaultRule r = ParseFaultSpec(c.spec);
-        EXPECT_EQ(r.kind, c.kind) << c.spec;
-        EXPECT_EQ(r.at, c.at) << c.spec;
-        EXPECT_EQ(r.op, c.op) << c.spec;
-        EXPECT_EQ(r.nth, c.nth) << c.spec;
-        EXPECT_EQ(r.count, c.count) << c.spec;
-        EXPECT_DOUBLE_EQ(r.seconds, c.seconds) << c.spec;
-    }
-}
-
-TEST(FaultSpec, RefusesWhatItCannotRead)
-{
-    for (const char* spec : {"explode", "nack:op=fly", "nack:nth=0", "nack:at=x", "nack:when=3", "nack:at", "echo:mask=0"}) {
-        try {
-            ParseFaultSpec(spec);
-            ADD_FAILURE() << spec;
-        } catch (const CGenError& e) {
-            EXPECT_NE(std::string(e.GetText()).find(spec), std::string::npos) << e.GetText();
+    for (const char* spec : {"power-loss:stage=firmware,nth=2,ms=200", "power-loss:record=2,times=1,ms=200"}) {
+        SCOPED_TRACE(spec);
+        RadioBench bench;
+        bench.Radio().AddFault(ParseFaultSpec(spec));
+        std::vector<bool> answered;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            bench.DownloadFl0(38400);
+            bench.Exchange(RadioBench::EraseFrame(), 20000);
+            bench.Exchange(RadioBench::WriteFrame(0x430000, {0xAA}));  // the size probe
+            bench.Exchange(RadioBench::EraseFrame(), 20000);
+            for (uint32_t record = 0; record < 3; ++record)
+                answered.push_back(!bench.Exchange(RadioBench::WriteFrame(0x400000 + 4 * record, {1, 2, 3, 4})).reply.empty());
+            GetPlatform()->Sleep(300);
+            bench.port->SetBaud(9600);
         }
+        EXPECT_EQ(answered, (std::vector<bool>{true, false, false, true, true, true}));
     }
-}
-
-TEST(FaultPlan, FlashRecordsCountFromTheLastErase)
-{
-    CFaultPlan plan;
-    plan.Add(ParseFaultSpec("nack:record=2"));
-    EXPECT_TRUE(plan.OnRequest({"flash-write", "write", "any"}).empty());
-    plan.RestartCount("flash-write");
-    EXPECT_TRUE(plan.OnRequest({"flash-write", "write", "any"}).empty());
-    EXPECT_EQ(plan.OnRequest({"flash-write", "write", "any"}).size(), 1u);
-    EXPECT_EQ(plan.RequestNumber(), 3u);
 }
 
 }  // namespace

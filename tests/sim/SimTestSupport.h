@@ -49,21 +49,23 @@ struct Answer {
 };
 
 // The model in-process: the simulated platform, the radio behind its box, the PC's port open
-// at 9600 8N1 with the echo checked.
-class RadioFixture : public ::testing::Test {
-protected:
-    explicit RadioFixture(RadioProfile profile = TestProfile()) : rig(scope.Platform(), std::move(profile))
+// at 9600 8N1 with the echo checked. One per test (RadioFixture) or one per row of a table.
+class RadioBench {
+public:
+    explicit RadioBench(RadioProfile profile = TestProfile()) : rig(scope.Platform(), std::move(profile))
     {
         port = GetPlatform()->GetSerial();
         port->SetEchoMode(rig.Radio().Profile().echo ? 1 : 0);
         port->Configure(9600, 0, 0, 8);
         port->OpenPort(1);
     }
-    ~RadioFixture() override
+    virtual ~RadioBench()
     {
         port->Close();
         GetPlatform()->ReleaseSerial();
     }
+    RadioBench(const RadioBench&) = delete;
+    RadioBench& operator=(const RadioBench&) = delete;
 
     CSimRadio& Radio() { return rig.Radio(); }
     CVirtualClock& Clock() { return scope.Clock(); }
@@ -121,4 +123,9 @@ protected:
     CSimPlatformScope scope;
     CSimRadioRig rig;
     CSerial* port = nullptr;
+};
+
+class RadioFixture : public ::testing::Test, public RadioBench {
+protected:
+    explicit RadioFixture(RadioProfile profile = TestProfile()) : RadioBench(std::move(profile)) {}
 };

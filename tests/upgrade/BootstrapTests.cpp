@@ -48,6 +48,10 @@ TEST(Bootstrap, EdgeCases)
          {"Bootstrap::FL0_Send_Bootcode: Retry sending sync character!! Retry 1"}},
         {"a block returned wrong", LoaderKind::FL0, false, 1, 2400, 25, "nack:op=block,nth=2",
          "Bootcode verification failed", 1, 2, {}},
+        {"a block echoed wrong by the box", LoaderKind::FL0, true, 1, 2400, 25, "echo:op=block,nth=2",
+         "Bootcode verification failed", 1, 2, {}},
+        {"a fault on any request reaches the sync", LoaderKind::FL0, true, 1, 2400, 25, "nack", "", 1, 4,
+         {"Bootstrap::FL0_Send_Bootcode: Retry sending sync character!! Retry 1"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

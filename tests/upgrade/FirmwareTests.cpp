@@ -163,7 +163,7 @@ TEST(FirmwarePath, FailuresEndWithTheirResultAndMessage)
          "The required data file is corrupted and unuseable\nPlease reinstall the application!", [](EngineBench&) {},
          DemoProfile(), corrupt.Dir()},
         {"write refused while flashing", kUpgradeFlashFailed, "Received NACK from external device", "",
-         [](EngineBench& r) { r.Radio().AddFault(ParseFaultSpec("nack:op=flash-write,nth=40,count=9")); }},
+         [](EngineBench& r) { r.Radio().AddFault(ParseFaultSpec("nack:record=40,count=9")); }},
     };
     for (Row& row : rows) {
         SCOPED_TRACE(row.name);

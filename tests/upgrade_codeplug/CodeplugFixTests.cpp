@@ -94,7 +94,7 @@ TEST_F(RadioLookupTest, ARadioThatCannotBeReadIsACommunicationErrorNotAnAbsentBl
     ASSERT_TRUE(cp->InitRdkPtrs());
     FaultRule rule;
     rule.kind = FaultKind::Nack;
-    rule.op = "read";
+    rule.op = FaultOp::Read;
     rule.count = 1000;
     rig->Radio().AddFault(rule);
     uint8_t block[512];

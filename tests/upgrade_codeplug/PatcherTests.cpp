@@ -124,7 +124,7 @@ TEST(PatcherFailureTest, ALookupTheRadioDoesNotAnswerIsAnErrorNotAnAbsentBlock)
     CPatcher patcher(1);
     FaultRule rule;
     rule.kind = FaultKind::Nack;
-    rule.op = "read";
+    rule.op = FaultOp::Read;
     rule.nth = 5;  // after the four reads of the ADK values
     rule.count = 1000;
     rig.Radio().AddFault(rule);

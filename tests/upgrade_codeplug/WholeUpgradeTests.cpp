@@ -114,7 +114,7 @@ TEST_P(WholeUpgradeTest, CarryOverSurvivesAPowerLossInTheProgrammingLoop)
     std::vector<uint8_t> expected = run.Expected();
     FaultRule loss;
     loss.kind = FaultKind::PowerLoss;
-    loss.op = "codeplug-write";
+    loss.op = FaultOp::CodeplugWrite;
     loss.nth = 3;  // within the loop: nothing is written before it but the moved fields
     loss.seconds = 60;  // longer than the exchange keeps trying
     run.Radio().AddFault(loss);
@@ -144,7 +144,7 @@ TEST_P(WholeUpgradeTest, ASavedRecordIsRestoredIntoTheReprogrammedRadio)
     uint32_t loopWrites = (c.regionEnd - c.regionStart + 31) / 32;
     FaultRule refuse;
     refuse.kind = FaultKind::Nack;
-    refuse.op = "codeplug-write";
+    refuse.op = FaultOp::CodeplugWrite;
     refuse.nth = loopWrites + (c.productLine == 10 ? 2 : 0) + 1;
     refuse.count = 4;  // every attempt of the exchange
     run.Radio().AddFault(refuse);
