@@ -13,6 +13,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+QString CAboutDlg::VersionText() { return QStringLiteral("Version: " TESSARIN_VERSION_TEXT ", " TESSARIN_RELEASE_DATE); }
+
 CAboutDlg::CAboutDlg(const QString& productTitle, QWidget* parent) : QDialog(parent), m_title(new QLabel(productTitle))
 {
     setWindowTitle("About");
@@ -21,7 +23,8 @@ CAboutDlg::CAboutDlg(const QString& productTitle, QWidget* parent) : QDialog(par
     icon->setPixmap(Artwork::ApplicationIcon().pixmap(32, 32));
     icon->setAlignment(Qt::AlignTop);
     m_title->setObjectName("AboutTitle");
-    auto* version = new QLabel(kVersionText);
+    auto* version = new QLabel(VersionText());
+    version->setObjectName("AboutVersion");
     auto* texts = new QVBoxLayout;
     texts->addWidget(m_title);
     texts->addWidget(version);

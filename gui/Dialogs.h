@@ -14,7 +14,8 @@ public:
     CAboutDlg(const QString& productTitle, QWidget* parent = nullptr);
     QLabel* TitleControl() const { return m_title; }
 
-    static constexpr const char* kVersionText = "Version: R02.12.02, 20-May-2011";
+    // "Version: " with the program's version and its release date.
+    static QString VersionText();
 
 private:
     QLabel* m_title;

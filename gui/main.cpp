@@ -10,7 +10,7 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName("tessarin-gui");
-    QApplication::setApplicationVersion(TESSARIN_VERSION);
+    QApplication::setApplicationVersion(TESSARIN_VERSION_TEXT);
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Tessarin: upgrades a radio through its interface box.");

@@ -50,7 +50,8 @@ TEST_F(ShellTest, TitleAndAboutTextFollowTheProductLine)
             if (!about)
                 return false;
             aboutTitle = about->TitleControl()->text();
-            EXPECT_FALSE(about->findChildren<QLabel*>().isEmpty());
+            auto* version = about->findChild<QLabel*>("AboutVersion");
+            EXPECT_TRUE(version && version->text() == "Version: " TESSARIN_VERSION_TEXT ", 20-May-2011");
             return PressButton(about, "OK");
         });
         answers.Start();
