@@ -49,6 +49,19 @@ CUpgradeFormView::CUpgradeFormView(QWidget* parent)
     Colour(m_descriptionText, kKitText);
     Colour(m_caution, kCautionColour);
 
+    // The frame titles in bold: thin white strokes on the grey would read as grey. The kit's
+    // texts inside keep the plain font.
+    for (QWidget* text : {m_titleText, m_descriptionText}) {
+        QFont plain = text->font();
+        plain.setBold(false);
+        text->setFont(plain);
+    }
+    for (QGroupBox* frame : {m_titleFrame, m_descriptionFrame}) {
+        QFont bold = frame->font();
+        bold.setBold(true);
+        frame->setFont(bold);
+    }
+
     m_titleText->setTextFormat(Qt::PlainText);
     m_titleText->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_titleText->setWordWrap(true);

@@ -171,3 +171,36 @@ TEST_F(ShellTest, FormShowsItsTextsInTheirColoursAndTheProgramButtonLaysOutItsIc
 }
 
 } // namespace
+
+namespace {
+
+// The frame titles are drawn in white and bold (thin white strokes on the grey read as grey),
+// whatever the style draws a group box's title with, also once the form is in the main window;
+// the kit's texts keep the plain font.
+TEST_F(ShellTest, FrameTitlesAreDrawnWhiteAndBold)
+{
+    CScratchDirectory scratch("frame-titles");
+    CTessarinDoc doc;
+    CMainFrame frame(doc, 5);
+    frame.show();
+    frame.SwitchView();
+    QApplication::processEvents();
+    CUpgradeFormView* form = frame.Form();
+    const QImage shot = form->grab().toImage();
+    for (QGroupBox* box : {form->TitleFrame(), form->DescriptionFrame()}) {
+        const QRect strip(box->geometry().topLeft(), QSize(box->width(), box->fontMetrics().height() + 4));
+        int white = 0;
+        for (int y = strip.top(); y <= strip.bottom(); ++y) {
+            for (int x = strip.left(); x <= strip.right(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                white += qMin(qMin(c.red(), c.green()), c.blue()) >= 235;
+            }
+        }
+        EXPECT_GT(white, 10) << box->title().toStdString();
+        EXPECT_TRUE(box->font().bold()) << box->title().toStdString();
+    }
+    EXPECT_FALSE(form->TitleText()->font().bold());
+    EXPECT_FALSE(form->DescriptionText()->font().bold());
+}
+
+} // namespace
