@@ -78,6 +78,8 @@ bool CProgressWnd::BeginModal(const QString& title, bool smooth)
 
 void CProgressWnd::ArrangeControls(int lines, int width)
 {
+    m_arrangedLines = lines;
+    m_arrangedWidth = width;
     const QFontMetrics metrics(m_text->font());
     QStringList sample;
     for (int i = 0; i < lines; ++i)
@@ -128,7 +130,15 @@ void CProgressWnd::SetMessage(const QString& text)
     ShowMessage();
 }
 
-void CProgressWnd::ShowMessage() { m_text->setText(m_message); }
+void CProgressWnd::ShowMessage()
+{
+    m_text->setText(m_message);
+    // A message line wider than the text area widens the window (it keeps its place), so
+    // that no warning is cut off whatever font the desktop gives.
+    const QRect needed = QFontMetrics(m_text->font()).boundingRect(QRect(0, 0, 4000, 4000), 0, m_message);
+    if (needed.width() > m_arrangedWidth)
+        ArrangeControls(m_arrangedLines, needed.width());
+}
 
 void CProgressWnd::ResetPopup()
 {

@@ -72,6 +72,8 @@ private:
     int m_upper = 100;
     int m_lower = 0;
     int m_textLines = 4;
+    int m_arrangedLines = 4;  // the last layout's text lines and text width
+    int m_arrangedWidth = 390;
     bool m_showCancel = true;
     QString m_message;
     bool m_windowCreated = false;

@@ -193,7 +193,7 @@ private:
         QList<QWidget*> windows;
         windows << &Frame();
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (w != &Frame() && w->isVisible() && w->isWindow() && !(w->windowFlags() & Qt::ToolTip) &&
+            if (w != &Frame() && w->isVisible() && w->isWindow() && w->windowType() != Qt::ToolTip &&
                 w->windowType() != Qt::Popup)
                 windows << w;
         if (QWidget* modal = QApplication::activeModalWidget()) {

@@ -98,6 +98,12 @@ TEST_F(ProgressTest, ProgressTextShowsInTheWindow)
     EXPECT_EQ(Progress().TextControl()->text(), "Erasing the flash ...");
     frame.SetProgressText("Writing the firmware ...");
     EXPECT_EQ(Progress().TextControl()->text(), "Writing the firmware ...");
+    // A line wider than the layout's text area widens the window: nothing of it is cut off.
+    const QString warning = "Programming flash ROM...\nWARNING!! Ensure process is not interrupted";
+    frame.SetProgressText(warning);
+    const int needed = QFontMetrics(Progress().TextControl()->font()).boundingRect(QRect(0, 0, 4000, 4000), 0, warning).width();
+    EXPECT_GE(Progress().TextControl()->width(), needed);
+    EXPECT_GE(Progress().width(), needed + 20);
     Send(WM_PROGRESS_CLOSE);
     EXPECT_EQ(Progress().CurrentMessage(), "");
 }
