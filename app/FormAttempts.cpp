@@ -9,6 +9,7 @@
 #include "link/LinkFlags.h"
 #include "platform/Platform.h"
 #include "platform/Serial.h"
+#include "platform/StopRequest.h"
 #include "platform/UiServices.h"
 
 namespace {
@@ -54,6 +55,13 @@ void CUpgradeForm::RunAttempts()
     // The radio's own data is saved once per press and restored from here on every retry.
     m_carryOver = CarryOverRecord{};
     for (;;) {
+        if (StopRequested()) {
+            // Before the next attempt began (a stop during a retry question, say): nothing of it
+            // reached the radio.
+            Fail(m_outcome.engineRuns > 0 ? ProgramEnd::EngineFailed : ProgramEnd::Cancelled,
+                 std::string("stopped on ") + StopSignalName() + " before the next attempt began");
+            return;
+        }
         std::unique_ptr<CUpgradeEngine> engine = m_engineFactory();
         m_flashSettings.portBaud = kBootstrapBaud;
         CPortLoan port;
@@ -88,6 +96,15 @@ void CUpgradeForm::RunAttempts()
             m_outcome.firmwareFile = engine->FirmwareFile();
         m_outcome.engineResult = result;
         port.Release();
+        if (StopRequested() && result != kUpgradeSucceeded) {
+            // Ended on a stop at a safe point: the link is closed and the port given back. No
+            // retry is offered; the user is told what the radio holds.
+            Fail(ProgramEnd::EngineFailed,
+                 std::string("stopped on ") + StopSignalName() + ". " + engine->RadioLeftText());
+            RecoverRequested = 0;
+            VerifyBypass = 0;
+            return;
+        }
         ActOnResult(result);
         engine.reset();
         if (m_attemptState == kLoopDone) {

@@ -20,6 +20,7 @@ public:
         m_engine.SetCarryOver(record, store);
     }
     int UpgradeRadio() override { return m_engine.UpgradeRadio(); }
+    std::string RadioLeftText() const override { return m_engine.RadioLeftText(); }
 
 private:
     CRadioUpgrade m_engine;

@@ -28,6 +28,8 @@ public:
     virtual int UpgradeRadio() = 0;
     // The firmware image chosen by the flash size in the last run ("fw_256k"), or empty.
     virtual std::string FirmwareFile() const { return {}; }
+    // After a run that a stop ended: what the radio holds, in words for the user.
+    virtual std::string RadioLeftText() const { return {}; }
 };
 
 using UpgradeEngineFactory = std::function<std::unique_ptr<CUpgradeEngine>()>;

@@ -9,11 +9,14 @@
 #include "link/LinkFlags.h"
 #include "link/LinkTrace.h"
 #include "platform/SettingsStore.h"
+#include "platform/StopRequest.h"
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <csignal>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -102,6 +105,27 @@ bool ResolveComm(const ProgramOptions& options, CCommSettings& saved, CCommSetti
     }
 }
 
+// Keeps SIGINT, SIGTERM and SIGHUP off the calling thread while it lives, so that they reach
+// the worker: a question waiting for its answer on the terminal is then cut short and the stop
+// seen at once.
+class CStopSignalsToWorker {
+public:
+    CStopSignalsToWorker()
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&set, signal);
+        pthread_sigmask(SIG_BLOCK, &set, &m_previous);
+    }
+    ~CStopSignalsToWorker() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+    CStopSignalsToWorker(const CStopSignalsToWorker&) = delete;
+    CStopSignalsToWorker& operator=(const CStopSignalsToWorker&) = delete;
+
+private:
+    sigset_t m_previous;
+};
+
 // Runs `work` on a worker thread while this thread keeps the live progress line's clock moving.
 template <class Work>
 void RunOnWorker(CTerminalUi& ui, Work work)
@@ -116,6 +140,7 @@ void RunOnWorker(CTerminalUi& ui, Work work)
         done.notify_all();
     });
     {
+        CStopSignalsToWorker toWorker;
         std::unique_lock<std::mutex> lock(mutex);
         while (!finished) {
             done.wait_for(lock, std::chrono::milliseconds(250));
@@ -172,6 +197,9 @@ int RunProgram(const ProgramOptions& options, ProgramStreams io)
     if (!ResolveComm(options, saved, used, io.err, "program"))
         return kExitUsage;
     auto started = std::chrono::steady_clock::now();
+    // SIGINT, SIGTERM and SIGHUP stop the run at its next safe point; the link is closed and the
+    // port given back on the way out, and the user is told what the radio holds.
+    CStopSignals stopSignals;
     CCommandSession session(options, io, human);
     CUpgradeForm form(options.kit, used);
     ProgramOutcome outcome;
@@ -182,13 +210,19 @@ int RunProgram(const ProgramOptions& options, ProgramStreams io)
             do {
                 ++presses;
                 outcome = form.OnProgram();
-            } while (outcome.end == ProgramEnd::PressAgain && presses < kMaxPresses);
+            } while (outcome.end == ProgramEnd::PressAgain && presses < kMaxPresses && !StopRequested());
         });
         status = ExitStatusFor(outcome.end);
         if (!outcome.detail.empty())
             std::fprintf(human, "%s\n", outcome.detail.c_str());
     } else {
         outcome.end = status == kExitCancelled ? ProgramEnd::Cancelled : ProgramEnd::KitUnusable;
+    }
+    if (StopRequested() && status != kExitUpdated) {
+        std::fprintf(human, "tessarin program: stopped on %s with no request cut off; the port was closed with its line "
+                            "settings restored and its hold released.\n",
+                     StopSignalName());
+        status = StopExitStatus(status);
     }
     saved.Save(Settings());
     double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

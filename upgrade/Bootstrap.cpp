@@ -4,6 +4,7 @@
 #include "errors/ErrorLog.h"
 #include "platform/Platform.h"
 #include "platform/Serial.h"
+#include "platform/StopRequest.h"
 
 #include <algorithm>
 #include <typeinfo>
@@ -109,6 +110,8 @@ unsigned CBootstrap::K4_Send_Bootcode(const uint8_t* code, unsigned length)
     }
     unsigned chunks = 0;
     for (unsigned offset = 0; offset < length; offset += kK4ChunkBytes) {
+        // Between two chunks is a safe point for a stop.
+        ThrowIfStopRequested("while the boot code was being sent");
         const unsigned count = std::min(kK4ChunkBytes, length - offset);
         try {
             m_serial->Write(code + offset, count, chunkTimeout);
@@ -137,6 +140,11 @@ void CBootstrap::FL0_Send_Bootcode(const uint8_t* code, unsigned length)
     const double charMs = m_serial->GetByteTime() * 1000.0;
     const unsigned blockTimeout = static_cast<unsigned>((charMs * 20.0 + 1.0) * 8.0);
     for (unsigned offset = 0; offset < padded; offset += kFL0BlockBytes) {
+        // Between two blocks is a safe point for a stop.
+        if (StopRequested()) {
+            m_serial->SetEchoMode(echoMode);
+            ThrowIfStopRequested("while the boot code was being sent");
+        }
         // The last block of a code whose length is not a multiple of 8 is completed with zeros.
         uint8_t block[kFL0BlockBytes] = {};
         std::copy_n(code + offset, std::min(kFL0BlockBytes, length - offset), block);

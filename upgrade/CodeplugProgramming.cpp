@@ -164,6 +164,7 @@ void CRadioUpgrade::DoProgCp()
     std::string code(m_radioCode, m_radioCode[1] ? 2 : (m_radioCode[0] ? 1 : 0));
     SaveCarryOver({m_carryOverStore, m_codeplugType, m_plan->codeplugMode, code, m_plan->modelTag, imageLength}, *path, record);
 
+    m_radioLeft = RadioLeft::CodeplugPartlyWritten;
     path->BeforeProgramming(record);
     ProgramRegion(*codeplug, image.data(), m_regionStart, m_regionEnd, m_progressShown, path->ProgrammingLogLine());
     path->Restore(record, std::vector<uint8_t>(image.begin(), image.begin() + 2));

@@ -10,6 +10,7 @@
 #include "link/VeskBroker.h"
 #include "platform/Platform.h"
 #include "platform/Serial.h"
+#include "platform/StopRequest.h"
 #include "platform/UiServices.h"
 #include "upgrade/Bootstrap.h"
 #include "upgrade/UpgradeTexts.h"
@@ -64,6 +65,7 @@ void DiscardBootcodeHello(CSerial& serial)
 
 bool CRadioUpgrade::PrepareFirmware()
 {
+    m_radioLeft = RadioLeft::InBootCode;
     Ui().SendMainFrameMessage(WM_PROGRESS_OPEN, 0, 0);
     try {
         DownloadBootcode();
@@ -88,6 +90,9 @@ bool CRadioUpgrade::PrepareFirmware()
         broker.OpenLink(m_portNumber, m_echoMode);
         broker.Comm().GetSerial()->SetBaud(m_flashSettings->flashBaud);
         CheckIdentity(broker);
+        ThrowIfStopRequested("before the flash was erased");
+        // From the erase request on, the radio may hold no firmware until flashing completes.
+        m_radioLeft = RadioLeft::FlashErased;
         broker.EraseFlashRequest();
     } catch (const CError&) {
         return stop(kUpgradeFlashSizeFailed);

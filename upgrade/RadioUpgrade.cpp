@@ -4,7 +4,9 @@
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
 #include "files/SRecord.h"
+#include "platform/StopRequest.h"
 #include "platform/UiServices.h"
+#include "upgrade/CarryOver.h"
 #include "upgrade/UpgradeTexts.h"
 
 #include <exception>
@@ -52,12 +54,16 @@ int CRadioUpgrade::UpgradeRadio()
         return m_result;
     }
     try {
-        if (m_plan->flashFirmware == 1 && !PrepareFirmware())
+        if (!StopRequested() && m_plan->flashFirmware == 1 && !PrepareFirmware()) {
+            LogStop();
             return m_result;
-        if (!RunPrepareUpgrade())
+        }
+        if (!StopRequested() && !RunPrepareUpgrade())
             return m_result;
-        OpenCountedProgress();
-        RunStages();
+        if (!StopRequested()) {
+            OpenCountedProgress();
+            RunStages();
+        }
     } catch (const std::exception& e) {
         // Nothing below raises these on purpose (running out of memory does); the run ends at the
         // stage it reached, like any other failure.
@@ -65,7 +71,20 @@ int CRadioUpgrade::UpgradeRadio()
     }
     if (m_progressShown)
         Ui().SendMainFrameMessage(WM_PROGRESS_CLOSE, 0, 0);
+    LogStop();
     return m_result;
+}
+
+void CRadioUpgrade::LogStop() const
+{
+    if (StopRequested() && m_result != kUpgradeSucceeded)
+        ErrorLog().Log("CRadioUpgrade::UpgradeRadio: Stopped on %s. %s", StopSignalName(), RadioLeftText().c_str());
+}
+
+std::string CRadioUpgrade::RadioLeftText() const
+{
+    const bool kept = m_carryOver && m_carryOverStore && !m_carryOver->file.empty();
+    return DescribeRadioLeft(m_radioLeft, kept ? m_carryOver->file : std::string());
 }
 
 bool CRadioUpgrade::RunPrepareUpgrade()
@@ -92,18 +111,28 @@ void CRadioUpgrade::OpenCountedProgress()
 
 void CRadioUpgrade::RunStages()
 {
+    // Between two stages is a safe point for a stop.
+    constexpr const char* kBeforeStage = "before the next stage of the upgrade began";
     try {
         if (m_plan->flashFirmware == 1 && m_firmwareLoaded) {
             FlashFirmware();
+            m_radioLeft = RadioLeft::FirmwareWritten;
             Ui().SendMainFrameMessage(WM_STATUS_NOTICE, 3, 0);
         }
         m_result = kUpgradeCodeplugFailed;
-        if (m_plan->codeplugMode != 0)
+        if (m_plan->codeplugMode != 0) {
+            ThrowIfStopRequested(kBeforeStage);
             DoProgCp();
+            m_radioLeft = RadioLeft::CodeplugWritten;
+        }
         m_result = kUpgradePatchFailed;
-        if (m_plan->applyPatches == 1)
+        if (m_plan->applyPatches == 1) {
+            ThrowIfStopRequested(kBeforeStage);
+            m_radioLeft = RadioLeft::PatchesPartlyApplied;
             DoPatch();
+        }
         m_result = kUpgradeSucceeded;
+        m_radioLeft = RadioLeft::Upgraded;
     } catch (const CError& e) {
         ErrorLog().Log("%s", e.GetText());
     }

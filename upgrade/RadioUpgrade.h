@@ -1,5 +1,6 @@
 #pragma once
 
+#include "upgrade/RadioLeft.h"
 #include "upgrade/UpgradePlan.h"
 
 #include <cstdint>
@@ -41,8 +42,15 @@ public:
     // only.
     void SetCarryOver(CarryOverRecord* record, CCarryOverStore* store);
 
-    // Runs the plan; returns one of the kUpgrade* results. Never throws.
+    // Runs the plan; returns one of the kUpgrade* results. Never throws. A stop asked for by a
+    // signal (platform/StopRequest.h) ends the run at the next safe point (between requests,
+    // boot code blocks or stages) with the result of the stage it reached; RadioLeftText()
+    // then says what the radio holds.
     int UpgradeRadio();
+
+    // How far this run has changed the radio, and that in words for the user.
+    RadioLeft GetRadioLeft() const { return m_radioLeft; }
+    std::string RadioLeftText() const;
 
     // Checks the images of the plan and counts the work units (firmware records, codeplug
     // chunks, patch entries); raises CGenError 3 for an image or plan that cannot be used.
@@ -81,6 +89,8 @@ private:
     // FlashFirmware, DoProgCp and DoPatch as the plan asks; a failure leaves the result at the
     // stage that failed.
     void RunStages();
+    // Logs the stop and what the radio holds, when a stop ended the run.
+    void LogStop() const;
     void FlashFirmware();
     void WriteRecords(SRecord& reader, CVeskBroker& broker);
     void DoProgCp();
@@ -104,6 +114,7 @@ private:
     std::vector<uint8_t> m_firmwareBuffer;
     const std::string* m_keySource = nullptr;
     int m_result = 0;
+    RadioLeft m_radioLeft = RadioLeft::Untouched;
     bool m_firmwareLoaded = false;
     CarryOverRecord* m_carryOver = nullptr;
     CCarryOverStore* m_carryOverStore = nullptr;

@@ -3,12 +3,16 @@
 #include "cli/ProgramCommand.h"
 #include "platform/SettingsStore.h"
 #include "app/WorkflowFlags.h"
+#include "platform/FlashWriteMode.h"
+#include "platform/StopRequest.h"
 #include "tests/app/WorkflowFixture.h"
 #include "tests/support/Capture.h"
 
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -126,3 +130,85 @@ TEST_F(ProgramCommandTest, PortAndEchoDefaultToTheSavedSettings)
     int port = 0;
     EXPECT_TRUE(Settings().ReadDword("Communication", "ORX Echo Type", port));
 }
+
+namespace {
+
+// The radio's requests so far that did `what` ("write 32 at 00": codeplug chunks, "write 32 at
+// 4": firmware records).
+std::size_t FramesDoing(CSimRadio& radio, const std::string& what)
+{
+    std::size_t n = 0;
+    for (const auto& entry : radio.Trace().Of("frame"))
+        n += entry.note.find(": " + what) != std::string::npos ? 1 : 0;
+    return n;
+}
+
+std::size_t BootcodeBlocks(CSimRadio& radio) { return radio.Trace().Of("block").size(); }
+
+} // namespace
+
+// A stop (Ctrl-C, a closed terminal) during a whole upgrade: the run ends at the next safe point
+// with nothing cut off, the port closed and given back, no retry offered, the exit status of the
+// signal, and words for what the radio holds.
+struct StopCase {
+    const char* name;
+    int signal;
+    std::function<bool(CSimRadio&)> when;  // the stop is raised once this holds
+    const char* state;                     // what the output says about the radio
+    int status;
+};
+
+class ProgramStopTest : public ProgramCommandTest, public ::testing::WithParamInterface<StopCase> {
+protected:
+    ~ProgramStopTest() override
+    {
+        ClearStopRequest();
+        // A stopped firmware run leaves the flash write mode on, as any failed one does.
+        FlashWriteMode = 0;
+        ResetWorkflowFlags();
+    }
+};
+
+TEST_P(ProgramStopTest, EndsAtASafePointAndSaysWhatTheRadioHolds)
+{
+    const StopCase& c = GetParam();
+    ClearStopRequest();
+    Attach(Profile("demo"));
+    rig->Radio().SetAutoBootstrap(true);
+    kit.SetConfig(DemoConfigText());
+    options.answers.yes = true;
+    CSimRadio& radio = rig->Radio();
+    // Looks every 5 ms of line time; the signal is raised on the thread that runs the upgrade,
+    // between two bytes, wherever the exchange happens to be.
+    std::function<void()> watch = [&] {
+        if (c.when(radio))
+            std::raise(c.signal);
+        else
+            scope.Clock().Schedule(scope.Clock().Now() + 0.005, watch);
+    };
+    scope.Clock().Schedule(scope.Clock().Now() + 0.005, watch);
+
+    EXPECT_EQ(Run(), c.status) << out.Text() << err.Text();
+    const std::string text = out.Text();
+    EXPECT_NE(text.find(c.state), std::string::npos) << text;
+    EXPECT_NE(text.find("the port was closed with its line settings restored and its hold released"),
+              std::string::npos) << text;
+    EXPECT_EQ(text.find("Retry"), std::string::npos) << "no retry is offered after a stop: " << text;
+    EXPECT_EQ(scope.Platform().Serial().GetPortNumber(), 0u) << "the port is closed";
+    EXPECT_NE(scope.Platform().GetSerial(), nullptr) << "the port was given back";
+    scope.Platform().ReleaseSerial();
+    // Nothing was cut off: the radio heard no frame it could not finish.
+    EXPECT_TRUE(radio.Trace().Of("dropped").empty());
+    EXPECT_EQ(std::signal(c.signal, SIG_DFL), SIG_DFL) << "the default action is back after the command";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, ProgramStopTest,
+    ::testing::Values(
+        StopCase{"BootCode", SIGINT, [](CSimRadio& r) { return BootcodeBlocks(r) >= 20; },
+                 "it is still in bootstrap mode", 130},
+        StopCase{"Firmware", SIGTERM, [](CSimRadio& r) { return FramesDoing(r, "write 32 at 4") >= 100; },
+                 "firmware is erased and the new firmware is not completely written", 143},
+        StopCase{"Codeplug", SIGHUP, [](CSimRadio& r) { return FramesDoing(r, "write 32 at 00") >= 3; },
+                 "tessarin carryover restore", 129}),
+    [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });

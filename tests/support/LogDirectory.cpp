@@ -1,9 +1,13 @@
 // Linked into every test program: the error log's file sink writes into a scratch folder of
-// this run, removed at the end, never into the folder the tests are started from.
+// this run, removed at the end, never into the folder the tests are started from; and the
+// settings file and the carry-over records live there too unless the test program chose its
+// own, so that no test reads or leaves anything in the user's own folders, and test programs
+// running at the same time (several builds on one machine) never see each other's files.
 #include "errors/Log.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -17,6 +21,8 @@ public:
         m_dir = std::filesystem::temp_directory_path() / ("tessarin-test-log-" + std::to_string(::getpid()));
         std::filesystem::create_directories(m_dir);
         CwFileLog::SetDirectory(m_dir.string());
+        ::setenv("TESSARIN_SETTINGS", (m_dir / "settings.ini").c_str(), 0);
+        ::setenv("TESSARIN_STATE_DIR", (m_dir / "carryover").c_str(), 0);
     }
     void TearDown() override
     {
