@@ -121,7 +121,7 @@ void CSimSerial::Deliver(uint8_t byte, const LineSettings& sentWith)
         return;
     if (!SettingsCompatible(sentWith, m_settings)) {
         // A receiver at another setting samples the wrong bits and misses the stop bit.
-        byte = static_cast<uint8_t>((byte ^ 0xA5) + 0x3B);
+        byte = GarbledByte(byte);
         m_errors |= CE_FRAME;
     }
     if (m_input.size() >= kInputBufferSize) {

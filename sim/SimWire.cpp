@@ -17,3 +17,5 @@ bool SettingsCompatible(const LineSettings& sender, const LineSettings& receiver
     double mismatch = std::fabs(static_cast<double>(sender.baud - receiver.baud)) / sender.baud;
     return mismatch <= 0.03 && sender.charSize == receiver.charSize && sender.parity == receiver.parity;
 }
+
+uint8_t GarbledByte(uint8_t byte) { return static_cast<uint8_t>((byte ^ 0xA5) + 0x3B); }

@@ -51,3 +51,6 @@ double CharacterTime(const LineSettings& settings);
 // True when a receiver at `receiver` reads what a sender at `sender` sends correctly (rates
 // within 3% of each other, same character size and parity).
 bool SettingsCompatible(const LineSettings& sender, const LineSettings& receiver);
+// What a receiver at another setting reads for `byte`: the wrong bits, and no stop bit where
+// it expects one (a framing error). The one rule every simulated receiver applies.
+uint8_t GarbledByte(uint8_t byte);

@@ -3,13 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace {
-
-// What a receiver at the wrong rate makes of a byte (the same garbling the line applies).
-uint8_t Garbled(uint8_t byte) { return static_cast<uint8_t>((byte ^ 0xA5) + 0x3B); }
-
-}  // namespace
-
 uint8_t CBootRom::SyncCharFor(int baud)
 {
     switch (baud) {
@@ -114,13 +107,14 @@ bool CBootRom::ApplyFaults(FaultOp op, std::vector<uint8_t>& answer, double& del
 void CBootRom::OnByte(uint8_t byte, const LineSettings& sentWith)
 {
     const bool readable = SettingsCompatible(sentWith, RomSettings());
+    const uint8_t heard = readable ? byte : GarbledByte(byte);
     double now = m_wire.Now();
     switch (m_state) {
     case State::Off:
         return;
     case State::WaitSync: {
         if (!readable || byte != SyncCharFor(m_profile.bootstrapBaud)) {
-            m_trace.Add(now, CRadioTrace::Direction::FromPc, "ignored", {readable ? byte : Garbled(byte)},
+            m_trace.Add(now, CRadioTrace::Direction::FromPc, "ignored", {heard},
                         readable ? "not the sync character" : "garbled: sent at another rate");
             return;
         }
@@ -145,15 +139,15 @@ void CBootRom::OnByte(uint8_t byte, const LineSettings& sentWith)
         return;
     }
     case State::Blocks:
-        m_block.push_back(readable ? byte : Garbled(byte));
+        m_block.push_back(heard);
         if (m_block.size() == 8) {
             AnswerBlock();
             ArmNextBlock();
         }
-        TakeCodeByte(readable ? byte : Garbled(byte));
+        TakeCodeByte(heard);
         return;
     case State::Code:
-        TakeCodeByte(readable ? byte : Garbled(byte));
+        TakeCodeByte(heard);
         return;
     }
 }

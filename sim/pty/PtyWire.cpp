@@ -207,7 +207,7 @@ void CPtyWire::DeliverToProgram(uint8_t byte, const LineSettings& sentWith)
     if (!SettingsCompatible(sentWith, HostSettings())) {
         // The program's UART samples the wrong bits and misses the stop bit: the error is
         // recorded before the garbled byte is handed over.
-        byte = static_cast<uint8_t>((byte ^ 0xA5) + 0x3B);
+        byte = GarbledByte(byte);
         ++m_line.frameErrorCount;
         PublishLineState();
     }
