@@ -10,6 +10,7 @@
 #include "errors/Error.h"
 #include "files/HexText.h"
 #include "platform/AtomicFile.h"
+#include "sim/model/BootCodeHeader.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -62,11 +63,10 @@ std::string Firmware(uint32_t sizeKb)
     return FormatSRecordImage(bytes.data(), bytes.size(), kFlashBase, 32);
 }
 
-// Boot code: "TSBC" and the flash rate it talks at (32-bit big-endian), then 1,016 filler bytes.
+// Boot code: the header that names the flash rate it talks at, then 1,016 filler bytes.
 std::string Bootcode(uint32_t rate)
 {
-    std::vector<uint8_t> bytes = {'T', 'S', 'B', 'C'};
-    PutBigEndian(bytes, rate);
+    std::vector<uint8_t> bytes = boot_code_header::Make(rate);
     Filler filler(rate);
     while (bytes.size() < 1024)
         bytes.push_back(filler.Next());

@@ -3,22 +3,13 @@
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
 #include "link/LinkFlags.h"
+#include "link/VeskOpcodes.h"
 #include "platform/UiServices.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-constexpr uint8_t kOpReset = 0x10;
-constexpr uint8_t kOpRead = 0x11;
-constexpr uint8_t kOpErase = 0x15;
-constexpr uint8_t kOpWrite = 0x17;
-constexpr uint8_t kOpStatus = 0x23;
-constexpr uint8_t kReplyRead = 0x80;
-constexpr uint8_t kReplyGoodWrite = 0x84;
-constexpr uint8_t kReplyStatusNone = 0x86;
-constexpr uint8_t kReplyStatus = 0x8B;
-constexpr uint8_t kEraseAll = 0x40;
 constexpr int kEraseReplyTimeoutMs = 20000;
 constexpr unsigned kReadReplySkip = 3;
 
@@ -127,10 +118,10 @@ unsigned CVeskBroker::ReadRequest(uint32_t address, uint8_t count, uint8_t* dest
 {
     uint8_t data[4] = {count};
     PutAddress(data + 1, address);
-    m_message.Build(kOpRead, data, sizeof data, 0);
+    m_message.Build(vesk::kRequestRead, data, sizeof data, 0);
     Exchange(true);
     // A reply without the three leading bytes carries nothing to deliver.
-    if (m_replyInfo.opcode != kReplyRead || m_replyInfo.dataLength < kReadReplySkip) {
+    if (m_replyInfo.opcode != vesk::kReplyRead || m_replyInfo.dataLength < kReadReplySkip) {
         ErrorLog().Log("CVeskBroker::ReadRequest: Read from address %X did not receive correct Read "
                        "Reply from radio",
                        address);
@@ -151,9 +142,9 @@ void CVeskBroker::WriteRequest(uint32_t address, unsigned length, const uint8_t*
     PutAddress(data, address);
     if (length > 0)
         std::memcpy(data + 3, source, length);
-    m_message.Build(kOpWrite, data, static_cast<uint16_t>(length + 3), 2);
+    m_message.Build(vesk::kRequestWrite, data, static_cast<uint16_t>(length + 3), 2);
     Exchange(true);
-    if (m_replyInfo.opcode != kReplyGoodWrite) {
+    if (m_replyInfo.opcode != vesk::kReplyGoodWrite) {
         ErrorLog().Log("CVeskBroker::WriteRequest: Write to ddress %X did not receive Good Write Reply",
                        address);
         RefuseReply("Did not received Good Write Reply for VESK Write Request");
@@ -162,12 +153,12 @@ void CVeskBroker::WriteRequest(uint32_t address, unsigned length, const uint8_t*
 
 void CVeskBroker::EraseFlashRequest()
 {
-    m_message.BuildOneByte(kOpErase, kEraseAll);
+    m_message.BuildOneByte(vesk::kRequestErase, vesk::kEraseAllFlash);
     {
         CReplyTimeoutScope longReply(m_comm, kEraseReplyTimeoutMs);
         Exchange(true);
     }
-    if (m_replyInfo.opcode != kReplyGoodWrite) {
+    if (m_replyInfo.opcode != vesk::kReplyGoodWrite) {
         ErrorLog().Log("CVeskBroker::WriteRequest: Erase flash did not receive Good Write Reply");
         RefuseReply("Did not received Good Write Reply for VESK Erase Flash Request");
     }
@@ -175,22 +166,22 @@ void CVeskBroker::EraseFlashRequest()
 
 void CVeskBroker::ResetRadioRequest()
 {
-    m_message.BuildNoData(kOpReset);
+    m_message.BuildNoData(vesk::kRequestReset);
     Exchange(false);
 }
 
 unsigned CVeskBroker::RadioStatusRequest(uint8_t selector, char* destination, unsigned bufferSize)
 {
-    m_message.BuildOneByte(kOpStatus, selector);
+    m_message.BuildOneByte(vesk::kRequestStatus, selector);
     Exchange(true);
-    if (m_replyInfo.opcode == kReplyStatusNone) {
+    if (m_replyInfo.opcode == vesk::kReplyUnsupported) {
         unsigned zeros = std::min(kStatusZeroFill, bufferSize);
         std::memset(destination, 0, zeros);
         return zeros;
     }
     const uint8_t* data = m_message.GetData();
     unsigned dataLength = m_replyInfo.dataLength;
-    bool good = m_replyInfo.opcode == kReplyStatus && dataLength >= 1 && data[0] == selector;
+    bool good = m_replyInfo.opcode == vesk::kReplyStatus && dataLength >= 1 && data[0] == selector;
     if (!good) {
         if ((IsRecoveryProductLine() && RecoverRequested == 1) || TimeoutDeferred == 1) {
             RecoverRequested = 1;

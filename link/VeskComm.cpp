@@ -4,6 +4,7 @@
 #include "errors/ErrorLog.h"
 #include "link/LinkFlags.h"
 #include "link/LinkTrace.h"
+#include "link/VeskOpcodes.h"
 #include "platform/FlashWriteMode.h"
 #include "platform/Platform.h"
 #include "platform/Serial.h"
@@ -13,9 +14,6 @@
 #include <cstring>
 
 namespace {
-constexpr uint8_t kNegativeAck = 0x60;
-constexpr uint8_t kResyncAnswer = 0x50;
-constexpr uint8_t kGoodWriteReply = 0x84;
 constexpr unsigned kResyncSleepMs = 1000;
 constexpr unsigned kResyncTimeoutMs = 500;
 } // namespace
@@ -133,7 +131,7 @@ void CVeskComm::Attempt(bool expectReply)
     uint8_t ack = 0;
     m_serial->Read(&ack, 1, static_cast<unsigned>(m_ackTimeout));
     TraceLinkEvent(LinkTraceEvent::Ack, &ack, 1);
-    if (ack == kNegativeAck)
+    if (ack == vesk::kNegativeAck)
         throw CVeskError(1, "Receive Negative Ack from external device");
 
     if (expectReply)
@@ -147,14 +145,13 @@ void CVeskComm::Resynchronise()
     GetPlatform()->Sleep(kResyncSleepMs);
     m_serial->PurgeInput();
     m_phase = 1;
-    static const uint8_t kResync[2] = {0x55, 0xAA};
-    TraceLinkEvent(LinkTraceEvent::ResyncRequest, kResync, sizeof kResync);
-    m_serial->Write(kResync, sizeof kResync, kResyncTimeoutMs);
+    TraceLinkEvent(LinkTraceEvent::ResyncRequest, vesk::kResync, sizeof vesk::kResync);
+    m_serial->Write(vesk::kResync, sizeof vesk::kResync, kResyncTimeoutMs);
     m_phase = 2;
     uint8_t answer = 0;
     m_serial->Read(&answer, 1, kResyncTimeoutMs);
     TraceLinkEvent(LinkTraceEvent::ResyncAnswer, &answer, 1);
-    if (answer != kResyncAnswer)
+    if (answer != vesk::kResyncAnswer)
         throw CVeskError(1, "Not receive Ack from external device");
 }
 
@@ -189,7 +186,7 @@ void CVeskComm::ReceiveReply()
     if (!CVeskMessage::VerifyChecksum(m_receiveBuffer))
         throw CVeskError(4, "The VESK reply message is corrupted");
     m_working.Parse(m_receiveBuffer);
-    if (SkipWriteReplyCheck == 0 && FlashWriteMode == 1 && m_working.GetOpcode() != kGoodWriteReply)
+    if (SkipWriteReplyCheck == 0 && FlashWriteMode == 1 && m_working.GetOpcode() != vesk::kReplyGoodWrite)
         throw CVeskError(3, "Did not received Good Write Reply for VESK Write Request");
 }
 

@@ -1,8 +1,10 @@
 #include "sim/model/SimRadio.h"
 
 #include "errors/Error.h"
+#include "link/VeskOpcodes.h"
 #include "platform/AtomicFile.h"
 #include "sim/InterfaceBox.h"
+#include "sim/model/BootCodeHeader.h"
 #include "sim/model/RadioFrames.h"
 #include "sim/model/SRecordIo.h"
 
@@ -12,7 +14,6 @@
 
 namespace {
 
-constexpr uint8_t kNack = 0x60;
 constexpr double kNever = std::numeric_limits<double>::infinity();
 
 }  // namespace
@@ -129,16 +130,14 @@ void CSimRadio::PowerCycle(bool bootstrap, double offSeconds)
 void CSimRadio::StartBootCode(const std::vector<uint8_t>& code)
 {
     ++m_power;
-    int rate = 0;
-    if (code.size() >= 8 && code[0] == 'T' && code[1] == 'S' && code[2] == 'B' && code[3] == 'C')
-        rate = static_cast<int>(static_cast<uint32_t>(code[4]) << 24 | code[5] << 16 | code[6] << 8 | code[7]);
-    if (rate < 300 || rate > 1000000) {
+    const uint32_t rate = boot_code_header::RateOf(code);
+    if (rate == 0) {
         m_mode = Mode::Silent;
         m_trace.Event(m_wire.Now(), "mode", "boot code not recognised (no TSBC header with a rate): radio silent");
         return;
     }
     m_mode = Mode::BootCode;
-    m_codeBaud = rate;
+    m_codeBaud = static_cast<int>(rate);
     m_erasesThisRun = 0;
     m_pending.clear();
     m_busyUntil = 0;
@@ -179,7 +178,7 @@ void CSimRadio::OnHostByte(uint8_t byte, const LineSettings& sentWith)
     double now = m_wire.Now();
     if (!SettingsCompatible(sentWith, FrameSettings())) {
         // The UART flags a framing error; the firmware drops the byte and the frame with it.
-        m_trace.Add(now, CRadioTrace::Direction::FromPc, "garbled", {static_cast<uint8_t>((byte ^ 0xA5) + 0x3B)},
+        m_trace.Add(now, CRadioTrace::Direction::FromPc, "garbled", {GarbledByte(byte)},
                     "sent at " + std::to_string(sentWith.baud) + " Bd, radio listens at " + std::to_string(FrameBaud()));
         m_pending.clear();
         return;
@@ -199,10 +198,10 @@ void CSimRadio::OnHostByte(uint8_t byte, const LineSettings& sentWith)
 void CSimRadio::TakeFrameByte(uint8_t byte)
 {
     m_pending.push_back(byte);
-    if (m_pending[0] == 0x55) {
+    if (m_pending[0] == vesk::kResync[0]) {
         if (m_pending.size() < 2)
             return;
-        if (m_pending[1] == 0xAA) {
+        if (m_pending[1] == vesk::kResync[1]) {
             m_pending.clear();
             HandleResync();
         } else {
@@ -244,8 +243,8 @@ void CSimRadio::HandleResync()
 {
     double now = m_wire.Now();
     std::vector<FaultRule> faults = m_faults.OnRequest(FaultRequest{FaultOp::Resync, Stage()});
-    m_trace.Add(now, CRadioTrace::Direction::FromPc, "resync", {0x55, 0xAA}, "request " + std::to_string(m_faults.RequestNumber()));
-    std::vector<uint8_t> answer{0x50};
+    m_trace.Add(now, CRadioTrace::Direction::FromPc, "resync", {vesk::kResync[0], vesk::kResync[1]}, "request " + std::to_string(m_faults.RequestNumber()));
+    std::vector<uint8_t> answer{vesk::kResyncAnswer};
     bool answered = true;
     std::function<void()> after;
     for (const FaultRule& f : faults) {
@@ -259,7 +258,7 @@ void CSimRadio::HandleResync()
         if (f.kind == FaultKind::Unplug)
             m_wire.Unplug();
         if (f.kind == FaultKind::Nack || f.kind == FaultKind::BadChecksum)
-            answer[0] = kNack;
+            answer[0] = vesk::kNegativeAck;
         if (f.kind == FaultKind::Garbage)
             answer.insert(answer.begin(), f.bytes, 0x3C);
         if (f.kind == FaultKind::LineBreak) {
@@ -282,15 +281,15 @@ FaultRequest CSimRadio::FaultRequestOf(const std::vector<uint8_t>& frame)
     FaultRequest request{FaultOp::Other, Stage()};
     std::vector<uint8_t> data = radio_frames::Data(frame);
     switch (frame[1]) {
-    case 0x10: request.op = FaultOp::Reset; break;
-    case 0x15: request.op = FaultOp::Erase; break;
-    case 0x23: request.op = FaultOp::Status; break;
-    case 0x11:
+    case vesk::kRequestReset: request.op = FaultOp::Reset; break;
+    case vesk::kRequestErase: request.op = FaultOp::Erase; break;
+    case vesk::kRequestStatus: request.op = FaultOp::Status; break;
+    case vesk::kRequestRead:
         request.op = FaultOp::Read;
         if (data.size() >= 4)
             request.address = radio_frames::Address24(data, 1);
         break;
-    case 0x17: {
+    case vesk::kRequestWrite: {
         if (data.size() >= 3)
             request.address = radio_frames::Address24(data, 0);
         const bool flash = request.address && *request.address >= CRadioMemory::kFlashBase;
@@ -329,7 +328,7 @@ void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
         switch (f.kind) {
         case FaultKind::PowerLoss: {
             std::vector<uint8_t> data = radio_frames::Data(frame);
-            if (frame[1] == 0x17 && data.size() > 3 && checksumOk) {
+            if (frame[1] == vesk::kRequestWrite && data.size() > 3 && checksumOk) {
                 // The supply fails while the cells are being programmed: half the bytes took.
                 std::size_t taken = (data.size() - 3) / 2;
                 m_memory.WritePartly(radio_frames::Address24(data, 0), data.data() + 3, taken);
@@ -347,7 +346,7 @@ void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
             sendAck = false;
             execute = false;
             break;
-        case FaultKind::Nack: ack = {kNack}; execute = false; break;
+        case FaultKind::Nack: ack = {vesk::kNegativeAck}; execute = false; break;
         case FaultKind::LineBreak:
             m_wire.SendBreak(now + m_profile.ackLatency, f.seconds);
             sendAck = false;
@@ -364,7 +363,7 @@ void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
     std::string note = number;
     Answer answer;
     if (!checksumOk) {
-        ack = {kNack};
+        ack = {vesk::kNegativeAck};
         note += ": bad checksum";
     } else if (execute) {
         std::string what;
@@ -389,7 +388,7 @@ void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
         if (power != m_power)
             return;
         double ackEnd = m_wire.SendToHost(ack.data(), ack.size(), settings, m_wire.Now());
-        m_trace.Add(m_wire.Now(), CRadioTrace::Direction::ToPc, ack.back() == kNack ? "nack" : "ack", ack);
+        m_trace.Add(m_wire.Now(), CRadioTrace::Direction::ToPc, ack.back() == vesk::kNegativeAck ? "nack" : "ack", ack);
         if (!replies) {
             m_busyUntil = ackEnd;
             if (answer.resetAfter)

@@ -100,8 +100,17 @@ private:
     CInterfaceBox* m_box = nullptr;
     bool m_autoBootstrap = false;
 
+    // Power and busy state. m_mode is what runs now; it changes only in PowerOn, PowerOff and
+    // StartBootCode (a power cycle passes through Off). m_power is bumped at every change of
+    // power or of what runs: everything scheduled before (an acknowledgement, a reply, a
+    // pending power-on) carries the value it was made with and does nothing once it differs.
+    // m_bootstrapPending is set from a power cycle into bootstrap mode until the radio is on
+    // again, so that the PC's rate changes meanwhile do not start another. m_busyUntil is the
+    // time until which the radio ignores the PC's bytes: infinity while it works on a request
+    // or its answer waits to go out, then the end of its last answer byte (or the time a
+    // dropped reply would have gone); 0 after power-on and when the boot code starts.
     Mode m_mode = Mode::Off;
-    uint64_t m_power = 0;  // bumped at every power change: cancels what was scheduled before
+    uint64_t m_power = 0;
     int m_codeBaud = 0;
     bool m_bootstrapPending = false;
     std::vector<uint8_t> m_pending;

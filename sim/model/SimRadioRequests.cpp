@@ -1,5 +1,6 @@
 #include "sim/model/SimRadio.h"
 
+#include "link/VeskOpcodes.h"
 #include "sim/model/RadioFrames.h"
 
 #include <algorithm>
@@ -9,11 +10,11 @@
 
 namespace {
 
-constexpr uint8_t kReadReply = 0x80;
-constexpr uint8_t kGoodWrite = 0x84;
-constexpr uint8_t kBadWrite = 0x85;  // the write or erase did not take; data: address, reason
-constexpr uint8_t kUnsupported = 0x86;
-constexpr uint8_t kStatusReply = 0x8B;
+using vesk::kReplyBadWrite;  // data: the address, the reason
+using vesk::kReplyGoodWrite;
+using vesk::kReplyRead;
+using vesk::kReplyStatus;
+using vesk::kReplyUnsupported;
 constexpr uint8_t kFirmwareVersionSelector = 1;
 
 }  // namespace
@@ -22,21 +23,21 @@ CSimRadio::Answer CSimRadio::Execute(const std::vector<uint8_t>& frame, std::str
 {
     std::vector<uint8_t> data = radio_frames::Data(frame);
     switch (frame[1]) {
-    case 0x10: {
+    case vesk::kRequestReset: {
         note = "reset";
         Answer a;
         a.reply = false;
         a.resetAfter = true;
         return a;
     }
-    case 0x11: return Read(data, note);
-    case 0x17: return Write(data, note);
-    case 0x15: return Erase(data, note);
-    case 0x23: return Status(data, note);
+    case vesk::kRequestRead: return Read(data, note);
+    case vesk::kRequestWrite: return Write(data, note);
+    case vesk::kRequestErase: return Erase(data, note);
+    case vesk::kRequestStatus: return Status(data, note);
     default: {
         note = "unknown opcode " + radio_frames::Hex(frame[1], 2);
         Answer a;
-        a.opcode = kUnsupported;
+        a.opcode = kReplyUnsupported;
         a.data = {frame[1]};
         return a;
     }
@@ -48,13 +49,13 @@ CSimRadio::Answer CSimRadio::Read(const std::vector<uint8_t>& data, std::string&
     Answer a;
     if (data.size() != 4) {
         note = "malformed read";
-        a.opcode = kUnsupported;
-        a.data = {0x11};
+        a.opcode = kReplyUnsupported;
+        a.data = {vesk::kRequestRead};
         return a;
     }
     uint32_t address = radio_frames::Address24(data, 1);
     note = "read " + std::to_string(data[0]) + " at " + radio_frames::Hex(address, 6);
-    a.opcode = kReadReply;
+    a.opcode = kReplyRead;
     a.data = {data[1], data[2], data[3]};
     for (unsigned i = 0; i < data[0]; ++i)
         a.data.push_back(m_memory.Read(address + i));
@@ -66,14 +67,14 @@ CSimRadio::Answer CSimRadio::Write(const std::vector<uint8_t>& data, std::string
     Answer a;
     if (data.size() < 3) {
         note = "malformed write";
-        a.opcode = kBadWrite;
+        a.opcode = kReplyBadWrite;
         a.data = {0, 0, 0, 4};
         return a;
     }
     uint32_t address = radio_frames::Address24(data, 0);
     std::size_t count = data.size() - 3;
     note = "write " + std::to_string(count) + " at " + radio_frames::Hex(address, 6);
-    a.opcode = kGoodWrite;
+    a.opcode = kReplyGoodWrite;
     a.data = {data[0], data[1], data[2]};
     uint8_t reason = 0;
     if (m_memory.IsFlash(address, count) && m_mode != Mode::BootCode) {
@@ -92,7 +93,7 @@ CSimRadio::Answer CSimRadio::Write(const std::vector<uint8_t>& data, std::string
     if (reason != 0) {
         static const char* const kWhy[] = {"", ": no memory there", ": flash not erased", ": not in boot code"};
         note += std::string(" refused") + kWhy[reason];
-        a.opcode = kBadWrite;
+        a.opcode = kReplyBadWrite;
         a.data.push_back(reason);
     }
     return a;
@@ -101,10 +102,10 @@ CSimRadio::Answer CSimRadio::Write(const std::vector<uint8_t>& data, std::string
 CSimRadio::Answer CSimRadio::Erase(const std::vector<uint8_t>& data, std::string& note)
 {
     Answer a;
-    a.opcode = kGoodWrite;
-    if (data.size() != 1 || data[0] != 0x40 || m_mode != Mode::BootCode) {
+    a.opcode = kReplyGoodWrite;
+    if (data.size() != 1 || data[0] != vesk::kEraseAllFlash || m_mode != Mode::BootCode) {
         note = m_mode != Mode::BootCode ? "erase refused: not in boot code" : "erase refused: bad argument";
-        a.opcode = kBadWrite;
+        a.opcode = kReplyBadWrite;
         a.data = {0, 0, 0, static_cast<uint8_t>(m_mode != Mode::BootCode ? 3 : 4)};
         return a;
     }
@@ -121,8 +122,8 @@ CSimRadio::Answer CSimRadio::Status(const std::vector<uint8_t>& data, std::strin
     Answer a;
     if (data.size() != 1) {
         note = "malformed status request";
-        a.opcode = kUnsupported;
-        a.data = {0x23};
+        a.opcode = kReplyUnsupported;
+        a.data = {vesk::kRequestStatus};
         return a;
     }
     uint8_t selector = data[0];
@@ -139,7 +140,7 @@ CSimRadio::Answer CSimRadio::Status(const std::vector<uint8_t>& data, std::strin
         if (powerUp.empty())
             powerUp.push_back(0);
         powerUp[0] |= 0x02;
-        a.opcode = kStatusReply;
+        a.opcode = kReplyStatus;
         a.data = {selector};
         a.data.insert(a.data.end(), powerUp.begin(), powerUp.end());
         return a;
@@ -149,11 +150,11 @@ CSimRadio::Answer CSimRadio::Status(const std::vector<uint8_t>& data, std::strin
         unsupported = unsupported || s == selector;
     if (unsupported) {
         note += ": unsupported";
-        a.opcode = kUnsupported;
+        a.opcode = kReplyUnsupported;
         a.data = {selector};
         return a;
     }
-    a.opcode = kStatusReply;
+    a.opcode = kReplyStatus;
     a.data = {selector};
     // An application flashed from a kit's firmware image reports that image's version as its
     // software version and identity.

@@ -8,6 +8,7 @@
 #include "platform/PosixSerial.h"
 #include "platform/Serial.h"
 #include "platform/SettingsStore.h"
+#include "sim/model/BootCodeHeader.h"
 #include "sim/model/RadioFrames.h"
 #include "sim/pty/PtyHost.h"
 
@@ -109,8 +110,8 @@ protected:
         port.Read(&answer, 1, 1000);
         ASSERT_EQ(answer, 0xFF);
         port.SetEchoMode(0);
-        Frame code{'T', 'S', 'B', 'C', uint8_t(rate >> 24), uint8_t(rate >> 16), uint8_t(rate >> 8), uint8_t(rate),
-                   1, 2, 3, 4, 5, 6, 7, 8};
+        Frame code = boot_code_header::Make(rate);
+        code.insert(code.end(), {1, 2, 3, 4, 5, 6, 7, 8});
         for (std::size_t offset = 0; offset < code.size(); offset += 8) {
             port.Write(code.data() + offset, 8, 674);
             Frame back = ReadBytes(16);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "errors/Error.h"
+#include "link/VeskOpcodes.h"
 #include "platform/Platform.h"
 #include "sim/SimPlatform.h"
+#include "sim/model/BootCodeHeader.h"
 #include "sim/model/RadioFrames.h"
 #include "sim/model/SimRig.h"
 
@@ -31,11 +33,10 @@ inline RadioProfile TestProfile()
     return p;
 }
 
-// Boot code as the demo kit's files carry it: "TSBC", the flash rate, then the program.
+// Boot code as the demo kit's files carry it: its header, then the program.
 inline std::vector<uint8_t> BootCode(uint32_t rate, std::size_t length = 40)
 {
-    std::vector<uint8_t> code{'T', 'S', 'B', 'C', static_cast<uint8_t>(rate >> 24), static_cast<uint8_t>(rate >> 16),
-                              static_cast<uint8_t>(rate >> 8), static_cast<uint8_t>(rate)};
+    std::vector<uint8_t> code = boot_code_header::Make(rate);
     for (std::size_t i = code.size(); i < length; ++i)
         code.push_back(static_cast<uint8_t>(i * 7));
     return code;
@@ -100,20 +101,20 @@ public:
     }
     static std::vector<uint8_t> ReadFrame(uint32_t address, uint8_t count)
     {
-        return radio_frames::Build(0x11, {count, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)});
+        return radio_frames::Build(vesk::kRequestRead, {count, uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)});
     }
     static std::vector<uint8_t> WriteFrame(uint32_t address, std::vector<uint8_t> bytes)
     {
         std::vector<uint8_t> data{uint8_t(address >> 16), uint8_t(address >> 8), uint8_t(address)};
         data.insert(data.end(), bytes.begin(), bytes.end());
         // Writes always travel in the long form.
-        std::vector<uint8_t> frame{0xFF, 0x17, uint8_t((data.size() + 1) >> 8), uint8_t(data.size() + 1)};
+        std::vector<uint8_t> frame{0xFF, vesk::kRequestWrite, uint8_t((data.size() + 1) >> 8), uint8_t(data.size() + 1)};
         frame.insert(frame.end(), data.begin(), data.end());
         frame.push_back(radio_frames::Checksum(frame.data(), frame.size()));
         return frame;
     }
-    static std::vector<uint8_t> StatusFrame(uint8_t selector) { return radio_frames::Build(0x23, {selector}); }
-    static std::vector<uint8_t> EraseFrame() { return radio_frames::Build(0x15, {0x40}); }
+    static std::vector<uint8_t> StatusFrame(uint8_t selector) { return radio_frames::Build(vesk::kRequestStatus, {selector}); }
+    static std::vector<uint8_t> EraseFrame() { return radio_frames::Build(vesk::kRequestErase, {vesk::kEraseAllFlash}); }
 
     // Puts the radio in bootstrap mode and downloads boot code for `rate` with the FL0
     // handshake, as the bootstrap loader does; leaves the port at `rate`.
