@@ -15,9 +15,11 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 volatile std::sig_atomic_t g_bootstrap = 0;
+volatile std::sig_atomic_t g_powerCycle = 0;
 
 void OnStop(int) { g_stop = 1; }
 void OnBootstrap(int) { g_bootstrap = 1; }
+void OnPowerCycle(int) { g_powerCycle = 1; }
 
 int RunSim(const PtyHostOptions& options)
 {
@@ -26,13 +28,16 @@ int RunSim(const PtyHostOptions& options)
         // a closed terminal (SIGHUP) stops the simulator like SIGTERM.
         g_stop = 0;
         g_bootstrap = 0;
-        struct sigaction stop{}, boot{};
+        g_powerCycle = 0;
+        struct sigaction stop{}, boot{}, cycle{};
         stop.sa_handler = OnStop;
         boot.sa_handler = OnBootstrap;
+        cycle.sa_handler = OnPowerCycle;
         sigaction(SIGINT, &stop, nullptr);
         sigaction(SIGTERM, &stop, nullptr);
         sigaction(SIGHUP, &stop, nullptr);
         sigaction(SIGUSR1, &boot, nullptr);
+        sigaction(SIGUSR2, &cycle, nullptr);
         CPtyHost host(options);
         const RadioProfile& profile = host.Radio().Profile();
         std::printf("ready: simulated radio \"%s\" on %s (%s)\n", profile.name.c_str(), options.link.c_str(),
@@ -42,6 +47,10 @@ int RunSim(const PtyHostOptions& options)
             if (g_bootstrap) {
                 g_bootstrap = 0;
                 host.Radio().PowerCycle(true);
+            }
+            if (g_powerCycle) {
+                g_powerCycle = 0;
+                host.Radio().PowerCycle(false);
             }
             return g_stop == 0;
         });
@@ -64,7 +73,8 @@ void AddSimCommands(CLI::App& app, int& exitCode)
     CLI::App* sim = AddCommand(
         app, "sim",
         "Run a simulated radio on a pseudo-terminal until interrupted (SIGINT, SIGTERM or SIGHUP).\n"
-        "SIGUSR1 power-cycles it into bootstrap mode.",
+        "SIGUSR1 power-cycles it into bootstrap mode; SIGUSR2 power-cycles it plainly (it starts what its\n"
+        "memory holds, as at power-on).",
         "tessarin sim --profile sim/profiles/demo.json --link /tmp/tessarin-radio");
     sim->add_option("--profile", options->profile, "the radio's JSON profile (see sim/profiles/)")->required();
     sim->add_option("--link", options->link,

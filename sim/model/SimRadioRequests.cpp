@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 
-// What the radio does with each request it understood: the work, and the reply it makes.
+// What the radio does with each request it understood: the work, and the reply it makes. The
+// modes that speak frames differ only here: flash writes and erase are the boot code's alone,
+// and the boot state answers no status but the power-up status (see sim/README.md).
 
 namespace {
 

@@ -20,9 +20,9 @@ CPtyHost::CPtyHost(const PtyHostOptions& options) : m_options(options)
     m_wire.Publish(options.link, options.replaceLink);
 }
 
-void CPtyHost::RequestBootstrap()
+void CPtyHost::RequestPowerCycle(bool bootstrap)
 {
-    m_wire.Post([this] { m_radio->PowerCycle(true); });
+    m_wire.Post([this, bootstrap] { m_radio->PowerCycle(bootstrap); });
 }
 
 void CPtyHost::Finish()

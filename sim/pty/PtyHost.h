@@ -30,8 +30,9 @@ public:
     CSimRadio& Radio() { return *m_radio; }
     // Runs until `keepRunning` returns false (asked at least every 20 ms).
     void Run(const std::function<bool()>& keepRunning) { m_wire.Run(keepRunning); }
-    // The technician's power cycle into bootstrap mode; safe from any thread.
-    void RequestBootstrap();
+    // The technician's power cycle, into bootstrap mode or a plain one (the radio starts what
+    // its memory holds, as at power-on); safe from any thread.
+    void RequestPowerCycle(bool bootstrap);
     // Writes the trace and memory dumps when a dump directory was given.
     void Finish();
 

@@ -8,6 +8,7 @@
 #include "platform/PosixSerial.h"
 #include "platform/Serial.h"
 #include "platform/SettingsStore.h"
+#include "link/VeskOpcodes.h"
 #include "sim/model/BootCodeHeader.h"
 #include "sim/model/RadioFrames.h"
 #include "sim/pty/PtyHost.h"
@@ -171,6 +172,36 @@ TEST_F(PtyHost, SyncPulseReadsAt300Baud)
 try {
     port.SetBaud(2400);
     EXPECT_TRUE(port.DetectSyncPulse(2000));
+} catch (const CError& e) {
+    running = false;
+    loop.join();
+    loop = std::thread([] {});
+    FAIL() << e.GetText() << "\n" << host->Radio().Trace().Format();
+}
+
+// The technician's plain power cycle, asked for from another thread as SIGUSR2 does: the boot
+// code stops and the radio starts its application at the application rate, not its boot ROM.
+TEST_F(PtyHost, PlainPowerCycleStartsTheApplicationNotBootstrapMode)
+try {
+    DownloadBootCode(38400);
+    host->RequestPowerCycle(false);
+    port.SetBaud(9600);
+    const Frame status = radio_frames::Build(vesk::kRequestStatus, {4});
+    bool answered = false;
+    // The radio is off for its power-up time: the first tries may go unheard.
+    for (int attempt = 0; attempt < 20 && !answered; ++attempt) {
+        port.PurgeInput();
+        port.Write(status.data(), static_cast<unsigned>(status.size()), 1000);
+        uint8_t ack = 0;
+        try {
+            port.Read(&ack, 1, 100);
+            answered = ack == 0x06;
+        } catch (const CError&) {
+        }
+    }
+    ASSERT_TRUE(answered);
+    Frame reply = ReadBytes(6);
+    EXPECT_EQ(reply, radio_frames::Build(vesk::kReplyStatus, {4, 'P', '4'}));
 } catch (const CError& e) {
     running = false;
     loop.join();
