@@ -14,6 +14,18 @@ int HexDigitValue(char c)
     return -1;
 }
 
+std::string BytesToHex(const uint8_t* bytes, std::size_t count)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(2 * count);
+    for (std::size_t i = 0; i < count; ++i) {
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
 namespace {
 unsigned AddressBytes(char type)
 {

@@ -7,6 +7,9 @@
 // The value of one hexadecimal digit of either case; -1 for anything else.
 int HexDigitValue(char c);
 
+// Two upper-case hexadecimal digits per byte, no separators ("0A1B").
+std::string BytesToHex(const uint8_t* bytes, std::size_t count);
+
 // One S-record line: "S", the type, the count, the address (2 bytes for types 0, 1, 5, 9; 3
 // for 2 and 8; 4 for 3 and 7), the data, the checksum (the one's complement of the sum of
 // count, address and data bytes), CR LF.

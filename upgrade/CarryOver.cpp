@@ -2,6 +2,7 @@
 
 #include "errors/Error.h"
 #include "files/HexText.h"
+#include "platform/AtomicFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -33,16 +34,7 @@ fs::path DefaultDirectory()
     return fs::path(home && *home ? home : ".") / ".local" / "state" / "tessarin" / "carryover";
 }
 
-std::string Hex(const std::vector<uint8_t>& bytes)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
+std::string Hex(const std::vector<uint8_t>& bytes) { return BytesToHex(bytes.data(), bytes.size()); }
 
 std::string Trim(const std::string& s)
 {
@@ -85,39 +77,14 @@ void SyncDirectory(const fs::path& dir)
     }
 }
 
-// Writes `text` to a new temporary file beside `final` and syncs it; returns its path.
+// Writes `text` under a hidden name of this process's own in `dir` (through the one atomic
+// writer, so nothing planted at that name is followed); returns its path.
 fs::path WriteTemporary(const fs::path& dir, const std::string& text)
 {
     static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path temp = dir / (".carryover-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp");
-        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            Fail("write", temp, errno);
-        }
-        std::size_t done = 0;
-        while (done < text.size()) {
-            ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                int error = n < 0 ? errno : EIO;
-                ::close(fd);
-                ::unlink(temp.c_str());
-                Fail("write", temp, error);
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        if (::fsync(fd) != 0 || ::close(fd) != 0) {
-            int error = errno;
-            ::unlink(temp.c_str());
-            Fail("write", temp, error);
-        }
-        return temp;
-    }
-    Fail("write", dir, EEXIST);
+    fs::path temp = dir / (".carryover-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".new");
+    WriteFileAtomically(temp.string(), text, FileMode::kPrivate);
+    return temp;
 }
 
 }  // namespace
@@ -258,16 +225,11 @@ void CCarryOverStore::Save(CarryOverRecord& record)
         Fail("create the directory for the", m_directory, ec.value());
     if (record.created.empty())
         record.created = Timestamp("%Y-%m-%d %H:%M:%S");
-    fs::path temp = WriteTemporary(m_directory, FormatCarryOver(record));
     if (!record.file.empty()) {
-        if (std::rename(temp.c_str(), record.file.c_str()) != 0) {
-            int error = errno;
-            ::unlink(temp.c_str());
-            Fail("write", record.file, error);
-        }
-        SyncDirectory(fs::path(record.file).parent_path());
+        WriteFileAtomically(record.file, FormatCarryOver(record), FileMode::kPrivate);
         return;
     }
+    fs::path temp = WriteTemporary(m_directory, FormatCarryOver(record));
     // A new record gets a name no other record has: link() refuses a name that exists.
     std::string stem = kPrefix + Timestamp("%Y%m%d-%H%M%S") + "-" +
                        (record.radioCode.size() == 2 && std::isalnum(static_cast<unsigned char>(record.radioCode[0])) &&

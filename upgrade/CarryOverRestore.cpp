@@ -11,16 +11,7 @@
 
 namespace {
 
-std::string Hex(const std::vector<uint8_t>& bytes)
-{
-    std::string out;
-    char two[3];
-    for (uint8_t b : bytes) {
-        std::snprintf(two, sizeof two, "%02X", b);
-        out += two;
-    }
-    return out;
-}
+std::string Hex(const std::vector<uint8_t>& bytes) { return BytesToHex(bytes.data(), bytes.size()); }
 
 std::vector<uint8_t> ReadBytes(CCodeplug& codeplug, uint32_t address, uint32_t count)
 {
