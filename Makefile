@@ -4,7 +4,8 @@
 # them apart, in FUZZ_BUILD). `make fuzz` runs each fuzz target for FUZZ_SECONDS. All
 # install what they need first. `make package` builds the Debian packages in BUILD;
 # `make screenshots` runs the windowed program under Xvfb against the simulated demo radio
-# and saves its pictures in docs/screenshots.
+# and saves its pictures in docs/screenshots. `make bench` runs the benchmarks (the firmware
+# phase against the simulated radio on a pseudo-terminal takes several minutes).
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
@@ -13,7 +14,7 @@ FUZZ_SECONDS ?= 60
 # Seconds each fuzz target runs under `make test`.
 FUZZ_CI_SECONDS ?= 10
 
-.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz demo package screenshots clean
+.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz demo package screenshots bench clean
 
 all: build
 
@@ -57,6 +58,12 @@ package: build
 
 screenshots: build
 	./scripts/screenshots.sh $(BUILD) docs/screenshots
+
+bench: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARIN_BENCH=ON
+	cmake --build $(BUILD) -j $(JOBS) --target files_bench upgrade_bench
+	$(BUILD)/bench/files_bench
+	$(BUILD)/bench/upgrade_bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
