@@ -213,7 +213,7 @@ void BM_FirmwarePhaseOnPty(benchmark::State& state)
     for (auto _ : state) {
         CSimProcess sim(profilePath, dir / "tty", dir / "dump");
         auto* ui = new CTimingUi;
-        auto previousUi = InstallUi(std::unique_ptr<CUiServices>(ui));
+        auto previousUi = InstallUi(std::unique_ptr<CUiServices>(ui));  // the UI services own it now
         const fs::path previousDir = fs::current_path();
         fs::current_path(kKitDir);
 
@@ -246,11 +246,10 @@ void BM_FirmwarePhaseOnPty(benchmark::State& state)
         GetPlatform()->ReleaseSerial();
 
         fs::current_path(previousDir);
-        InstallUi(std::move(previousUi));
+        const std::unique_ptr<CUiServices> timing = InstallUi(std::move(previousUi));  // back with us
         sim.Stop();
         if (result != kUpgradeSucceeded) {
             state.SkipWithError(("the engine ended with result " + std::to_string(result) + ": " + ui->boxes).c_str());
-            delete ui;
             break;
         }
         const double wall = std::chrono::duration<double>(ui->closed - ui->opened).count();
@@ -264,7 +263,6 @@ void BM_FirmwarePhaseOnPty(benchmark::State& state)
         state.counters["requests"] = static_cast<double>(traffic.requests);
         state.counters["bytes_to_radio"] = static_cast<double>(traffic.bytesToRadio);
         state.counters["bytes_from_radio"] = static_cast<double>(traffic.bytesFromRadio);
-        delete ui;
     }
     std::error_code ignored;
     fs::remove_all(dir, ignored);
