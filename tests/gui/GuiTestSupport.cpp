@@ -43,6 +43,7 @@ CScratchDirectory::~CScratchDirectory()
     std::error_code error;
     std::filesystem::current_path(m_previous, error);
     std::filesystem::remove_all(m_path, error);
+    std::filesystem::remove(m_path.parent_path(), error);  // the process's folder, once empty
 }
 
 void WriteConfigFile(const std::filesystem::path& directory, const std::string& productLine,
