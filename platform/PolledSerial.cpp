@@ -120,24 +120,37 @@ void CPolledSerial::WaitForQueued(CTimerCtrl& timer, unsigned count, unsigned ti
     if (idleLimit == 0)
         idleLimit = 1;
 
+    const auto timedOut = [idleLimit](unsigned queued) {
+        ErrorLog().Log("Number of byteTime timeout = %d", static_cast<int>(idleLimit));
+        if (queued == 0)
+            throw CCommError(2, "CWinSerial::WaitForBytesUnless: No data received when timeout");
+        throw CCommError(3, "CWinSerial::WaitForBytesUnless: Timeout after receiving %d bytes",
+                         static_cast<int>(queued));
+    };
+
     timer.SetInterval(byteTime);
+    unsigned queued = InputQueueCount();
+    if (queued == 0) {
+        // Nothing in yet (an acknowledgement or a reply still on its way): a device that can
+        // tell sleeps until the first byte or the time-out, rather than looking every character
+        // time, and the character times below count from that byte.
+        const InputWait first = BlockUntilInput(idleLimit * byteTime);
+        if (first == InputWait::TimeUp)
+            timedOut(InputQueueCount());
+        if (first == InputWait::Arrived)
+            queued = InputQueueCount();
+    }
     timer.Start();
     unsigned seen = 0;
     unsigned idle = 0;
-    unsigned queued = InputQueueCount();
     while (queued < count) {
         if (queued != seen) {
             seen = queued;
             idle = 0;
             continue;
         }
-        if (idle >= idleLimit) {
-            ErrorLog().Log("Number of byteTime timeout = %d", static_cast<int>(idleLimit));
-            if (queued == 0)
-                throw CCommError(2, "CWinSerial::WaitForBytesUnless: No data received when timeout");
-            throw CCommError(3, "CWinSerial::WaitForBytesUnless: Timeout after receiving %d bytes",
-                             static_cast<int>(queued));
-        }
+        if (idle >= idleLimit)
+            timedOut(queued);
         // The missing bytes cannot all be in before this many character times: sleep until then
         // (or until the idle limit), not one character time at a time.
         const unsigned ticks = std::min(count - queued, idleLimit - idle);

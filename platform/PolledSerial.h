@@ -75,6 +75,15 @@ protected:
     virtual bool ReadQueued(uint8_t* buffer, unsigned count) = 0;
     // The CE_* flags raised since the previous call.
     virtual int ReadAndClearErrors() = 0;
+    // Sleeps until input is queued or `seconds` have passed, for a device that can tell when
+    // input arrives: Arrived, TimeUp, or Unsupported when it cannot (the wait then looks at the
+    // input queue on its timer instead).
+    enum class InputWait { Arrived, TimeUp, Unsupported };
+    virtual InputWait BlockUntilInput(double seconds)
+    {
+        (void)seconds;
+        return InputWait::Unsupported;
+    }
     virtual void PurgeDevice(bool receive, bool transmit) = 0;
 
     const LineSettings& LiveSettings() const { return m_live; }

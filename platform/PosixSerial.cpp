@@ -7,6 +7,8 @@
 #include "platform/PtyLineState.h"
 
 #include <cerrno>
+#include <chrono>
+#include <poll.h>
 #include <map>
 #include <cmath>
 #include <cstring>
@@ -253,6 +255,33 @@ unsigned CPosixSerial::InputQueueCount()
         return 0;
     }
     return queued > 0 ? static_cast<unsigned>(queued) : 0;
+}
+
+CPolledSerial::InputWait CPosixSerial::BlockUntilInput(double seconds)
+{
+    if (m_fd < 0)
+        return InputWait::Unsupported;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        if (InputQueueCount() > 0)
+            return InputWait::Arrived;
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero())
+            return InputWait::TimeUp;
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        pollfd input{m_fd, POLLIN, 0};
+        const int ready = ::ppoll(&input, 1, &timeout, nullptr);
+        if (ready < 0 && errno != EINTR)
+            return InputWait::Unsupported;
+        if (ready > 0) {
+            if (InputQueueCount() > 0)
+                return InputWait::Arrived;
+            // Woken with nothing queued (a hang-up or an error condition, which stays raised):
+            // leave it to the polled wait, which finds out what it means without spinning here.
+            return InputWait::Unsupported;
+        }
+    }
 }
 
 unsigned CPosixSerial::OutputQueueCount()

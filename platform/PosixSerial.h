@@ -36,6 +36,7 @@ protected:
     bool ReadQueued(uint8_t* buffer, unsigned count) override;
     int ReadAndClearErrors() override;
     void PurgeDevice(bool receive, bool transmit) override;
+    InputWait BlockUntilInput(double seconds) override;
 
     const std::string& DevicePath() const { return m_path; }
     // The device behind COMn: the one the run first opened as COMn, kept for the rest of the

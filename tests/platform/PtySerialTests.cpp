@@ -31,9 +31,15 @@ public:
     CLog* CreateLog(int sink) override { return sink == 1 ? new CMemoryLog : nullptr; }
 };
 
+// The port with a counter of its looks at the input queue: each look is one wake-up of a wait.
 class ProbePort : public CPosixSerial {
 public:
-    using CPosixSerial::InputQueueCount;
+    unsigned looks = 0;
+    unsigned InputQueueCount() override
+    {
+        ++looks;
+        return CPosixSerial::InputQueueCount();
+    }
 };
 
 std::pair<int, std::string> CommError(const std::function<void()>& action)
@@ -344,3 +350,23 @@ TEST_F(PtyPortTest, PermissionDeniedNamesTheDialoutGroup)
 }
 
 } // namespace
+
+// Waiting for the first byte sleeps until it arrives or the time-out passes: a silent line is not
+// looked at every character time (some 1,150 looks in 100 ms at 115,200 Bd), and a byte that
+// comes is read as soon as it is in.
+TEST_F(PtyPortTest, AWaitForTheFirstByteSleepsUntilItComesOrTheTimeOut)
+{
+    Open(115200);
+    uint8_t byte = 0;
+    port.looks = 0;
+    auto error = CommError([&] { port.Read(&byte, 1, 100); });
+    EXPECT_EQ(error.first, 2) << error.second;
+    EXPECT_LE(port.looks, 4u);
+
+    FarEndWrites("Z");
+    port.looks = 0;
+    error = CommError([&] { port.Read(&byte, 1, 2000); });
+    EXPECT_EQ(error.first, -1) << error.second;
+    EXPECT_EQ(byte, 'Z');
+    EXPECT_LE(port.looks, 4u);
+}
