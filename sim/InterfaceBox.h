@@ -20,6 +20,9 @@ public:
     bool Echo() const { return m_echo; }
     // Echoes byte number `index` (counting every echoed byte from 0) with these bits flipped.
     void CorruptEcho(std::size_t index, uint8_t flipMask) { m_corruptions[index] = flipMask; }
+    // Drops the wrong echoes armed for bytes that have not come (the request they were meant
+    // for was cut short).
+    void ForgetEchoFaults() { m_corruptions.clear(); }
 
     void OnHostByte(uint8_t byte, const LineSettings& sentWith) override;
     void OnHostOpen(const LineSettings& settings) override { m_radio.OnHostOpen(settings); }

@@ -84,6 +84,11 @@ void CSimRadio::PowerOn(bool bootstrap)
 {
     ++m_power;
     m_rom.Stop();
+    // A wrong echo armed for a request or code block that never came is not left waiting for
+    // whatever byte comes next; the echo faults of frames are armed afresh.
+    if (m_box != nullptr)
+        m_box->ForgetEchoFaults();
+    ArmEchoFaults();
     m_pending.clear();
     m_busyUntil = 0;
     m_bootstrapPending = false;

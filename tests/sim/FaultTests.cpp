@@ -173,6 +173,29 @@ TEST_F(Faults, WrongEchoByteFailsTheWrite)
     }
 }
 
+// A block echo fault armed for a block that never came (the download was cut short) waits for
+// the next download's block, not for whatever byte comes next.
+TEST_F(Faults, BlockEchoFaultWaitsForItsBlockAcrossAPowerCycle)
+{
+    Inject("echo:op=block,nth=2");
+    port->SetBaud(2400);
+    for (int download = 0; download < 2; ++download) {
+        Radio().PowerCycle(true);
+        GetPlatform()->Sleep(100);
+        port->PurgeInput();
+        uint8_t sync = 0xFD, answer = 0;
+        port->Write(&sync, 1, 100);  // its echo is checked
+        port->Read(&answer, 1, 100);
+        ASSERT_EQ(answer, 0xFF);
+        port->SetEchoMode(0);
+        Frame block(8, 0x21), back(16);
+        port->Write(block.data(), 8, 674);
+        port->Read(back.data(), 16, 1348);
+        EXPECT_EQ(Frame(back.begin(), back.begin() + 8) == block, download == 0) << download;
+        port->SetEchoMode(1);
+    }
+}
+
 TEST_F(Faults, LineBreakInsteadOfTheAcknowledgement)
 {
     Inject("break:at=1,ms=30");
