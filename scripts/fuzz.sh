@@ -27,7 +27,7 @@ for t in "${targets[@]}"; do
     log="$fuzz/artifacts/$t/last-run.log"
     echo "== fuzz_$t: $seconds s"
     start=$(date +%s)
-    "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="${max_len[$t]:-4096}" \
+    "$exe" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -max_len="${max_len[$t]:-4096}" \
         -print_final_stats=1 -artifact_prefix="$fuzz/artifacts/$t/" "${corpora[@]}" >"$log" 2>&1
     rc=$?
     took=$(( $(date +%s) - start ))
