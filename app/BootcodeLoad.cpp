@@ -56,5 +56,6 @@ bool CUpgradeForm::LoadBootcode(int flashBaud)
         return false;
     }
     m_flashSettings.bootcodeText = buffer.data();
+    m_bootcodeFile = name;
     return true;
 }

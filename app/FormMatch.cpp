@@ -10,6 +10,7 @@
 #include "link/LinkFlags.h"
 #include "platform/UiServices.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -70,7 +71,8 @@ bool ContainsText(const std::string& text, const std::string& pattern)
 
 bool CUpgradeForm::ProcessCodeplugFile()
 {
-    m_config.FindNthBlock("MODEL_MATCHING_BLOCK", m_groupIndex);
+    if (!m_config.FindNthBlock("MODEL_MATCHING_BLOCK", m_groupIndex))
+        ConfigSyntaxError(FormText::kModelSyntax);
     int models = m_config.GetNumber(1, 1);
     m_entriesPerModel = m_config.GetNumber(2, 1);
     int entriesPerModel = m_entriesPerModel;
@@ -79,6 +81,9 @@ bool CUpgradeForm::ProcessCodeplugFile()
         models * entriesPerModel <= kMaxTableLines) {
         for (int line = 3; line < 3 + models * entriesPerModel; ++line) {
             ModelEntry entry;
+            std::string last;
+            if (!m_config.GetField(line, 8, last))
+                ConfigSyntaxError(FormText::kModelSyntax);  // fewer entries than the counts say
             m_config.GetField(line, 1, entry.pattern);
             m_config.GetField(line, 2, entry.secondText);
             m_config.GetField(line, 3, entry.thirdText);
@@ -200,19 +205,28 @@ bool CUpgradeForm::ProcessCodeplugFile()
              "the codeplug image " + m_codeplugFile + " cannot be used: " + DescribeDataFileStatus(file.status));
         return false;
     }
+    if (std::string problem = ImageTextProblem(file.Text()); !problem.empty())
+        return RefuseKitFile(m_codeplugFile, problem);
     m_codeplugImage = file.Text();
     return true;
 }
 
 void CUpgradeForm::MatchRadio()
 {
-    m_config.FindNthBlock("RADIO_MATCHING_BLOCK", m_groupIndex);
+    if (!m_config.FindNthBlock("RADIO_MATCHING_BLOCK", m_groupIndex))
+        ConfigSyntaxError(FormText::kRadioMatchingSyntax);
     int rows = m_config.GetNumber(1, 1);
     char reply[kReplySize] = {};  // nothing asked: the identity is empty text
     if (BootState == 0 || (RecoveryPending == 1 && RecoverRequested == 0))
         m_broker.RadioStatusRequest(kIdentitySelector, reply, sizeof reply);
     std::string identity(reply, strnlen(reply, sizeof reply));
 
+    // Every row the count announces holds its name and four values per model entry.
+    for (int row = 1; row <= rows && row <= kMaxTableLines; ++row) {
+        std::string last;
+        if (!m_config.GetField(row + 1, 1 + 4 * std::max(m_entriesPerModel, 1), last))
+            ConfigSyntaxError(FormText::kRadioMatchingSyntax);
+    }
     m_radioRow = 0;
     for (int row = 1; row <= rows && row <= kMaxTableLines; ++row) {
         std::string text;
@@ -269,8 +283,12 @@ void CUpgradeForm::LoadPatchEntries()
     m_config.FindNthBlock("PATCHER_DATA_BLOCK", m_groupIndex);
     int group = 1;
     for (int line = 1;; ++line) {
-        std::string kind;
-        if (!m_config.GetField(line, 1, kind) || !IsHexText(kind)) {
+        bool readable = true;
+        for (int field = 1; field <= 6 && readable; ++field) {
+            std::string text;
+            readable = m_config.GetField(line, field, text) && IsHexText(text);
+        }
+        if (!readable) {
             // The text or the block ended before the group's closing entry.
             m_patchEntries.clear();
             m_failureKind = ProgramEnd::KitUnusable;

@@ -110,6 +110,14 @@ inline constexpr const char kRadioNotMatched[] =
     "(no entry of its radio matching block fits the radio's identity).";
 // The patch group that model matching selected is missing or malformed.
 inline constexpr const char kPatchScriptSyntax[] = "Syntax error in patch script file : PATCHER_DATA_BLOCK";
+// A block of the configuration file whose lines are not there or do not read as the block's
+// count and syntax say.
+inline constexpr const char kGroupSyntax[] = "Syntax error in patch script file : RADIO_GROUP_REGION";
+inline constexpr const char kVerificationSyntax[] = "Syntax error in patch script file : VERIFICATION_BLOCK";
+inline constexpr const char kModelSyntax[] = "Syntax error in patch script file : MODEL_MATCHING_BLOCK";
+inline constexpr const char kRadioMatchingSyntax[] = "Syntax error in patch script file : RADIO_MATCHING_BLOCK";
+// Ends the message that names a kit file which cannot be used.
+inline constexpr const char kReinstall[] = "Please reinstall the application!";
 
 // The flash rate choice.
 inline constexpr const char kBootcodeUnusable[] = "Boot code file is non-existent or corrupt !!: Terminating program";

@@ -53,6 +53,8 @@ ProgramOutcome CUpgradeForm::OnProgram()
                 Fail(ProgramEnd::KitUnusable, "the boot code for the chosen flash rate cannot be used");
                 return m_outcome;
             }
+            if (m_flashFirmware && (!CheckBootcode() || !CheckFirmwareImages()))
+                return m_outcome;
         }
         RunAttempts();
     } catch (const CError& error) {

@@ -118,23 +118,36 @@ bool CUpgradeForm::VerifyRadioChecks(bool dryRun)
     return true;
 }
 
+void CUpgradeForm::ConfigSyntaxError(const char* message)
+{
+    m_failureKind = ProgramEnd::KitUnusable;
+    throw CGenError(3, "%s", message);
+}
+
 bool CUpgradeForm::SearchRadioGroup()
 {
     int groups = m_config.CountLines("RADIO_GROUP_REGION");
     for (int group = 1; group <= groups; ++group) {
         m_config.FindNthBlock("RADIO_GROUP_REGION", group);
         int count = m_config.GetNumber(5, 1);
+        // The whole list is read first: a list that is not all there is refused, match or not.
+        bool found = false;
         for (int j = 0; j < count; ++j) {
+            std::string text;
+            if (!m_config.GetField(6 + j, 1, text) || !IsHexText(text))
+                ConfigSyntaxError(FormText::kGroupSyntax);  // fewer identifiers than it says, or not hexadecimal
+            if (found)
+                continue;
             std::vector<uint8_t> bytes;
-            if (!m_config.GetBytes(6 + j, 1, bytes))
-                break;  // the block has fewer identifiers than it says
+            m_config.GetBytes(6 + j, 1, bytes);
             m_identifier.fill(0);
             std::memcpy(m_identifier.data(), bytes.data(), std::min(bytes.size(), kIdentifierSize));
             // An identifier is exactly 16 bytes; anything else never matches.
-            if (bytes.size() == kIdentifierSize &&
-                std::memcmp(m_identifier.data(), m_regionId.data(), kIdentifierSize) == 0)
-                return true;
+            found = bytes.size() == kIdentifierSize &&
+                    std::memcmp(m_identifier.data(), m_regionId.data(), kIdentifierSize) == 0;
         }
+        if (found)
+            return true;
     }
     return false;
 }
@@ -164,15 +177,16 @@ bool CUpgradeForm::CheckVerificationBlock()
 {
     // Each verification decides afresh whether a threshold entry lets the radio through.
     VerifyBypass = 0;
-    m_config.FindNthBlock("VERIFICATION_BLOCK", m_groupIndex);
+    if (!m_config.FindNthBlock("VERIFICATION_BLOCK", m_groupIndex))
+        ConfigSyntaxError(FormText::kVerificationSyntax);
     int count = m_config.GetNumber(1, 1);
     if (count <= 0)
         return true;
     std::vector<VerificationEntry> entries;
     for (int line = 2; line < count + 2; ++line) {
         std::string selectorText;
-        if (!m_config.GetField(line, 1, selectorText))
-            break;  // the text ends before the count says
+        if (!m_config.GetField(line, 1, selectorText) || !IsHexText(selectorText))
+            ConfigSyntaxError(FormText::kVerificationSyntax);  // fewer entries than the count says
         VerificationEntry entry;
         entry.selector = m_config.GetNumber(line, 1);
         int field2 = m_config.GetNumber(line, 2);

@@ -30,6 +30,12 @@
 // from that thread. The kit directory is the start directory: the configuration file, the boot
 // code, codeplug and firmware files are read from it whatever the current directory is (the
 // engine runs with the kit directory current and the previous one is put back afterwards).
+// What is wrong with a kit image's S-record text (its first record, its records' digits and
+// checksums, its end record), or empty when it reads whole.
+std::string ImageTextProblem(const char* text);
+// The message that names a kit file and what is wrong with it.
+std::string KitFileProblem(const std::string& file, const std::string& problem);
+
 class CUpgradeForm {
 public:
     // `settings` is read at every press (a change takes effect at the next one); it must
@@ -116,12 +122,20 @@ private:
     bool ProcessCodeplugFile();
     void MatchRadio();
     void LoadPatchEntries();
+    // Raises the syntax error of a configuration block (the kit cannot be used).
+    [[noreturn]] void ConfigSyntaxError(const char* message);
+
+    // The kit's images read whole before the radio is touched (KitFileCheck.cpp).
+    bool CheckFirmwareImages();
+    bool CheckBootcode();
+    bool RefuseKitFile(const std::string& file, const std::string& problem);
 
     // Message boxes and the failure they stand for.
     int Box(const char* text, const char* caption, unsigned style);
     void Fail(ProgramEnd end, const std::string& detail = {});
     void ShowError(const char* text);
 
+    std::string m_bootcodeFile;  // the boot code file the flash rate chose
     std::filesystem::path m_kitDirectory;
     const CCommSettings& m_settings;
     UpgradeEngineFactory m_engineFactory;
