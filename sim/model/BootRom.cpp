@@ -3,6 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace {
+
+// The K4 loader's chunk of boot code.
+constexpr std::size_t kK4ChunkBytes = 10;
+
+}  // namespace
+
 uint8_t CBootRom::SyncCharFor(int baud)
 {
     switch (baud) {
@@ -148,6 +155,8 @@ void CBootRom::OnByte(uint8_t byte, const LineSettings& sentWith)
         return;
     case State::Code:
         TakeCodeByte(heard);
+        if (m_code.size() % kK4ChunkBytes == 0)
+            TakeK4Chunk();
         return;
     }
 }
@@ -166,6 +175,30 @@ void CBootRom::AnswerBlock()
         return;
     m_wire.SendToHost(answer.data(), answer.size(), RomSettings(), now + delay);
     m_trace.Add(now + delay, CRadioTrace::Direction::ToPc, "block-ok", answer);
+}
+
+void CBootRom::TakeK4Chunk()
+{
+    double now = m_wire.Now();
+    ++m_blocks;
+    std::vector<uint8_t> chunk(m_code.end() - kK4ChunkBytes, m_code.end());
+    m_trace.Add(now, CRadioTrace::Direction::FromPc, "chunk", chunk, "chunk " + std::to_string(m_blocks));
+    // What the ROM took: a spoilt answer is a byte taken wrong, a dropped one a chunk lost,
+    // and anything in front of it is sent on the line.
+    std::vector<uint8_t> taken = chunk;
+    double delay = 0;
+    const bool kept = ApplyFaults(FaultOp::Block, taken, delay);
+    if (m_state == State::Off)
+        return;
+    m_code.resize(m_code.size() - kK4ChunkBytes);
+    if (!kept)
+        return;
+    if (taken.size() > chunk.size()) {
+        const std::size_t extra = taken.size() - chunk.size();
+        m_wire.SendToHost(taken.data(), extra, RomSettings(), now + m_profile.ackLatency);
+        taken.erase(taken.begin(), taken.begin() + static_cast<std::ptrdiff_t>(extra));
+    }
+    m_code.insert(m_code.end(), taken.begin(), taken.end());
 }
 
 void CBootRom::TakeCodeByte(uint8_t byte)

@@ -47,6 +47,9 @@ private:
     void Pulse(uint64_t generation);
     void TakeCodeByte(uint8_t byte);
     void AnswerBlock();
+    // The K4 loader sends its code in chunks of 10 bytes and the ROM answers none of them; a
+    // fault named on a "block" of a K4 ROM lands on the chunk just taken.
+    void TakeK4Chunk();
     // Applies the faults that fire on a boot step; false when the step is not to be answered.
     bool ApplyFaults(FaultOp op, std::vector<uint8_t>& answer, double& delay);
     // Arms the box's wrong echo for the next code block, when a fault asks for one.

@@ -119,11 +119,12 @@ const std::vector<FaultSpec>& MatrixFaults()
 FaultTarget FindStage(const std::string& stage, const std::vector<CRadioTrace::Entry>& trace)
 {
     const std::vector<Heard> heard = HeardRequests(trace);
-    auto boot = [&](const char* op, bool middle, unsigned attempts) {
+    // `heardAs`: the boot ROM step as the trace shows it (a K4 ROM's code chunks are "chunk").
+    auto boot = [&](const char* op, const char* heardAs, bool middle, unsigned attempts) {
         FaultTarget t;
         unsigned n = 0;
         for (const auto& e : trace)
-            if (e.direction == CRadioTrace::Direction::FromPc && e.what == op)
+            if (e.direction == CRadioTrace::Direction::FromPc && e.what == heardAs)
                 ++n;
         if (n == 0)
             return t;
@@ -134,9 +135,13 @@ FaultTarget FindStage(const std::string& stage, const std::vector<CRadioTrace::E
         return t;
     };
     if (stage.find("handshake") != std::string::npos)
-        return boot("sync", false, 3);
+        return boot("sync", "sync", false, 3);
+    // A K4 ROM checks nothing it takes but the header of the first chunk: that is where a spoilt
+    // download shows.
+    if (stage.find("download (K4)") != std::string::npos)
+        return boot("block", "chunk", false, 1);
     if (stage.find("download") != std::string::npos)
-        return boot("block", true, 1);
+        return boot("block", "block", true, 1);
 
     const auto marks = All(heard, IsMarkWrite);
     const std::size_t mark = marks.empty() ? heard.size() : marks.front();
