@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 #include "platform/UiServices.h"
 #include "sim/model/FaultPlan.h"
+#include "tests/support/FlashImage.h"
 #include "tests/support/ScratchDirectory.h"
 
 #include <cstdlib>
@@ -14,22 +15,6 @@
 #include <vector>
 
 namespace {
-
-// The flash as the firmware text leaves it (erased bytes 0xFF elsewhere).
-std::vector<uint8_t> ExpectedFlash(const std::string& firmwareText, uint32_t size)
-{
-    std::vector<uint8_t> flash(size, 0xFF);
-    SRecord reader;
-    reader.AttachText(firmwareText);
-    uint8_t bytes[SRecord::kMaxDataBytes + 1] = {};
-    SRecordData record{bytes, 0, 0};
-    while (reader.ReadNextRecord(record) || record.length != 0) {
-        uint32_t offset = (record.address | 0x400000) - 0x400000;
-        for (int32_t i = 0; i < record.length && offset + i < size; ++i)
-            flash[offset + i] = bytes[i];
-    }
-    return flash;
-}
 
 RadioProfile Profile(uint32_t flashKB, LoaderKind loader = LoaderKind::FL0)
 {
@@ -74,7 +59,7 @@ TEST(FirmwarePath, EachRadioTakesTheImageOfItsFlashSize)
         ASSERT_EQ(run.RunEngine(), kUpgradeSucceeded) << ::testing::PrintToString(run.Log());
         const std::string firmware = KitText(row.file);
         EXPECT_EQ(run.settings.firmwareText, firmware);
-        EXPECT_TRUE(run.Radio().Memory().Flash() == ExpectedFlash(firmware, row.flashKB * 1024));
+        EXPECT_TRUE(run.Radio().Memory().Flash() == FlashImage(firmware, row.flashKB * 1024));
         // Without a later stage the radio is reset into its new firmware.
         GetPlatform()->Sleep(500);
         EXPECT_EQ(run.Radio().GetMode(), CSimRadio::Mode::Application);

@@ -6,6 +6,7 @@
 #include "sim/SimPlatform.h"
 #include "sim/model/SimRig.h"
 #include "tests/support/ErrorText.h"
+#include "tests/support/FlashImage.h"
 
 #include <gtest/gtest.h>
 
@@ -35,23 +36,6 @@ inline std::vector<uint8_t> SRecordBytes(const std::string& text)
     reader.Detach();
     bytes.resize(static_cast<std::size_t>(buffer.size));
     return bytes;
-}
-
-// The flash of `size` bytes as firmware S-record text leaves it (erased bytes 0xFF elsewhere;
-// the flash starts at 0x400000).
-inline std::vector<uint8_t> FlashImage(const std::string& firmwareText, uint32_t size)
-{
-    std::vector<uint8_t> flash(size, 0xFF);
-    SRecord reader;
-    reader.AttachText(firmwareText);
-    uint8_t bytes[SRecord::kMaxDataBytes + 1] = {};
-    SRecordData record{bytes, 0, 0};
-    while (reader.ReadNextRecord(record) || record.length != 0) {
-        uint32_t offset = (record.address | 0x400000) - 0x400000;
-        for (int32_t i = 0; i < record.length && offset + i < size; ++i)
-            flash[offset + i] = bytes[i];
-    }
-    return flash;
 }
 
 // One of the layout images of kits/layouts.
