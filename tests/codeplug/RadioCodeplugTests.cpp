@@ -192,12 +192,8 @@ TEST_F(RadioCodeplugTest, ReadFailureIsLoggedWithItsAddressAndRaisedAsCommunicat
 {
     Start(LayoutBytes("adk"));
     ASSERT_TRUE(cp->InitRdkPtrs());
-    FaultRule rule;
-    rule.kind = FaultKind::Nack;
-    rule.op = FaultOp::Read;
-    rule.nth = 7;  // the block's data: after the four reads of the ADK values, its vector and header
-    rule.count = 100;
-    rig->Radio().AddFault(rule);
+    // The block's data: after the four reads of the ADK values, its vector and header.
+    rig->Radio().AddFault(ParseFaultSpec("nack:op=read,nth=7,count=100"));
     uint8_t buf[64];
     ImageBuffer dest{buf, sizeof buf};
     EXPECT_EQ(ErrorText([&] { cp->ReadCpBlock(dest, 2); }), "General communication error while reading codeplug");

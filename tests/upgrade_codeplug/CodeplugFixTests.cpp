@@ -92,11 +92,7 @@ TEST_F(RadioLookupTest, ARadioThatCannotBeReadIsACommunicationErrorNotAnAbsentBl
 {
     Start(LayoutImage("adk"), 1);
     ASSERT_TRUE(cp->InitRdkPtrs());
-    FaultRule rule;
-    rule.kind = FaultKind::Nack;
-    rule.op = FaultOp::Read;
-    rule.count = 1000;
-    rig->Radio().AddFault(rule);
+    rig->Radio().AddFault(ParseFaultSpec("nack:op=read,count=1000"));
     uint8_t block[512];
     ImageBuffer buffer{block, sizeof block};
     EXPECT_EQ(ErrorText([&] { cp->ReadCpBlock(buffer, 3); }), "General communication error while reading codeplug");
