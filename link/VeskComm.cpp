@@ -16,6 +16,9 @@
 namespace {
 constexpr unsigned kResyncSleepMs = 1000;
 constexpr unsigned kResyncTimeoutMs = 500;
+// At most this many bytes are taken off the line while it settles: more than the longest
+// answer a radio gives to one request.
+constexpr unsigned kSettleByteLimit = 2048;
 } // namespace
 
 CVeskComm::CVeskComm() = default;
@@ -83,6 +86,9 @@ int CVeskComm::SendCommand(CVeskMessage& message, bool expectReply)
             ErrorLog().Log("CVeskComm::SendCommand: Request failed! Retry number = %d",
                            m_attempts - left);
         try {
+            if (retry && m_echoFailed && FlashWriteMode != 1)
+                AwaitQuietLine();
+            m_echoFailed = false;
             m_serial->PurgeInput();
             if (retry && FlashWriteMode == 1) {
                 Resynchronise();
@@ -94,6 +100,7 @@ int CVeskComm::SendCommand(CVeskMessage& message, bool expectReply)
         } catch (const CGenError&) {
             throw;
         } catch (const CCommError& error) {
+            m_echoFailed = error.GetCode() == kCommEchoMismatch;
             if (error.GetCode() != kCommDeviceGone) {
                 HandleFailedAttempt(error);
                 --left;
@@ -138,6 +145,25 @@ void CVeskComm::Attempt(bool expectReply)
         ReceiveReply();
     if (m_pause != 0)
         Pause();
+}
+
+void CVeskComm::AwaitQuietLine()
+{
+    // Only the echo was wrong: the radio may well have taken the request and be answering
+    // it. A retry sent into that answer collides with it, and every attempt left fails the
+    // same way; let the answer go by first. The line is quiet once no byte has come for as
+    // long as an acknowledgement and a reply may take.
+    const unsigned quietMs = static_cast<unsigned>(m_ackTimeout + m_replyTimeout);
+    uint8_t byte = 0;
+    for (unsigned taken = 0; taken < kSettleByteLimit; ++taken) {
+        try {
+            m_serial->Read(&byte, 1, quietMs);
+        } catch (const CCommError& error) {
+            if (error.GetCode() == kCommNoData)
+                return;
+            throw;
+        }
+    }
 }
 
 void CVeskComm::Resynchronise()

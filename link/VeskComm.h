@@ -62,6 +62,8 @@ private:
     void LoadRequest(const CVeskMessage& message);
     void Attempt(bool expectReply);
     void Resynchronise();
+    // Takes bytes off the line until it has been quiet for an answer's time.
+    void AwaitQuietLine();
     void ReceiveReply();
     void ReadReply(unsigned count, unsigned timeoutMs);
     void Pause();
@@ -77,6 +79,7 @@ private:
     VeskMessageInfo m_requestInfo;
     CVeskMessage m_working;
     int m_attempts = 1;
+    bool m_echoFailed = false;  // the last attempt failed on a wrong echo
     int m_ackTimeout = 100;
     int m_replyTimeout = 500;
     int m_pause = 5;

@@ -123,7 +123,7 @@ void CPolledSerial::WaitForQueued(CTimerCtrl& timer, unsigned count, unsigned ti
     const auto timedOut = [idleLimit](unsigned queued) {
         ErrorLog().Log("Number of byteTime timeout = %d", static_cast<int>(idleLimit));
         if (queued == 0)
-            throw CCommError(2, "CWinSerial::WaitForBytesUnless: No data received when timeout");
+            throw CCommError(kCommNoData, "CWinSerial::WaitForBytesUnless: No data received when timeout");
         throw CCommError(3, "CWinSerial::WaitForBytesUnless: Timeout after receiving %d bytes",
                          static_cast<int>(queued));
     };

@@ -37,7 +37,7 @@ void CPolledSerial::CompareEcho(const uint8_t* data, unsigned count) const
 {
     for (unsigned i = 0; i < count; ++i) {
         if (m_echoBuffer[i] != data[i])
-            throw CCommError(11, "CWinSerial::Write: Echo byte %d does not match transmitted character",
+            throw CCommError(kCommEchoMismatch, "CWinSerial::Write: Echo byte %d does not match transmitted character",
                              static_cast<int>(i));
     }
 }
@@ -73,7 +73,7 @@ void CPolledSerial::PlainWrite(const uint8_t* data, unsigned count, unsigned tim
     for (unsigned i = 0; i < count; ++i) {
         if (!SendByte(timer, data[i], timeoutMs * 0.001)) {
             loan.Release();
-            throw CCommError(2, "CWinSerial::Write: Timeout after sending out %d bytes", static_cast<int>(i));
+            throw CCommError(kCommNoData, "CWinSerial::Write: Timeout after sending out %d bytes", static_cast<int>(i));
         }
     }
     // Whatever transmission left of the time-out goes to the echo; never less than nothing,
@@ -99,7 +99,7 @@ void CPolledSerial::BlockEchoWrite(const uint8_t* data, unsigned count, unsigned
         timer.Start();
         if (!SendByte(timer, data[i], perByteMs * 0.001)) {
             loan.Release();
-            throw CCommError(2, "CWinSerial::Write: Timeout after sending out %d bytes", static_cast<int>(i));
+            throw CCommError(kCommNoData, "CWinSerial::Write: Timeout after sending out %d bytes", static_cast<int>(i));
         }
         const unsigned sent = i + 1;
         unsigned chunk = 0;

@@ -12,9 +12,10 @@ enum : int {
     CE_TXFULL = 0x0100,
 };
 
-// CCommError code of a device that has gone (a USB adapter unplugged): nothing on the line
-// can work until it is reconnected, so nobody retries it.
-enum : int { kCommDeviceGone = 13 };
+// CCommError codes that callers act on: no data before the time-out; an echo that differs
+// from what was sent; a device that has gone (a USB adapter unplugged), where nothing on the
+// line can work until it is reconnected, so nobody retries it.
+enum : int { kCommNoData = 2, kCommEchoMismatch = 11, kCommDeviceGone = 13 };
 
 // The one serial port of the program: blocking, polled byte I/O with time-outs counted in
 // character times, optional checking of the interface box's echo on writes, and the line

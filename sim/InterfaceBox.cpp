@@ -6,6 +6,8 @@ void CInterfaceBox::OnHostByte(uint8_t byte, const LineSettings& sentWith)
         uint8_t echo = byte;
         if (auto it = m_corruptions.find(m_echoed); it != m_corruptions.end())
             echo ^= it->second;
+        if (m_spoiler)
+            echo ^= m_spoiler(byte, sentWith);
         ++m_echoed;
         // The box loops the line back as the byte goes by: its echo has fully arrived as
         // soon as the byte itself has.

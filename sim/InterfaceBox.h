@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 
 // The interface box between the PC and the radio. With echo on it sends every byte the PC
@@ -23,6 +24,11 @@ public:
     // Drops the wrong echoes armed for bytes that have not come (the request they were meant
     // for was cut short).
     void ForgetEchoFaults() { m_corruptions.clear(); }
+    // Asked for every byte before it is echoed: the bits to flip in its echo (0: none). The
+    // radio behind the box uses it to spoil the echo of a byte of a request it is about to
+    // take, which only it can tell apart from bytes it will drop or ignore.
+    using EchoSpoiler = std::function<uint8_t(uint8_t byte, const LineSettings& sentWith)>;
+    void SetEchoSpoiler(EchoSpoiler spoiler) { m_spoiler = std::move(spoiler); }
 
     void OnHostByte(uint8_t byte, const LineSettings& sentWith) override;
     void OnHostOpen(const LineSettings& settings) override { m_radio.OnHostOpen(settings); }
@@ -36,4 +42,5 @@ private:
     double m_echoDelay = 0;
     std::size_t m_echoed = 0;
     std::map<std::size_t, uint8_t> m_corruptions;
+    EchoSpoiler m_spoiler;
 };

@@ -66,29 +66,55 @@ void CSimRadio::AddFault(const FaultRule& rule)
             throw CGenError(3, "An echo fault names its request with at=N, or op=sync or op=block (the echo comes from "
                                "the interface box, before the radio knows what the request is)");
         m_echoRules.push_back(rule);
-        ArmEchoFaults();
         return;
     }
     m_faults.Add(rule);
 }
 
-void CSimRadio::ArmEchoFaults()
+void CSimRadio::SetInterfaceBox(CInterfaceBox* box)
 {
-    unsigned next = m_faults.RequestNumber() + 1;
-    for (const FaultRule& rule : m_echoRules)
-        if (m_box != nullptr && next >= rule.at && next < rule.at + rule.count)
-            m_box->CorruptEcho(m_bytesHeard + rule.offset, rule.mask);
+    m_box = box;
+    if (m_box != nullptr)
+        m_box->SetEchoSpoiler([this](uint8_t, const LineSettings& sentWith) { return FrameEchoMask(sentWith); });
+}
+
+bool CSimRadio::StartsRequest(const LineSettings& sentWith) const
+{
+    if (m_mode != Mode::Application && m_mode != Mode::BootState && m_mode != Mode::BootCode)
+        return false;
+    const double now = m_wire.Now();
+    return SettingsCompatible(sentWith, FrameSettings()) && now >= m_busyUntil &&
+           (m_pending.empty() || now - m_lastByte > m_profile.frameGap);
+}
+
+uint8_t CSimRadio::FrameEchoMask(const LineSettings& sentWith)
+{
+    if (!m_echoRules.empty() && StartsRequest(sentWith)) {
+        m_echoCountdown = -1;
+        const unsigned next = m_faults.RequestNumber() + 1;
+        for (const FaultRule& rule : m_echoRules)
+            if (next >= rule.at && next < rule.at + rule.count) {
+                m_echoCountdown = static_cast<int>(rule.offset);
+                m_echoMask = rule.mask;
+            }
+    }
+    if (m_echoCountdown < 0)
+        return 0;
+    if (m_echoCountdown-- > 0)
+        return 0;
+    m_trace.Event(m_wire.Now(), "fault", "echo spoilt on request " + std::to_string(m_faults.RequestNumber() + 1));
+    return m_echoMask;
 }
 
 void CSimRadio::PowerOn(bool bootstrap)
 {
     ++m_power;
     m_rom.Stop();
-    // A wrong echo armed for a request or code block that never came is not left waiting for
-    // whatever byte comes next; the echo faults of frames are armed afresh.
+    // A wrong echo armed for a code block or request that never came is not left waiting for
+    // whatever byte comes next.
     if (m_box != nullptr)
         m_box->ForgetEchoFaults();
-    ArmEchoFaults();
+    m_echoCountdown = -1;
     m_pending.clear();
     m_busyUntil = 0;
     m_bootstrapPending = false;
@@ -278,7 +304,6 @@ void CSimRadio::HandleResync()
         Send(answer, now + m_profile.ackLatency, "resync-ok", {}, after);
     else if (after)
         after();
-    ArmEchoFaults();
 }
 
 FaultRequest CSimRadio::FaultRequestOf(const std::vector<uint8_t>& frame)
@@ -342,7 +367,6 @@ void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
             }
             m_trace.Add(now, CRadioTrace::Direction::FromPc, "frame", frame, number);
             PowerOff(f.seconds);
-            ArmEchoFaults();
             return;
         }
         case FaultKind::DropAck: sendAck = false; execute = false; break;
@@ -378,7 +402,6 @@ void CSimRadio::HandleFrame(const std::vector<uint8_t>& frame)
         note += ": not executed";
     }
     m_trace.Add(now, CRadioTrace::Direction::FromPc, "frame", frame, note);
-    ArmEchoFaults();
     if (!sendAck) {
         if (after)
             m_wire.At(now + m_profile.ackLatency, after);

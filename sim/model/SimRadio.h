@@ -33,7 +33,7 @@ public:
     CSimRadio(CSimWire& wire, RadioProfile profile);
 
     // The interface box in front of the radio, for echo faults.
-    void SetInterfaceBox(CInterfaceBox* box) { m_box = box; }
+    void SetInterfaceBox(CInterfaceBox* box);
     void AddFault(const FaultRule& rule);
     // Enter bootstrap mode when the PC sets the bootstrap rate of 2400 Bd.
     void SetAutoBootstrap(bool on) { m_autoBootstrap = on; }
@@ -89,7 +89,13 @@ private:
     // Sends `bytes` at `at` unless the power has changed meanwhile; `after` runs once they are out.
     void Send(std::vector<uint8_t> bytes, double at, const char* what, std::string note = {},
               std::function<void()> after = {});
-    void ArmEchoFaults();
+    // Whether a byte sent now with these settings begins a new request (frame or
+    // resynchronisation): the radio listens for frames, can read the byte, is not busy, and
+    // holds no part of a frame that is still alive. Mirrors the checks of OnHostByte.
+    bool StartsRequest(const LineSettings& sentWith) const;
+    // The bits the interface box flips in its echo of this byte: the byte of a request that
+    // an echo fault names.
+    uint8_t FrameEchoMask(const LineSettings& sentWith);
 
     CSimWire& m_wire;
     RadioProfile m_profile;
@@ -120,4 +126,8 @@ private:
     unsigned m_erasesThisRun = 0;        // erases since the boot code started
     unsigned m_flashWritesSinceErase = 0;
     std::vector<FaultRule> m_echoRules;
+    // The echo fault of the request under way: bytes still to come before the spoilt one
+    // (-1: none), and its mask.
+    int m_echoCountdown = -1;
+    uint8_t m_echoMask = 0;
 };

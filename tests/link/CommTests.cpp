@@ -202,6 +202,29 @@ TEST_P(CommTest, RetryResynchronisesOnlyWhileFlashing)
     }
 }
 
+// Only the echo was wrong: the radio took the request and answers it. The retry waits until
+// that answer has gone by, so it is not sent into it, and the caller gets the retry's reply.
+TEST_P(CommTest, WrongEchoRetryWaitsForTheRadiosAnswerToPass)
+{
+    if (!Echo())
+        GTEST_SKIP() << "no echo to spoil";
+    Comm().SetAttempts(4);
+    box.CorruptEcho(1, 0x10);
+    Response first = CScriptedPeer::Reply(0x80, {0, 0, 0, 1});
+    first.ackDelay = 0.050;
+    first.replyDelay = 0.200;
+    radio.Push(first);
+    radio.Push(CScriptedPeer::Reply(0x80, {0, 0, 0, 2}));
+    EXPECT_EQ(SendRead(), 0);
+    ASSERT_EQ(Requests().size(), 2u);
+    const double charTime = 10.0 / 9600;
+    const double firstAnswerEnd = Requests()[0].time + 0.050 + 0.200 + 10 * charTime;
+    EXPECT_GT(Requests()[1].time, firstAnswerEnd) << "the retry went out into the radio's answer";
+    ASSERT_EQ(request.GetDataLength(), 4);
+    EXPECT_EQ(request.GetData()[3], 2) << "the reply is the retry's own";
+    EXPECT_EQ(CountLogged("CVeskComm::SendCommand: Request failed! Retry number = 1"), 1);
+}
+
 TEST_P(CommTest, AtLeastOneAttemptIsMade)
 {
     // With no attempt at all the exchange would report success without sending anything.

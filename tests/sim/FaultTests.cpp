@@ -173,6 +173,27 @@ TEST_F(Faults, WrongEchoByteFailsTheWrite)
     }
 }
 
+// The echo fault of request 2 spoils a byte of request 2, not the bytes the radio drops
+// before it (sent at another rate, as a program looking for the bootstrap pulse does).
+TEST_F(Faults, FrameEchoFaultLandsOnItsOwnRequest)
+{
+    Inject("echo:at=2,offset=3");
+    Exchange(ReadFrame(0, 1));
+    port->SetBaud(19200);
+    const Frame stray{0x12, 0x34, 0x56};
+    EXPECT_NO_THROW(port->Write(stray.data(), static_cast<unsigned>(stray.size()), 1000)) << "a stray byte's echo was spoilt";
+    port->SetBaud(9600);
+    GetPlatform()->Sleep(50);
+    Frame frame = ReadFrame(0, 1);
+    try {
+        port->Write(frame.data(), static_cast<unsigned>(frame.size()), 1000);
+        FAIL() << "echo accepted";
+    } catch (const CCommError& e) {
+        EXPECT_EQ(e.GetCode(), kCommEchoMismatch);
+        EXPECT_NE(std::string(e.GetText()).find("Echo byte 3 "), std::string::npos) << e.GetText();
+    }
+}
+
 // A block echo fault armed for a block that never came (the download was cut short) waits for
 // the next download's block, not for whatever byte comes next.
 TEST_F(Faults, BlockEchoFaultWaitsForItsBlockAcrossAPowerCycle)
