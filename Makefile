@@ -4,8 +4,10 @@
 # them apart, in FUZZ_BUILD). `make fuzz` runs each fuzz target for FUZZ_SECONDS. All
 # install what they need first. `make package` builds the Debian packages in BUILD;
 # `make screenshots` runs the windowed program under Xvfb against the simulated demo radio
-# and saves its pictures in docs/screenshots. `make bench` runs the benchmarks (the firmware
-# phase against the simulated radio on a pseudo-terminal takes several minutes).
+# and saves its pictures in docs/screenshots. `make pty-faults` runs whole upgrades through
+# `tessarin program` on the simulated radio on a pseudo-terminal, one line fault each. `make
+# bench` runs the benchmarks (the firmware phase against the simulated radio on a
+# pseudo-terminal takes several minutes).
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
@@ -14,7 +16,7 @@ FUZZ_SECONDS ?= 60
 # Seconds each fuzz target runs under `make test`.
 FUZZ_CI_SECONDS ?= 10
 
-.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz demo package screenshots bench clean
+.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz demo pty-faults package screenshots bench clean
 
 all: build
 
@@ -52,6 +54,9 @@ test: test-plain test-asan test-fuzz
 
 demo: build
 	./scripts/demo.sh $(BUILD)
+
+pty-faults: build
+	./scripts/pty-faults.sh $(BUILD)
 
 package: build
 	cd $(BUILD) && cpack -G DEB
