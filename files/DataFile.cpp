@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -22,9 +23,25 @@ namespace {
 
 constexpr std::size_t kZeroTail = 10;
 
-bool InitCipher(CBlowfish& cipher, std::string_view key)
+// The cipher for a key. The key schedule costs as much as enciphering a few kilobytes and a kit
+// reads all its files with one or two keys, so each thread keeps the schedule of the last key it
+// used. Null for an empty key, which cannot drive the schedule.
+const CBlowfish* CipherFor(std::string_view key)
 {
-    return cipher.Initialize(reinterpret_cast<const uint8_t*>(key.data()), key.size());
+    struct LastSchedule {
+        std::string key;
+        CBlowfish cipher;
+    };
+    thread_local LastSchedule last;
+    if (key.empty())
+        return nullptr;
+    if (!last.cipher.IsReady() || last.key != key) {
+        last.key.clear();
+        if (!last.cipher.Initialize(reinterpret_cast<const uint8_t*>(key.data()), key.size()))
+            return nullptr;
+        last.key.assign(key);
+    }
+    return &last.cipher;
 }
 
 DataFileStatus CheckSize(std::size_t size)
@@ -64,10 +81,10 @@ DataFileStatus ReadAndDecipher(int fd, std::size_t size, std::string_view key, c
 {
     if (!ReadAll(fd, buffer, size))
         return DataFileStatus::ReadFailed;
-    CBlowfish cipher;
-    if (!InitCipher(cipher, key))
+    const CBlowfish* cipher = CipherFor(key);
+    if (!cipher)
         return DataFileStatus::EmptyKey;
-    cipher.DecipherBuffer(reinterpret_cast<uint8_t*>(buffer), size);
+    cipher->DecipherBuffer(reinterpret_cast<uint8_t*>(buffer), size);
     return DataFileStatus::Ok;
 }
 
@@ -201,21 +218,21 @@ DataFileStatus ReadDataFileInto(const std::string& path, std::string_view key, c
 
 std::vector<char> EncipherDataFile(std::string_view plain, std::string_view key)
 {
-    CBlowfish cipher;
-    if (!InitCipher(cipher, key))
+    const CBlowfish* cipher = CipherFor(key);
+    if (!cipher)
         return {};
     std::size_t padded = (plain.size() + CBlowfish::kBlockSize - 1) / CBlowfish::kBlockSize *
                          CBlowfish::kBlockSize;
     std::vector<char> bytes(padded, '\0');
     std::copy(plain.begin(), plain.end(), bytes.begin());
-    cipher.EncipherBuffer(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    cipher->EncipherBuffer(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
     return bytes;
 }
 
 bool DecipherDataFile(std::vector<char>& bytes, std::string_view key)
 {
-    CBlowfish cipher;
-    if (!InitCipher(cipher, key))
+    const CBlowfish* cipher = CipherFor(key);
+    if (!cipher)
         return false;
-    return cipher.DecipherBuffer(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    return cipher->DecipherBuffer(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
 }

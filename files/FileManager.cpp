@@ -48,6 +48,9 @@ bool FileManager::Load()
     m_buffer = std::move(file.buffer);
     m_size = std::strlen(m_buffer.data());
     m_cursor = m_mark = 0;
+    m_lastLine = LineAt{};
+    m_lastCount = LineCount{};
+    m_lastBlock.n = 0;
     return true;
 }
 
@@ -58,6 +61,9 @@ void FileManager::LoadText(std::string_view text)
     m_fileSize = int32_t(text.size());
     m_size = std::strlen(m_buffer.data());
     m_cursor = m_mark = 0;
+    m_lastLine = LineAt{};
+    m_lastCount = LineCount{};
+    m_lastBlock.n = 0;
     m_loadStatus = DataFileStatus::Ok;
 }
 
@@ -104,7 +110,14 @@ bool FileManager::FindNthBlock(std::string_view name, int n)
     m_cursor = 0;
     std::size_t lineAfterName = m_size;
     m_found = n >= 1;
-    for (int occurrence = 1; m_found && occurrence <= n; ++occurrence) {
+    int occurrence = 1;
+    // Asking for the blocks of one name in turn goes on from the last one found.
+    if (m_found && m_lastBlock.n >= 1 && m_lastBlock.n <= n && m_lastBlock.name == name) {
+        occurrence = m_lastBlock.n + 1;
+        m_cursor = m_lastBlock.cursor;
+        lineAfterName = m_lastBlock.lineAfterName;
+    }
+    for (; m_found && occurrence <= n; ++occurrence) {
         std::string_view line;
         bool matched = false;
         while (!matched && ReadLine(m_cursor, line))
@@ -113,6 +126,12 @@ bool FileManager::FindNthBlock(std::string_view name, int n)
         lineAfterName = m_cursor;
         if (m_cursor < m_size)
             ++m_cursor;  // the search goes on from the next line's second character
+        if (m_found) {
+            m_lastBlock.name.assign(name);
+            m_lastBlock.n = occurrence;
+            m_lastBlock.cursor = m_cursor;
+            m_lastBlock.lineAfterName = lineAfterName;
+        }
     }
     // A block that is not there leaves the mark at the end of the text: every line below it
     // then reads as absent.
@@ -125,12 +144,18 @@ bool FileManager::LineStart(int line, std::size_t& at) const
 {
     if (line < 1)
         return false;
+    int from = 1;
     at = m_mark;
-    for (int i = 1; i < line; ++i) {
+    if (m_lastLine.line >= 1 && m_lastLine.mark == m_mark && m_lastLine.line <= line) {
+        from = m_lastLine.line;
+        at = m_lastLine.at;
+    }
+    for (int i = from; i < line; ++i) {
         std::string_view skipped;
         if (!ReadLine(at, skipped))
             return false;
     }
+    m_lastLine = LineAt{m_mark, line, at};
     return at < m_size;
 }
 
@@ -216,10 +241,20 @@ bool FileManager::GetProductLine(std::string& name)
 
 int FileManager::TextLineNumber(std::size_t index) const
 {
+    // Lines counted for an earlier index all end at or before the last line end counted: when
+    // that is not past this index, counting goes on from there.
     int number = 1;
     std::size_t cursor = 0;
+    if (m_lastCount.number >= 1 && m_lastCount.cursor <= index) {
+        number = m_lastCount.number;
+        cursor = m_lastCount.cursor;
+    }
+    std::size_t next = cursor;
     std::string_view line;
-    while (ReadLine(cursor, line) && cursor <= index && cursor < m_size)
+    while (ReadLine(next, line) && next <= index && next < m_size) {
         ++number;
+        cursor = next;
+    }
+    m_lastCount = LineCount{cursor, number};
     return number;
 }

@@ -87,5 +87,28 @@ private:
     std::size_t m_cursor = 0;
     std::size_t m_mark = 0;
     bool m_found = false;
+    // The last line start found in the current block, so that reading a block's lines in turn
+    // does not count them again from the block mark each time (line 0: none yet).
+    struct LineAt {
+        std::size_t mark = 0;
+        int line = 0;
+        std::size_t at = 0;
+    };
+    mutable LineAt m_lastLine;
+    // The last line end TextLineNumber counted to and the number of the line after it (0: none).
+    struct LineCount {
+        std::size_t cursor = 0;
+        int number = 0;
+    };
+    mutable LineCount m_lastCount;
+    // The last block found: its name, which one of that name it was, and where the search
+    // stood after it (n 0: none).
+    struct BlockFound {
+        std::string name;
+        int n = 0;
+        std::size_t cursor = 0;
+        std::size_t lineAfterName = 0;
+    };
+    BlockFound m_lastBlock;
     DataFileStatus m_loadStatus = DataFileStatus::CannotOpen;
 };

@@ -81,6 +81,29 @@ TEST(DataFile, AFileHeldByAWriterCannotBeOpenedButReadersShare)
     EXPECT_TRUE(ReadDataFile(dir.File("held"), kKey).Ok());
 }
 
+// Files of different keys read in turn (the configuration key, then the data-file key, then the
+// first again, with an empty key between) are each enciphered and deciphered with their own key.
+TEST(DataFile, KeysUsedInTurnEachKeepTheirOwnCipher)
+{
+    const std::string text = "eight by eight bytes of text, give or take";
+    const std::string keys[] = {kKey, "another key", "", kKey, "another key", "bench ke", "another key"};
+    std::vector<std::vector<char>> enciphered;
+    for (const std::string& key : keys)
+        enciphered.push_back(EncipherDataFile(text, key));
+    for (std::size_t i = 0; i < std::size(keys); ++i) {
+        SCOPED_TRACE(keys[i]);
+        EXPECT_EQ(enciphered[i].empty(), keys[i].empty());
+        EXPECT_EQ(enciphered[i], EncipherDataFile(text, keys[i]));
+        for (std::size_t j = 0; j < std::size(keys); ++j) {
+            if (keys[i].empty() || keys[j].empty())
+                continue;
+            std::vector<char> bytes = enciphered[i];
+            ASSERT_TRUE(DecipherDataFile(bytes, keys[j]));
+            EXPECT_EQ(std::string(bytes.data(), text.size()) == text, keys[i] == keys[j]) << keys[j];
+        }
+    }
+}
+
 TEST(DataFile, EmptyKeyIsRefused)
 {
     ScratchDir dir;

@@ -196,3 +196,92 @@ TEST(FileManager, OpensAndLoadsTheEncipheredFileInTheCurrentDirectory)
 }
 
 }  // namespace
+
+// Lines of a block read in any order, in one block and then another, and after loading other
+// text, are the lines counted from the block's mark.
+TEST(FileManager, LinesReadInAnyOrderAcrossBlocksAndLoads)
+{
+    Loaded config("A\r\na1\r\na2\r\na3\r\nB\r\nb1\r\nb2\r\n");
+    struct Case {
+        const char* block;
+        int line;
+        const char* text;  // null: the text ends before the line
+    } cases[] = {
+        {"A", 3, "a3"}, {"A", 1, "a1"}, {"A", 2, "a2"}, {"A", 2, "a2"}, {"A", 5, "b1"}, {"A", 9, nullptr},
+        {"A", 4, "B"},  {"B", 2, "b2"}, {"B", 1, "b1"}, {"A", 2, "a2"}, {"B", 3, nullptr}, {"B", 2, "b2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.block) + " line " + std::to_string(c.line));
+        ASSERT_TRUE(config.FindBlock(c.block));
+        std::string line;
+        EXPECT_EQ(config.GetLine(c.line, line), c.text != nullptr);
+        if (c.text) {
+            EXPECT_EQ(line, c.text);
+        }
+    }
+    config.LoadText("A\r\nx1\r\nx2\r\n");
+    ASSERT_TRUE(config.FindBlock("A"));
+    std::string line;
+    ASSERT_TRUE(config.GetLine(2, line));
+    EXPECT_EQ(line, "x2");
+    config.LoadText("A\r\ny1\r\n");
+    ASSERT_TRUE(config.FindBlock("A"));
+    EXPECT_FALSE(config.GetLine(2, line));
+}
+
+// The line number of a character, asked in any order and again after loading other text.
+TEST(FileManager, TextLineNumbersInAnyOrder)
+{
+    // Lines start at 0 ("A"), 3 ("bb", after CR LF), 6 ("", after LF), 7 ("", ended by a CR
+    // that skips the "x"), 9 ("c") and 12 ("d").
+    Loaded config("A\r\nbb\n\n\rxc\r\nd");
+    struct Case {
+        std::size_t index;
+        int number;
+    } cases[] = {
+        {11, 5}, {0, 1}, {3, 2}, {5, 2}, {6, 3}, {9, 5}, {2, 1}, {7, 4}, {8, 4}, {40, 6}, {4, 2}, {12, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.index);
+        EXPECT_EQ(config.TextLineNumber(c.index), c.number);
+    }
+    config.LoadText("x\ny\n");
+    EXPECT_EQ(config.TextLineNumber(1), 1);
+    EXPECT_EQ(config.TextLineNumber(2), 2);
+    EXPECT_EQ(config.TextLineNumber(9), 2);
+    config.LoadText("x\n");
+    EXPECT_EQ(config.TextLineNumber(9), 1);
+}
+
+// Blocks asked for in any order, between blocks of another name, after one that is not there,
+// and after loading other text, are found as a search from the top finds them.
+TEST(FileManager, NthBlocksInAnyOrder)
+{
+    Loaded config(
+        "PATCH-D01.01.07\r\nRADIO_GROUP_REGION\r\nfirst\r\nRADIO_GROUP_REGION\r\nsecond\r\n"
+        "RADIO_GROUP_REGION\r\nRADIO_GROUP_REGION\r\nfourth\r\n");
+    const char* group = "RADIO_GROUP_REGION";
+    const char* version = "PATCH-D01.01.07";
+    struct Case {
+        const char* name;
+        int n;
+        const char* line1;  // null: not found
+    } cases[] = {
+        {group, 2, "second"}, {group, 3, group},   {group, 1, "first"},    {group, 4, nullptr},
+        {group, 3, group},    {version, 1, group}, {group, 2, "second"},   {version, 2, nullptr},
+        {group, 2, "second"}, {group, 0, nullptr}, {group, 3, group},      {group, 1, "first"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.n));
+        EXPECT_EQ(config.FindNthBlock(c.name, c.n), c.line1 != nullptr);
+        std::string line;
+        config.GetLine(1, line);
+        EXPECT_EQ(line, c.line1 ? c.line1 : "");
+    }
+    config.LoadText("RADIO_GROUP_REGION\r\nonly\r\n");
+    std::string line;
+    EXPECT_FALSE(config.FindNthBlock(group, 2));
+    ASSERT_TRUE(config.FindNthBlock(group, 1));
+    ASSERT_TRUE(config.GetLine(1, line));
+    EXPECT_EQ(line, "only");
+}
