@@ -4,7 +4,9 @@
 #include "app/UpgradeForm.h"
 #include "files/DataFile.h"
 #include "files/Kit.h"
+#include "upgrade/UpgradeTexts.h"
 
+#include <iterator>
 #include <system_error>
 
 namespace {
@@ -51,18 +53,30 @@ bool CUpgradeForm::CheckBootcode()
 
 bool CUpgradeForm::CheckFirmwareImages()
 {
-    bool any = false;
+    std::string missing;
+    std::size_t missingCount = 0;
     for (const char* name : kFirmwareImages) {
         std::error_code error;
-        if (!std::filesystem::exists(m_kitDirectory / name, error))
+        if (!std::filesystem::exists(m_kitDirectory / name, error)) {
+            missing += missing.empty() ? name : std::string(", ") + name;
+            ++missingCount;
             continue;
-        any = true;
+        }
         DataFileText file = ReadDataFile((m_kitDirectory / name).string(), m_dataFileKey);
         std::string problem = file.Ok() ? ImageTextProblem(file.Text()) : DescribeDataFileStatus(file.status);
         if (!problem.empty())
             return RefuseKitFile(name, problem);
     }
-    if (!any)
+    if (missingCount == std::size(kFirmwareImages))
         return RefuseKitFile("fw_128k", "the kit holds no firmware image (fw_128k, fw_256k or fw_512k) to flash");
+    if (!missing.empty()) {
+        // Which image the radio needs is known only once its flash has been erased and its size
+        // probed: an image missing then would leave the radio without firmware. Said now, with
+        // the message the upgrade would give, before the radio is touched.
+        ShowError(kFirmwareOpenFailedText);
+        Fail(ProgramEnd::KitUnusable, "the kit has no firmware image " + missing +
+                                          " (a radio of that flash size could not be flashed)");
+        return false;
+    }
     return true;
 }

@@ -176,9 +176,12 @@ TEST_F(BrokenKitTest, EveryKindOfBrokenKit)
          kExitKitUnusable, false},
         {"boot code truncated", truncate("bc115200", 512), "\"bc115200\" cannot be used: it ends before its end record",
          false, kExitKitUnusable, false},
-        // The image for the radio's flash size is known only once the flash is erased and probed.
+        // Which image the radio needs is known only once its flash is erased and probed: any
+        // image missing is refused before that.
         {"firmware image for the radio's size missing", remove("fw_128k"), "Unable to open firmware file!", false,
-         kExitKitUnusable, true},
+         kExitKitUnusable, false},
+        {"firmware image for another size missing", remove("fw_512k"), "Unable to open firmware file!", false,
+         kExitKitUnusable, false},
         {"no firmware image at all",
          [](BrokenKitTest& t) {
              for (const char* name : {"fw_128k", "fw_256k", "fw_512k"})
