@@ -6,7 +6,6 @@
 #include "files/Kit.h"
 #include "upgrade/UpgradeTexts.h"
 
-#include <iterator>
 #include <system_error>
 
 namespace {
@@ -53,21 +52,21 @@ bool CUpgradeForm::CheckBootcode()
 
 bool CUpgradeForm::CheckFirmwareImages()
 {
+    bool any = false;
     std::string missing;
-    std::size_t missingCount = 0;
     for (const char* name : kFirmwareImages) {
         std::error_code error;
         if (!std::filesystem::exists(m_kitDirectory / name, error)) {
             missing += missing.empty() ? name : std::string(", ") + name;
-            ++missingCount;
             continue;
         }
+        any = true;
         DataFileText file = ReadDataFile((m_kitDirectory / name).string(), m_dataFileKey);
         std::string problem = file.Ok() ? ImageTextProblem(file.Text()) : DescribeDataFileStatus(file.status);
         if (!problem.empty())
             return RefuseKitFile(name, problem);
     }
-    if (missingCount == std::size(kFirmwareImages))
+    if (!any)
         return RefuseKitFile("fw_128k", "the kit holds no firmware image (fw_128k, fw_256k or fw_512k) to flash");
     if (!missing.empty()) {
         // Which image the radio needs is known only once its flash has been erased and its size

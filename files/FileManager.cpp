@@ -48,9 +48,7 @@ bool FileManager::Load()
     m_buffer = std::move(file.buffer);
     m_size = std::strlen(m_buffer.data());
     m_cursor = m_mark = 0;
-    m_lastLine = LineAt{};
-    m_lastCount = LineCount{};
-    m_lastBlock.n = 0;
+    ForgetPositions();
     return true;
 }
 
@@ -61,9 +59,7 @@ void FileManager::LoadText(std::string_view text)
     m_fileSize = int32_t(text.size());
     m_size = std::strlen(m_buffer.data());
     m_cursor = m_mark = 0;
-    m_lastLine = LineAt{};
-    m_lastCount = LineCount{};
-    m_lastBlock.n = 0;
+    ForgetPositions();
     m_loadStatus = DataFileStatus::Ok;
 }
 
@@ -138,6 +134,13 @@ bool FileManager::FindNthBlock(std::string_view name, int n)
     m_mark = m_found ? lineAfterName : m_size;
     m_cursor = m_mark;
     return m_found;
+}
+
+void FileManager::ForgetPositions()
+{
+    m_lastLine = LineAt{};
+    m_lastCount = LineCount{};
+    m_lastBlock.n = 0;
 }
 
 bool FileManager::LineStart(int line, std::size_t& at) const

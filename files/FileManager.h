@@ -95,6 +95,8 @@ private:
         std::size_t at = 0;
     };
     mutable LineAt m_lastLine;
+    // Drops the remembered positions below (new text was loaded).
+    void ForgetPositions();
     // The last line end TextLineNumber counted to and the number of the line after it (0: none).
     struct LineCount {
         std::size_t cursor = 0;
