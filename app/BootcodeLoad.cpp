@@ -27,13 +27,13 @@ int RateIndex(int flashBaud)
 
 } // namespace
 
-bool CUpgradeForm::ChooseFlashRate()
+CUpgradeForm::RateChoice CUpgradeForm::ChooseFlashRate()
 {
     int rate = Ui().AskFlashRate(m_flashSettings.flashBaud);
-    m_rateDialogShown = 1;
     if (rate == CUiServices::kFlashRateNotChosen || RateIndex(rate) < 0)
-        return true;  // closed without a choice: nothing changes, nothing is read
-    return LoadBootcode(rate);
+        return RateChoice::NotChosen;  // closed without a choice: nothing changes, asked again next press
+    m_rateDialogShown = 1;
+    return LoadBootcode(rate) ? RateChoice::Chosen : RateChoice::BootcodeUnusable;
 }
 
 bool CUpgradeForm::LoadBootcode(int flashBaud)

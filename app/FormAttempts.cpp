@@ -52,8 +52,8 @@ private:
 void CUpgradeForm::RunAttempts()
 {
     m_attemptState = kFirstAttempt;
-    // The radio's own data is saved once per press and restored from here on every retry.
-    m_carryOver = CarryOverRecord{};
+    // The radio's own data is saved once per press (or was by the press this one finishes) and
+    // restored from the press record on every retry.
     for (;;) {
         if (StopRequested()) {
             // Before the next attempt began (a stop during a retry question, say): nothing of it

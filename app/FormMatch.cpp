@@ -149,6 +149,8 @@ bool CUpgradeForm::ProcessCodeplugFile()
             break;
         }
     release[2] = '\0';
+    m_identity.modelText = modelText;
+    m_identity.serial = thirdText;
     bool releaseRule = productLine == 3 || productLine == 10 || recoveryLine;
     bool secondReleaseMarked = static_cast<uint8_t>(release[1]) == 0xFE;
 

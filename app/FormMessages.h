@@ -123,3 +123,14 @@ inline constexpr const char kReinstall[] = "Please reinstall the application!";
 inline constexpr const char kBootcodeUnusable[] = "Boot code file is non-existent or corrupt !!: Terminating program";
 
 } // namespace FormText
+
+// The record of a press (texts of this program's own, beside the form's).
+namespace RecordText {
+
+// Asked when no radio answers and a recorded press left a radio without firmware; the command
+// line answers it with --finish only.
+inline constexpr const char kFinishQuestionStart[] = "No radio answers on the port.";
+// A press that takes over an unfinished record of this radio tells the technician so.
+inline constexpr const char kFinishingNoteStart[] = "The last upgrade of this radio was not finished.";
+
+} // namespace RecordText

@@ -8,6 +8,7 @@
 #include "errors/Error.h"
 #include "files/ProductLine.h"
 #include "link/LinkFlags.h"
+#include "platform/FlashWriteMode.h"
 #include "platform/Platform.h"
 #include "platform/UiServices.h"
 
@@ -27,44 +28,111 @@ ProgramOutcome CUpgradeForm::OnProgram()
 {
     m_outcome = ProgramOutcome{};
     m_linkFailureCause.clear();
+    ResetPressFlags();
+    m_finishing = false;
+    m_pressRecorded = false;
+    m_carryOver = CarryOverRecord{};
+    m_identity = RadioIdentity{};
+    m_codeplugJob = CodeplugJob{};
     if (!m_configLoaded) {
         ShowError(FormText::kNoConfiguration);
         Fail(ProgramEnd::KitUnusable, "no usable configuration file in " + m_kitDirectory.string());
         return m_outcome;
     }
+    bool answered = false;  // the radio has answered on the line in this press
     try {
         m_failureKind = ProgramEnd::LinkFailed;
-        if (!ReachRadio())
-            return m_outcome;
-        WriteIdentityMark();
-        if (!VerifyRadio(false))
-            return m_outcome;
-        if (RecoveryNoticeShown == 1)
-            RecoveryPending = 0;
-        if (NothingPlannedForRunningRadio()) {
-            Fail(ProgramEnd::Refused, "the kit plans no upgrade for this radio while its application runs");
-            return m_outcome;
-        }
-        if (!CheckPowerUp())
-            return m_outcome;
-        if (m_flashFirmware || m_codeplugMode != 0 || m_applyPatches) {
-            m_flashSettings.loaderKind = 1;
-            if (m_askFlashRate && m_flashFirmware && !m_rateDialogShown && !ChooseFlashRate()) {
-                Fail(ProgramEnd::KitUnusable, "the boot code for the chosen flash rate cannot be used");
+        if (!ReachRadio()) {
+            if (m_outcome.end != ProgramEnd::LinkFailed || !m_linkFailureCause.empty() ||
+                !OfferFinishWithoutFirmware() || !CheckKitPart())
+                return m_outcome;
+        } else {
+            answered = true;
+            WriteIdentityMark();
+            if (!VerifyRadio(false))
+                return m_outcome;
+            if (RecoveryNoticeShown == 1)
+                RecoveryPending = 0;
+            if (!m_finishing && NothingPlannedForRunningRadio()) {
+                Fail(ProgramEnd::Refused, "the kit plans no upgrade for this radio while its application runs");
                 return m_outcome;
             }
-            if (m_flashFirmware && (!CheckBootcode() || !CheckFirmwareImages()))
+            if (!CheckKitPart() || !CheckPowerUp())
                 return m_outcome;
         }
+        if (!PrepareFlashing())
+            return m_outcome;
+        if (!RecordPress())
+            return m_outcome;
         RunAttempts();
+        EndPressRecord();
     } catch (const CError& error) {
         // The identity mark write, the status requests outside the guarded steps and the port
         // loan of the attempt loop end the press as the other link errors do.
         ShowError(error.GetText());
         CloseLink();
         Fail(m_outcome.engineRuns > 0 ? ProgramEnd::EngineFailed : m_failureKind);
+        if (m_outcome.engineRuns > 0) {
+            EndPressRecord();
+        } else if (!answered && m_failureKind == ProgramEnd::LinkFailed && OfferFinishWithoutFirmware()) {
+            // No radio answered: the technician confirmed that it is one a recorded press left
+            // without firmware.
+            if (CheckKitPart() && PrepareFlashing() && RecordPress()) {
+                RunAttempts();
+                EndPressRecord();
+            }
+        }
     }
     return m_outcome;
+}
+
+void CUpgradeForm::ResetPressFlags()
+{
+    FlashWriteMode = 0;
+    SkipWriteReplyCheck = 0;
+    VerifyBypass = 0;
+}
+
+bool CUpgradeForm::CheckKitPart()
+{
+    if (m_codeplugMode != 0 && !CheckCodeplugJob())
+        return false;
+    return !m_flashFirmware || CheckFirmwareImages();
+}
+
+bool CUpgradeForm::CheckCodeplugJob()
+{
+    try {
+        m_codeplugJob = PrepareCodeplugJob(m_plan, m_codeplugImage, m_codeplugType, m_radioCode);
+        return true;
+    } catch (const CError& error) {
+        Box(FormText::kInvalidDataFile, FormText::kInvalidOperation, MB_OK | MB_ICONSTOP);
+        Fail(ProgramEnd::KitUnusable, std::string(error.GetText()) +
+                                          " (refused before anything but the identity mark was written to the radio)");
+        return false;
+    }
+}
+
+bool CUpgradeForm::PrepareFlashing()
+{
+    if (!(m_flashFirmware || m_codeplugMode != 0 || m_applyPatches))
+        return true;
+    m_flashSettings.loaderKind = 1;
+    if (!m_flashFirmware)
+        return true;
+    if (m_askFlashRate && !m_rateDialogShown) {
+        switch (ChooseFlashRate()) {
+        case RateChoice::Chosen:
+            break;
+        case RateChoice::NotChosen:
+            Fail(ProgramEnd::Cancelled, "the flash rate was not chosen; nothing was written but the identity mark");
+            return false;
+        case RateChoice::BootcodeUnusable:
+            Fail(ProgramEnd::KitUnusable, "the boot code for the chosen flash rate cannot be used");
+            return false;
+        }
+    }
+    return CheckBootcode();
 }
 
 bool CUpgradeForm::OpenLink()

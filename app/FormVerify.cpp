@@ -61,9 +61,13 @@ bool CUpgradeForm::VerifyRadio(bool dryRun)
     }
     try {
         m_failureKind = ProgramEnd::LinkFailed;
+        m_dryRun = dryRun;
         if (VerifyRadioChecks(dryRun))
             return true;
     } catch (const CError& error) {
+        // A radio the kit no longer matches may be one whose recorded press is to be finished.
+        if (m_failureKind == ProgramEnd::Refused && !dryRun && FinishRecordedPress())
+            return Planned();
         ShowError(error.GetText());
         Fail(m_failureKind);
     }
@@ -84,22 +88,17 @@ bool CUpgradeForm::VerifyRadioChecks(bool dryRun)
         m_broker.RadioStatusRequest(kGroupSelector, m_regionId.data(), m_regionId.size());
     }
     bool groupFound = SearchRadioGroup();
-    if (!groupFound && !(recoveryLine && RecoverRequested == 1)) {
-        ShowError(FormText::kNotSupportedSeries);
-        Fail(ProgramEnd::Refused);
-        return false;
-    }
+    if (!groupFound && !(recoveryLine && RecoverRequested == 1))
+        return RefuseUnlessRecorded(FormText::kNotSupportedSeries);
     m_groupIndex = 1;
     if ((productLine == 1 || productLine == 2) && !CheckRelease())
         return false;
-    if (!CheckVerificationBlock()) {
-        ShowError(FormText::kRequirementsNotMet);
-        Fail(ProgramEnd::Refused);
-        return false;
-    }
+    if (!CheckVerificationBlock())
+        return RefuseUnlessRecorded(FormText::kRequirementsNotMet);
     if (!ProcessCodeplugFile())
         return false;
     MatchRadio();
+    m_identity.radioCode = std::string(m_radioCode, strnlen(m_radioCode, sizeof m_radioCode));
     if (BootState != 1)
         LoadPatchEntries();
     if ((productLine == 3 || recoveryLine) && BootState != 1 && m_plan.codeplugMode == 3) {
@@ -111,11 +110,25 @@ bool CUpgradeForm::VerifyRadioChecks(bool dryRun)
             return false;
         }
     }
+    return Planned();
+}
+
+bool CUpgradeForm::Planned()
+{
     CloseLink();
     m_outcome.planned = true;
     m_outcome.plan = m_plan;
     m_outcome.codeplugFile = m_codeplugFile;
     return true;
+}
+
+bool CUpgradeForm::RefuseUnlessRecorded(const char* text)
+{
+    if (!m_dryRun && FinishRecordedPress())
+        return Planned();
+    ShowError(text);
+    Fail(ProgramEnd::Refused);
+    return false;
 }
 
 void CUpgradeForm::ConfigSyntaxError(const char* message)

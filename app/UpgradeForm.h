@@ -6,6 +6,7 @@
 #include "files/FileManager.h"
 #include "link/VeskBroker.h"
 #include "upgrade/CarryOver.h"
+#include "upgrade/CodeplugJob.h"
 #include "upgrade/UpgradePlan.h"
 
 #include <array>
@@ -61,9 +62,10 @@ public:
 
     // The flash rate choice: asks the UI services (once per run of the program, when a plan
     // flashes firmware and asks for the rate) and loads the matching boot code. Exposed so that
-    // a front end can offer the choice itself; false when the kit's boot code is unusable (the
-    // message was shown and a quit with status -1 asked of the UI services).
-    bool ChooseFlashRate();
+    // a front end can offer the choice itself. Closed without a choice, nothing changes and the
+    // question is asked again at the next press.
+    enum class RateChoice { Chosen, NotChosen, BootcodeUnusable };
+    RateChoice ChooseFlashRate();
     // What the flash rate dialog does on OK: the rate (19200, 38400 or 115200) becomes the
     // flash rate and its boot code file is read and deciphered into the flash settings. False
     // (message shown, quit -1 asked) when the file is missing, empty, not a multiple of 8 bytes
@@ -86,6 +88,10 @@ public:
     bool RateDialogShown() const { return m_rateDialogShown != 0; }
     const UpgradePlan& Plan() const { return m_plan; }
     const PatchEntries& GetPatchEntries() const { return m_patchEntries; }
+    // The radio of the last press as verification read it.
+    const RadioIdentity& Identity() const { return m_identity; }
+    // The record of the press under way or last made ("" file when none is on disk).
+    const CarryOverRecord& PressRecord() const { return m_carryOver; }
     // Why the link could not be opened the last time (the port's own words), or empty.
     const std::string& LinkFailureCause() const { return m_linkFailureCause; }
 
@@ -93,6 +99,7 @@ public:
     void SetEngineFactory(UpgradeEngineFactory factory) { m_engineFactory = std::move(factory); }
     // Where the carry-over record is kept (default: the user's state directory).
     void SetCarryOverDirectory(const std::filesystem::path& directory) { m_carryOverStore = CCarryOverStore(directory); }
+    const CCarryOverStore& CarryOverStore() const { return m_carryOverStore; }
 
 private:
     // Start.
@@ -108,6 +115,33 @@ private:
     bool CheckPowerUp();
     void WriteIdentityMark();
     bool NothingPlannedForRunningRadio() const;
+    // The checks of the kit's part of the plan, before anything but the identity mark has
+    // reached the radio: the codeplug job, then the flash rate and boot code, then the
+    // firmware images.
+    bool CheckKitPart();
+    bool CheckCodeplugJob();
+    bool PrepareFlashing();
+    // Process-wide flags that belong to one press, back to 0 where a press begins.
+    static void ResetPressFlags();
+
+    // The record of the press on disk (FormRecord.cpp).
+    void ReadRadioIdentity();
+    // Before the first engine run: takes over this radio's unfinished record, if any (its saved
+    // data is then carried over instead of what the radio holds now), or makes a new one, and
+    // writes it. False (message shown) when the press must not go on.
+    bool RecordPress();
+    // A refused radio may be one whose press stopped after its firmware was written: finishes
+    // its recorded stages instead. True when the plan is now the record's rest.
+    bool FinishRecordedPress();
+    // No radio answers: offers to finish a radio that a recorded press left without firmware.
+    // True when the technician confirmed it and the plan is the record's.
+    bool OfferFinishWithoutFirmware();
+    // Takes the record's kit part (model entry, codeplug image, patch group) into the form;
+    // false when the kit no longer holds what the record was made with.
+    bool TakeRecordedPlan(const CarryOverRecord& record, UpgradePlan plan);
+    // After the attempt loop: the record goes when the press finished the radio or never
+    // touched it; otherwise the technician is told where it is and what to do.
+    void EndPressRecord();
     // The attempt loop (FormAttempts.cpp).
     void RunAttempts();
     void ActOnResult(int result);
@@ -129,6 +163,11 @@ private:
     bool CheckFirmwareImages();
     bool CheckBootcode();
     bool RefuseKitFile(const std::string& file, const std::string& problem);
+
+    bool RefuseUnlessRecorded(const char* text);
+    // Verification and matching done: the link is closed and the plan reported.
+    bool Planned();
+    std::string ReadCodeplugImage(const std::string& file, std::string& problem);
 
     // Message boxes and the failure they stand for.
     int Box(const char* text, const char* caption, unsigned style);
@@ -169,6 +208,11 @@ private:
     UpgradePlan m_plan;
     CarryOverRecord m_carryOver;
     CCarryOverStore m_carryOverStore;
+    RadioIdentity m_identity;
+    CodeplugJob m_codeplugJob;     // the plan's codeplug job, laid out after matching
+    bool m_finishing = false;      // this press finishes a recorded one
+    bool m_dryRun = false;         // verification for a dry run: nothing is finished
+    bool m_pressRecorded = false;  // this press made or took over m_carryOver
 
     // The press under way.
     ProgramOutcome m_outcome;

@@ -1,7 +1,8 @@
+// Carry-over records on disk: written atomically, read back as untrusted input.
 #include "upgrade/CarryOver.h"
 
 #include "errors/Error.h"
-#include "files/HexText.h"
+#include "errors/ErrorLog.h"
 #include "platform/AtomicFile.h"
 
 #include <algorithm>
@@ -12,8 +13,6 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,23 +33,11 @@ fs::path DefaultDirectory()
     return fs::path(home && *home ? home : ".") / ".local" / "state" / "tessarin" / "carryover";
 }
 
-std::string Hex(const std::vector<uint8_t>& bytes) { return BytesToHex(bytes.data(), bytes.size()); }
-
-std::string Trim(const std::string& s)
+fs::path Absolute(const fs::path& path)
 {
-    std::size_t from = s.find_first_not_of(" \t\r");
-    if (from == std::string::npos)
-        return "";
-    std::size_t to = s.find_last_not_of(" \t\r");
-    return s.substr(from, to - from + 1);
-}
-
-std::string Printable(const std::vector<uint8_t>& bytes)
-{
-    std::string out;
-    for (uint8_t b : bytes)
-        out += (b >= 0x20 && b < 0x7F) ? static_cast<char>(b) : '.';
-    return out;
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal();
 }
 
 std::string Timestamp(const char* format)
@@ -87,135 +74,23 @@ fs::path WriteTemporary(const fs::path& dir, const std::string& text)
     return temp;
 }
 
+bool IsRecordName(const std::string& name)
+{
+    return name.rfind(kPrefix, 0) == 0 && name.size() > sizeof kSuffix &&
+           name.compare(name.size() - (sizeof kSuffix - 1), sizeof kSuffix - 1, kSuffix) == 0;
+}
+
+// A regular file of this user's, looked at without following a link.
+bool IsOwnRegularFile(const fs::path& path)
+{
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+}
+
 }  // namespace
 
-const std::vector<uint8_t>& CarryOverRecord::Item(const std::string& name) const
-{
-    auto it = items.find(name);
-    if (it == items.end())
-        throw CGenError(3, "The carry-over record %s holds no \"%s\"", file.empty() ? "in memory" : file.c_str(),
-                        name.c_str());
-    return it->second;
-}
-
-std::string CarryOverRecord::RadioText() const
-{
-    std::string text = "radio code " + (radioCode.empty() ? std::string("?") : radioCode);
-    static const std::pair<const char*, std::pair<std::size_t, std::size_t>> serials[] = {
-        {"entry0-serial", {0, 11}}, {"block48-serial", {0, 10}}, {"block139", {4, 10}}};
-    for (const auto& [name, range] : serials) {
-        if (!Has(name))
-            continue;
-        const std::vector<uint8_t>& bytes = items.at(name);
-        if (bytes.size() < range.first + range.second)
-            continue;
-        text += ", serial " + Printable(std::vector<uint8_t>(bytes.begin() + static_cast<long>(range.first),
-                                                             bytes.begin() + static_cast<long>(range.first + range.second)));
-        break;
-    }
-    return text;
-}
-
-std::string FormatCarryOver(const CarryOverRecord& r)
-{
-    std::ostringstream out;
-    out << "# Tessarin carry-over record: a radio's own tuning and serial-number data, saved before\n"
-           "# its codeplug was reprogrammed. While this file exists the data has not been restored.\n"
-           "# Restore it with: tessarin carryover restore <this file> --port N\n"
-           "# Items are the saved bytes as hexadecimal pairs.\n";
-    out << "format = 1\n";
-    out << "created = " << r.created << "\n";
-    out << "radio = " << r.RadioText() << "\n";
-    out << "layout = " << r.layout << "\n";
-    out << "product-line = " << r.productLine << "\n";
-    out << "codeplug-mode = " << r.codeplugMode << "\n";
-    out << "radio-code = " << r.radioCode << "\n";
-    out << "identity-mark = " << static_cast<int>(r.identityMark) << "\n";
-    out << "model-tag = " << r.modelTag << "\n";
-    out << "image-length = " << r.imageLength << "\n";
-    for (const auto& [name, bytes] : r.items)
-        out << "item " << name << " = " << Hex(bytes) << "\n";
-    return out.str();
-}
-
-CarryOverRecord ParseCarryOver(const std::string& text, const std::string& file)
-{
-    CarryOverRecord r;
-    r.file = file;
-    std::istringstream in(text);
-    std::string line;
-    int number = 0;
-    bool sawFormat = false, sawLayout = false;
-    auto bad = [&](const char* why) -> CGenError {
-        return CGenError(3, "Carry-over record %s, line %d: %s", file.c_str(), number, why);
-    };
-    auto toInt = [&](const std::string& v) {
-        char* end = nullptr;
-        long n = std::strtol(v.c_str(), &end, 10);
-        if (v.empty() || *end != 0)
-            throw bad("not a number");
-        return static_cast<int>(n);
-    };
-    while (std::getline(in, line)) {
-        ++number;
-        line = Trim(line);
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            throw bad("expected \"name = value\"");
-        std::string key = Trim(line.substr(0, eq));
-        std::string value = Trim(line.substr(eq + 1));
-        if (key.rfind("item ", 0) == 0) {
-            std::string name = Trim(key.substr(5));
-            if (name.empty() || value.size() % 2 != 0)
-                throw bad("an item needs a name and an even number of hexadecimal digits");
-            std::vector<uint8_t> bytes;
-            for (std::size_t i = 0; i < value.size(); i += 2) {
-                int hi = HexDigitValue(value[i]), lo = HexDigitValue(value[i + 1]);
-                if (hi < 0 || lo < 0)
-                    throw bad("not a hexadecimal digit");
-                bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
-            }
-            r.items[name] = std::move(bytes);
-        } else if (key == "format") {
-            if (value != "1")
-                throw bad("unknown format (this program reads format 1)");
-            sawFormat = true;
-        } else if (key == "created") {
-            r.created = value;
-        } else if (key == "radio") {
-            // For people only.
-        } else if (key == "layout") {
-            r.layout = toInt(value);
-            sawLayout = r.layout >= 1 && r.layout <= 3;
-            if (!sawLayout)
-                throw bad("the layout is 1, 2 or 3");
-        } else if (key == "product-line") {
-            r.productLine = toInt(value);
-        } else if (key == "codeplug-mode") {
-            r.codeplugMode = toInt(value);
-        } else if (key == "radio-code") {
-            r.radioCode = value;
-        } else if (key == "identity-mark") {
-            r.identityMark = static_cast<uint8_t>(toInt(value));
-        } else if (key == "image-length") {
-            r.imageLength = static_cast<uint32_t>(toInt(value));
-        } else if (key == "model-tag") {
-            r.modelTag = value;
-        } else {
-            throw bad("unknown name");
-        }
-    }
-    number = 0;
-    if (!sawFormat || !sawLayout)
-        throw bad("not a carry-over record (no format or layout line)");
-    r.valid = true;
-    return r;
-}
-
-CCarryOverStore::CCarryOverStore() : m_directory(DefaultDirectory()) {}
-CCarryOverStore::CCarryOverStore(fs::path directory) : m_directory(std::move(directory)) {}
+CCarryOverStore::CCarryOverStore() : m_directory(Absolute(DefaultDirectory())) {}
+CCarryOverStore::CCarryOverStore(fs::path directory) : m_directory(Absolute(directory)) {}
 
 void CCarryOverStore::Save(CarryOverRecord& record)
 {
@@ -269,21 +144,63 @@ std::vector<fs::path> CCarryOverStore::List() const
     std::vector<fs::path> files;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(m_directory, ec)) {
-        std::string name = entry.path().filename().string();
-        if (name.rfind(kPrefix, 0) == 0 && name.size() > sizeof kSuffix &&
-            name.compare(name.size() - (sizeof kSuffix - 1), sizeof kSuffix - 1, kSuffix) == 0)
+        if (IsRecordName(entry.path().filename().string()) && IsOwnRegularFile(entry.path()))
             files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());  // the names begin with the time they were made
     return files;
 }
 
+std::vector<CarryOverRecord> CCarryOverStore::LoadAll(std::vector<std::string>* unreadable) const
+{
+    std::vector<CarryOverRecord> records;
+    for (const fs::path& file : List()) {
+        try {
+            records.push_back(Load(file));
+        } catch (const CError& e) {
+            ErrorLog().Log("CCarryOverStore::LoadAll: %s", e.GetText());
+            if (unreadable)
+                unreadable->push_back(e.GetText());
+        }
+    }
+    return records;
+}
+
 CarryOverRecord CCarryOverStore::Load(const fs::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        Fail("read", file, errno ? errno : ENOENT);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return ParseCarryOver(all.str(), file.string());
+    int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ELOOP)
+            throw CGenError(3, "Cannot read carry-over record %s: it is a symbolic link, not a record", file.c_str());
+        Fail("read", file, errno);
+    }
+    struct stat st{};
+    std::string problem;
+    if (::fstat(fd, &st) != 0)
+        problem = std::strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        problem = "it is not a regular file";
+    else if (st.st_uid != ::geteuid())
+        problem = "it belongs to another user";
+    else if (st.st_size > kMaxFileSize)
+        problem = "it is larger than a record can be (" + std::to_string(kMaxFileSize) + " bytes)";
+    std::string text;
+    if (problem.empty()) {
+        text.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        while (done < text.size()) {
+            ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                problem = n < 0 ? std::strerror(errno) : "it became shorter while it was read";
+                break;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    if (!problem.empty())
+        throw CGenError(3, "Cannot read carry-over record %s: %s", file.c_str(), problem.c_str());
+    return ParseCarryOver(text, file.string());
 }

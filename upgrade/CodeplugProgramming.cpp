@@ -18,32 +18,6 @@
 
 namespace {
 
-// The image is built into a buffer of this size, indexed by radio address from 0.
-constexpr uint32_t kImageBuffer = 32 * 1024;
-constexpr uint32_t kFixedImageBuffer = 16 * 1024;
-
-// Tells the user about records that earlier presses left unrestored: the data in them belongs
-// to a radio whose codeplug was reprogrammed without getting its own data back.
-void ReportUnfinishedRecords(CCarryOverStore& store, const std::string& current)
-{
-    for (const auto& file : store.List()) {
-        if (file.string() == current)
-            continue;
-        std::string radio;
-        try {
-            radio = CCarryOverStore::Load(file).RadioText();
-        } catch (const CError& e) {
-            radio = std::string("unreadable: ") + e.GetText();
-        }
-        ErrorLog().Log("CRadioUpgrade::DoProgCp: Unfinished carry-over record %s (%s)", file.c_str(), radio.c_str());
-        Ui().MessageBox("An earlier upgrade did not give a radio back its own tuning and serial-number data.\n"
-                        "They are kept in " + file.string() + " (" + radio + ").\n"
-                        "Restore them into that radio with: tessarin carryover restore " + file.string() +
-                            " --port N",
-                        "Warning", MB_OK | MB_ICONEXCLAMATION);
-    }
-}
-
 // What the record of a press is made of, besides what the radio holds.
 struct CarryOverSetting {
     CCarryOverStore* store;
@@ -68,9 +42,7 @@ void SaveCarryOver(const CarryOverSetting& s, CCarryOverPath& path, CarryOverRec
                        "radio's present codeplug",
                        record.created.c_str(), record.RadioText().c_str());
     } else {
-        if (s.store)
-            ReportUnfinishedRecords(*s.store, record.file);
-        record = CarryOverRecord{};
+        record.items.clear();
         record.layout = s.layout;
         record.productLine = GetProductLineNumber();
         record.codeplugMode = s.codeplugMode;
@@ -81,9 +53,9 @@ void SaveCarryOver(const CarryOverSetting& s, CCarryOverPath& path, CarryOverRec
         path.Save(record);
         record.valid = true;
     }
-    // On disk before the first programming write; a retry puts it back if the last attempt
-    // had removed it.
-    if (s.store && (record.file.empty() || !std::filesystem::exists(record.file))) {
+    // On disk before the first programming write, with the stage that says so.
+    record.stage = PressStage::CodeplugSaved;
+    if (s.store) {
         try {
             s.store->Save(record);
         } catch (const CError& e) {
@@ -118,31 +90,10 @@ void ProgramRegion(CCodeplug& codeplug, const uint8_t* image, uint32_t start, ui
 
 void CRadioUpgrade::DoProgCp()
 {
-    if (m_regionEnd == 0)
+    // PrepareUpgrade laid the job out from the image before the radio was touched.
+    if (m_codeplugJob.image.empty())
         throw CGenError(3, "Error in calculating the programmable codeplug region");
-    if (m_codeplugType < 1 || m_codeplugType > 3)
-        throw CGenError(3, "Codeplug layout %d has no rules for carrying a radio's own data over", m_codeplugType);
-    const uint32_t capacity = m_codeplugType == 3 ? kFixedImageBuffer : kImageBuffer;
-    if (m_regionStart > m_regionEnd || m_regionEnd > capacity)
-        throw CGenError(3, "The codeplug region %X to %X does not lie within the %u-byte image", m_regionStart,
-                        m_regionEnd, capacity);
-
-    // The image, refused before the radio is touched when it does not fit.
-    std::vector<uint8_t> image(capacity, 0);
-    uint32_t imageLength = 0;
-    {
-        SRecord reader;
-        reader.AttachText(m_codeplugImage ? m_codeplugImage->c_str() : "");
-        ImageBuffer buffer{image.data(), 0};
-        bool loaded = reader.LoadData(buffer, capacity);
-        reader.Detach();
-        imageLength = static_cast<uint32_t>(buffer.size);
-        if (!loaded) {
-            ErrorLog().Log("CRadioUpgrade::DoProgCp: The codeplug image does not fit the %u-byte image buffer",
-                           capacity);
-            throw CGenError(3, "The codeplug image holds more than the %u bytes this codeplug layout takes", capacity);
-        }
-    }
+    const CodeplugJob& job = m_codeplugJob;
 
     std::unique_ptr<CCodeplug> codeplug = CreateCodeplug(m_codeplugType);
     codeplug->SetLink(m_portNumber, m_echoMode);
@@ -162,15 +113,15 @@ void CRadioUpgrade::DoProgCp()
     CarryOverRecord attemptOnly;
     CarryOverRecord& record = m_carryOver ? *m_carryOver : attemptOnly;
     std::string code(m_radioCode, m_radioCode[1] ? 2 : (m_radioCode[0] ? 1 : 0));
-    SaveCarryOver({m_carryOverStore, m_codeplugType, m_plan->codeplugMode, code, m_plan->modelTag, imageLength}, *path, record);
+    SaveCarryOver({m_carryOverStore, m_codeplugType, m_plan->codeplugMode, code, m_plan->modelTag, job.imageLength}, *path, record);
 
     m_radioLeft = RadioLeft::CodeplugPartlyWritten;
     path->BeforeProgramming(record);
-    ProgramRegion(*codeplug, image.data(), m_regionStart, m_regionEnd, m_progressShown, path->ProgrammingLogLine());
-    path->Restore(record, std::vector<uint8_t>(image.begin(), image.begin() + 2));
-    // Restored and read back: the file has done its work. The record stays valid for a retry
-    // of this press, which restores the same data again.
-    if (m_carryOverStore)
-        m_carryOverStore->Remove(record);
+    ProgramRegion(*codeplug, job.image.data(), job.regionStart, job.regionEnd, m_progressShown, path->ProgrammingLogLine());
+    path->Restore(record, std::vector<uint8_t>(job.image.begin(), job.image.begin() + 2));
+    // Restored and read back. The record stays, with its data, until the press has finished the
+    // radio: a retry of this press, or a later press that finishes it, restores the same data.
+    if (m_carryOver == &record)
+        RecordStage(PressStage::CodeplugWritten);
 }
 

@@ -91,7 +91,9 @@ bool CRadioUpgrade::PrepareFirmware()
         broker.Comm().GetSerial()->SetBaud(m_flashSettings->flashBaud);
         CheckIdentity(broker);
         ThrowIfStopRequested("before the flash was erased");
-        // From the erase request on, the radio may hold no firmware until flashing completes.
+        // From the erase request on, the radio may hold no firmware until flashing completes:
+        // the record on disk says so first.
+        RecordStage(PressStage::FlashErased, true);
         m_radioLeft = RadioLeft::FlashErased;
         broker.EraseFlashRequest();
     } catch (const CError&) {

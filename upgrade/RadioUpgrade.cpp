@@ -1,6 +1,5 @@
 #include "upgrade/RadioUpgrade.h"
 
-#include "codeplug/CodeplugFactory.h"
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
 #include "files/SRecord.h"
@@ -75,6 +74,22 @@ int CRadioUpgrade::UpgradeRadio()
     return m_result;
 }
 
+void CRadioUpgrade::RecordStage(PressStage stage, bool mustSave)
+{
+    if (!m_carryOver || !m_carryOverStore || m_carryOver->file.empty())
+        return;
+    m_carryOver->stage = stage;
+    try {
+        m_carryOverStore->Save(*m_carryOver);
+    } catch (const CError& e) {
+        ErrorLog().Log("%s", e.GetText());
+        ErrorLog().Log("CRadioUpgrade::RecordStage: The record of the upgrade could not be brought to stage %s",
+                       PressStageName(stage));
+        if (mustSave)
+            throw;
+    }
+}
+
 void CRadioUpgrade::LogStop() const
 {
     if (StopRequested() && m_result != kUpgradeSucceeded)
@@ -117,6 +132,7 @@ void CRadioUpgrade::RunStages()
         if (m_plan->flashFirmware == 1 && m_firmwareLoaded) {
             FlashFirmware();
             m_radioLeft = RadioLeft::FirmwareWritten;
+            RecordStage(PressStage::FirmwareWritten);
             Ui().SendMainFrameMessage(WM_STATUS_NOTICE, 3, 0);
         }
         m_result = kUpgradeCodeplugFailed;
@@ -129,6 +145,7 @@ void CRadioUpgrade::RunStages()
         if (m_plan->applyPatches == 1) {
             ThrowIfStopRequested(kBeforeStage);
             m_radioLeft = RadioLeft::PatchesPartlyApplied;
+            RecordStage(PressStage::Patching);
             DoPatch();
         }
         m_result = kUpgradeSucceeded;
@@ -162,51 +179,8 @@ void CRadioUpgrade::PrepareUpgrade()
 
 void CRadioUpgrade::CountCodeplugChunks()
 {
-    SRecord reader;
-    reader.AttachText(*m_codeplugImage);
-    if (!reader.CheckFirstRecord())
-        throw CGenError(3, "Read firmware S-Record file failed");
-    std::unique_ptr<CCodeplug> codeplug = CreateCodeplug(m_codeplugType);
-    codeplug->SetStructure(m_codeplugType, 0);
-    if (m_codeplugType == 3) {
-        const char code[3] = {m_radioCode[0], m_radioCode[1], 0};
-        codeplug->SetImageText(m_codeplugImage->c_str(), code);
-    }
-    codeplug->SetSource(CCodeplug::kImage);
-    codeplug->ReadCpFile(reader);
-    reader.Detach();
-
-    RdkPtrs ptrs{};
-    if (!codeplug->GetRdkPtrs(ptrs)) {
-        // The layout could not find its region boundaries in this image: nothing could say
-        // which bytes to program.
-        ErrorLog().Log("CRadioUpgrade::PrepareUpgrade: The codeplug image's layout values could not be "
-                       "derived from the image");
-        throw CGenError(3, "The codeplug image does not describe its programmable region; please "
-                           "reinstall the upgrade kit");
-    }
-    switch (m_plan->codeplugMode) {
-    case 1:
-        m_regionStart = 0;
-        m_regionEnd = ptrs.p1;
-        break;
-    case 2:
-        m_regionStart = ptrs.p1;
-        m_regionEnd = ptrs.regionEnd + 1;
-        break;
-    case 3:
-        m_regionStart = 0;
-        m_regionEnd = ptrs.regionEnd + 1;
-        break;
-    default:
-        throw CGenError(3, "Syntax error in patch script file : RADIO_MATCHING_BLOCK");
-    }
-    if (m_regionEnd < m_regionStart) {
-        ErrorLog().Log("CRadioUpgrade::PrepareUpgrade: Codeplug region %X to %X runs backwards",
-                       m_regionStart, m_regionEnd);
-        throw CGenError(3, "The codeplug image does not describe its programmable region; please "
-                           "reinstall the upgrade kit");
-    }
-    uint32_t span = m_regionEnd - m_regionStart;
-    m_codeplugChunks = static_cast<int>(span / CCodeplug::kChunk + (span % CCodeplug::kChunk ? 1 : 0));
+    m_codeplugJob = PrepareCodeplugJob(*m_plan, *m_codeplugImage, m_codeplugType, m_radioCode);
+    m_regionStart = m_codeplugJob.regionStart;
+    m_regionEnd = m_codeplugJob.regionEnd;
+    m_codeplugChunks = m_codeplugJob.chunks;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "upgrade/CarryOver.h"
+#include "upgrade/CodeplugJob.h"
 #include "upgrade/RadioLeft.h"
 #include "upgrade/UpgradePlan.h"
 
@@ -10,8 +12,6 @@
 class CSerial;
 class CVeskBroker;
 class SRecord;
-class CCarryOverStore;
-struct CarryOverRecord;
 
 // The engine behind Program: one object per attempt. The form calls the setters, then
 // UpgradeRadio, then destroys it; a retry builds a new one.
@@ -91,6 +91,10 @@ private:
     void RunStages();
     // Logs the stop and what the radio holds, when a stop ended the run.
     void LogStop() const;
+    // Writes how far the run has taken the radio into the press record on disk (when the caller
+    // keeps one). `mustSave`: a record that cannot be written raises, so that the change it
+    // announces is not made.
+    void RecordStage(PressStage stage, bool mustSave = false);
     void FlashFirmware();
     void WriteRecords(SRecord& reader, CVeskBroker& broker);
     void DoProgCp();
@@ -104,6 +108,7 @@ private:
     int m_firmwareRecords = 0;
     uint32_t m_regionStart = 0;
     uint32_t m_regionEnd = 0;
+    CodeplugJob m_codeplugJob;  // the codeplug stage's image and region, laid out by PrepareUpgrade
     const UpgradePlan* m_plan = nullptr;
     FlashSettings* m_flashSettings = nullptr;
     const std::string* m_codeplugImage = nullptr;

@@ -94,15 +94,23 @@ TEST_F(WorkflowTest, FlashRateIsAskedOncePerRun)
     EXPECT_TRUE(Form().RateDialogShown());
 }
 
-TEST_F(WorkflowTest, FlashRateClosedWithoutChoiceLeavesNoBootcode)
+TEST_F(WorkflowTest, FlashRateClosedWithoutChoiceCancelsThePressAndIsAskedAgain)
 {
     Attach(Profile("demo"));
     ASSERT_TRUE(Start());
     ScriptedUi().flashRates.push_back(CUiServices::kFlashRateNotChosen);
-    Form().OnProgram();
+    ProgramOutcome closed = Form().OnProgram();
+    EXPECT_EQ(closed.end, ProgramEnd::Cancelled);
+    EXPECT_EQ(engine.runs, 0);
+    EXPECT_EQ(TakeBoxes(), std::vector<std::string>{}) << "no bootstrap prompt";
+    EXPECT_FALSE(Form().RateDialogShown());
+    // The next press asks again, and goes on with the rate chosen then.
+    ScriptedUi().flashRates.push_back(38400);
+    EXPECT_EQ(Form().OnProgram().end, ProgramEnd::Updated);
+    EXPECT_EQ(ScriptedUi().flashRateQuestions, 2);
     ASSERT_EQ(engine.bootcodeTexts.size(), 1u);
-    EXPECT_EQ(engine.bootcodeTexts[0], "");
-    EXPECT_EQ(Form().GetFlashSettings().flashBaud, 0);
+    EXPECT_EQ(engine.bootcodeTexts[0].substr(0, 2), "S1");
+    EXPECT_EQ(Form().GetFlashSettings().flashBaud, 38400);
 }
 
 TEST_F(WorkflowTest, UnusableBootcodeEndsTheProgram)

@@ -68,7 +68,7 @@ TEST_F(PrepareUpgrade, UnusableImagesAndPlansEndTheRunAsAnInvalidDataFile)
         const char* logged;
     };
     const std::vector<Row> rows{
-        {"not S-records", 3, "this is no image", "Read firmware S-Record file failed"},
+        {"not S-records", 3, "this is no image", "Read codeplug S-Record file failed"},
         {"mode out of range", 4, KitText("cp_demo"), "Syntax error in patch script file : RADIO_MATCHING_BLOCK"},
         {"region not derivable", 3, beyondImage,
          "The codeplug image does not describe its programmable region; please reinstall the upgrade kit"},

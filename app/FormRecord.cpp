@@ -1,0 +1,298 @@
+// The record of a press on disk: made before the first change to the radio, taken over by a
+// later press on the same radio, and used to finish a radio that a press left unfinished.
+#include "app/FormMessages.h"
+#include "app/UpgradeForm.h"
+#include "app/WorkflowFlags.h"
+#include "errors/Error.h"
+#include "errors/ErrorLog.h"
+#include "files/DataFile.h"
+#include "link/LinkFlags.h"
+#include "platform/UiServices.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr uint8_t kModelSelector = 0;
+constexpr uint8_t kRadioCodeSelector = 4;
+constexpr uint8_t kSerialSelector = 11;
+constexpr unsigned kModelBufferSize = 525;
+
+// A status reply as text: up to its first zero byte or space, at most `limit` characters.
+std::string ReplyText(const std::vector<char>& reply, std::size_t limit)
+{
+    std::size_t n = 0;
+    while (n < reply.size() && n < limit && reply[n] != '\0' && reply[n] != ' ')
+        ++n;
+    return std::string(reply.data(), n);
+}
+
+std::string KitPath(const std::filesystem::path& kit)
+{
+    std::error_code ec;
+    std::filesystem::path canonical = std::filesystem::weakly_canonical(kit, ec);
+    return (ec ? std::filesystem::absolute(kit) : canonical).string();
+}
+
+bool IsLater(PressStage stage, PressStage than) { return static_cast<int>(stage) > static_cast<int>(than); }
+
+// The newest record of `records` that `take` accepts, or null.
+template <class Pred>
+const CarryOverRecord* Newest(const std::vector<CarryOverRecord>& records, Pred take)
+{
+    for (auto it = records.rbegin(); it != records.rend(); ++it)
+        if (take(*it))
+            return &*it;
+    return nullptr;
+}
+
+} // namespace
+
+void CUpgradeForm::ReadRadioIdentity()
+{
+    std::vector<char> model(kModelBufferSize, 0);
+    m_broker.RadioStatusRequest(kModelSelector, model.data(), static_cast<unsigned>(model.size()));
+    std::vector<char> serial(11, 0);
+    m_broker.RadioStatusRequest(kSerialSelector, serial.data(), static_cast<unsigned>(serial.size()));
+    std::vector<char> code(3, 0);
+    m_broker.RadioStatusRequest(kRadioCodeSelector, code.data(), 2);
+    m_identity.modelText = ReplyText(model, kModelBufferSize - 1);
+    m_identity.serial = ReplyText(serial, 10);
+    m_identity.radioCode = std::string(code.data(), strnlen(code.data(), 2));
+}
+
+std::string CUpgradeForm::ReadCodeplugImage(const std::string& name, std::string& problem)
+{
+    if (name == "#")
+        return {};
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+        problem = "the record names no codeplug image of the kit";
+        return {};
+    }
+    DataFileText file = ReadDataFile((m_kitDirectory / name).string(), m_dataFileKey);
+    if (!file.Ok()) {
+        problem = "the codeplug image " + name + " cannot be used: " + DescribeDataFileStatus(file.status);
+        return {};
+    }
+    if (std::string what = ImageTextProblem(file.Text()); !what.empty()) {
+        problem = "the codeplug image " + name + " cannot be used: " + what;
+        return {};
+    }
+    return file.Text();
+}
+
+bool CUpgradeForm::TakeRecordedPlan(const CarryOverRecord& record, UpgradePlan plan)
+{
+    std::string problem;
+    if (record.kit != KitPath(m_kitDirectory))
+        problem = "it was made with the kit in " + record.kit;
+    else if (record.productLine != ProductLine())
+        problem = "it was made for product line " + std::to_string(record.productLine);
+    else if (plan.codeplugMode != 0 && record.layout != m_codeplugType)
+        problem = "it was made for codeplug structure type " + std::to_string(record.layout);
+    std::string image;
+    if (problem.empty())
+        image = ReadCodeplugImage(record.codeplugFile, problem);
+    if (problem.empty() && plan.codeplugMode != 0) {
+        try {
+            CodeplugJob job = PrepareCodeplugJob(plan, image, m_codeplugType, record.radioCode.c_str());
+            if (job.fingerprint != record.fingerprint)
+                problem = "the kit's codeplug image " + record.codeplugFile + " is no longer the one it was made with";
+        } catch (const CError& e) {
+            problem = e.GetText();
+        }
+    }
+    if (!problem.empty()) {
+        ErrorLog().Log("CUpgradeForm::TakeRecordedPlan: The record %s cannot be finished with this kit: %s",
+                       record.file.c_str(), problem.c_str());
+        m_outcome.detail = "the unfinished upgrade recorded in " + record.file + " cannot be finished with this kit: " +
+                           problem;
+        return false;
+    }
+    m_plan = plan;
+    m_askFlashRate = plan.askFlashRate;
+    m_flashFirmware = plan.flashFirmware;
+    m_codeplugMode = plan.codeplugMode;
+    m_applyPatches = plan.applyPatches;
+    m_groupIndex = record.group;
+    m_entryIndex = record.entry;
+    m_codeplugFile = record.codeplugFile;
+    m_codeplugImage = image;
+    m_radioCode[0] = record.radioCode.size() > 0 ? record.radioCode[0] : 0;
+    m_radioCode[1] = record.radioCode.size() > 1 ? record.radioCode[1] : 0;
+    LoadPatchEntries();
+    m_carryOver = record;
+    m_pressRecorded = true;
+    m_finishing = true;
+    return true;
+}
+
+bool CUpgradeForm::FinishRecordedPress()
+{
+    std::vector<CarryOverRecord> records = m_carryOverStore.LoadAll();
+    if (records.empty())
+        return false;
+    try {
+        ReadRadioIdentity();
+    } catch (const CError& e) {
+        ErrorLog().Log("%s", e.GetText());
+        ErrorLog().Log("CUpgradeForm::FinishRecordedPress: The radio's identity could not be read");
+        return false;
+    }
+    const std::string kit = KitPath(m_kitDirectory);
+    const CarryOverRecord* record = Newest(records, [&](const CarryOverRecord& r) {
+        return r.radio.Known() && r.radio == m_identity && r.kit == kit && r.flashFirmware == 1 &&
+               IsLater(r.stage, PressStage::FlashErased);
+    });
+    if (record == nullptr)
+        return false;
+    UpgradePlan plan;
+    plan.modelTag = record->modelTag;
+    plan.codeplugMode = IsLater(record->stage, PressStage::CodeplugSaved) ? 0 : record->codeplugMode;
+    plan.applyPatches = static_cast<uint8_t>(record->applyPatches);
+    if (plan.codeplugMode == 0 && plan.applyPatches == 0)
+        return false;
+    if (!TakeRecordedPlan(*record, plan))
+        return false;
+    Box((std::string(RecordText::kFinishingNoteStart) + "\nIts firmware is written; " +
+         (plan.codeplugMode ? "its codeplug and patch stages" : "its patch stage") +
+         " will now be done, as recorded in " + record->file + ".")
+            .c_str(),
+        FormText::kNote, MB_OK | MB_ICONINFORMATION);
+    return true;
+}
+
+bool CUpgradeForm::OfferFinishWithoutFirmware()
+{
+    std::vector<CarryOverRecord> records = m_carryOverStore.LoadAll();
+    const std::string kit = KitPath(m_kitDirectory);
+    const CarryOverRecord* record = Newest(records, [&](const CarryOverRecord& r) {
+        return r.LeftWithoutFirmware() && r.flashFirmware == 1 && r.kit == kit;
+    });
+    if (record == nullptr)
+        return false;
+    std::string question = std::string(RecordText::kFinishQuestionStart) +
+                           " An earlier upgrade with this kit left a radio without firmware:\n\n    " +
+                           record->RadioText() + "\n    (recorded " + record->created + " in " + record->file +
+                           ")\n\nIf the radio on the port is that radio, press OK to finish its upgrade from "
+                           "bootstrap mode; its firmware, codeplug and patches are written as that upgrade "
+                           "planned.\nPress Cancel if it is another radio.";
+    if (Box(question.c_str(), FormText::kWarning, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
+        return false;
+    UpgradePlan plan;
+    plan.askFlashRate = 1;
+    plan.flashFirmware = 1;
+    plan.codeplugMode = record->codeplugMode;
+    plan.applyPatches = static_cast<uint8_t>(record->applyPatches);
+    plan.modelTag = record->modelTag;
+    if (!TakeRecordedPlan(*record, plan)) {
+        ShowError(m_outcome.detail.c_str());
+        Fail(ProgramEnd::KitUnusable);
+        return false;
+    }
+    // The radio holds the mark of the press that erased it; no new one could be written.
+    IdentityMark = record->identityMark;
+    m_identity = record->radio;
+    BootState = 0;
+    m_outcome.planned = true;
+    m_outcome.plan = m_plan;
+    m_outcome.codeplugFile = m_codeplugFile;
+    return true;
+}
+
+bool CUpgradeForm::RecordPress()
+{
+    if (!m_pressRecorded) {
+        std::vector<CarryOverRecord> records = m_carryOverStore.LoadAll();
+        auto sameRadio = [&](const CarryOverRecord& r) { return m_identity.Known() && r.radio == m_identity; };
+        // The radio's own data saved by an unfinished press is carried over from there: what the
+        // radio holds now may be the new image's.
+        const CarryOverRecord* record = Newest(records, [&](const CarryOverRecord& r) { return sameRadio(r) && r.valid; });
+        if (record == nullptr)
+            record = Newest(records, sameRadio);
+        if (record != nullptr && record->valid &&
+            (m_codeplugMode == 0 || record->layout != m_codeplugType || record->productLine != ProductLine() ||
+             record->codeplugMode != m_codeplugMode)) {
+            ShowError(("This radio's own tuning and serial-number data is kept in " + record->file +
+                       " by an upgrade that was not finished, made with another plan (" + record->kit +
+                       ").\nFinish that upgrade with its kit, or give the data back with:\n"
+                       "    tessarin carryover restore " + record->file + " --port N")
+                          .c_str());
+            Fail(ProgramEnd::Refused, "the radio has an unfinished upgrade of another plan recorded in " + record->file);
+            return false;
+        }
+        if (record != nullptr) {
+            m_carryOver = *record;
+            ErrorLog().Log("CUpgradeForm::RecordPress: Taking over the unfinished record %s (%s)", record->file.c_str(),
+                           PressStageName(record->stage));
+            if (record->valid)
+                Box((std::string(RecordText::kFinishingNoteStart) + "\nIts own tuning and serial-number data, saved in " +
+                     record->file + " on " + record->created + ", is carried over instead of what its codeplug holds now.")
+                        .c_str(),
+                    FormText::kNote, MB_OK | MB_ICONINFORMATION);
+        }
+        m_pressRecorded = true;
+    }
+    CarryOverRecord& r = m_carryOver;
+    r.radio = m_identity;
+    r.kit = KitPath(m_kitDirectory);
+    r.codeplugFile = m_codeplugFile;
+    r.group = m_groupIndex;
+    r.entry = m_entryIndex;
+    r.flashFirmware = m_flashFirmware;
+    r.applyPatches = m_applyPatches;
+    r.productLine = ProductLine();
+    r.radioCode = std::string(m_radioCode, strnlen(m_radioCode, sizeof m_radioCode));
+    r.identityMark = IdentityMark;
+    r.modelTag = m_plan.modelTag;
+    if (m_codeplugMode != 0) {
+        r.layout = m_codeplugType;
+        r.codeplugMode = m_codeplugMode;
+        r.imageLength = m_codeplugJob.imageLength;
+        r.regionStart = m_codeplugJob.regionStart;
+        r.regionEnd = m_codeplugJob.regionEnd;
+        r.fingerprint = m_codeplugJob.fingerprint;
+    }
+    try {
+        m_carryOverStore.Save(r);
+    } catch (const CError& e) {
+        ErrorLog().Log("%s", e.GetText());
+        ShowError((std::string("The upgrade could not be recorded before the radio is changed:\n") + e.GetText() +
+                   "\nNothing was written to the radio but the identity mark.")
+                      .c_str());
+        Fail(ProgramEnd::Cancelled, e.GetText());
+        return false;
+    }
+    return true;
+}
+
+void CUpgradeForm::EndPressRecord()
+{
+    if (!m_pressRecorded || m_carryOver.file.empty())
+        return;
+    const bool finished = m_outcome.end == ProgramEnd::Updated || m_outcome.end == ProgramEnd::PressAgain;
+    const bool untouched = m_carryOver.stage == PressStage::Started && !m_carryOver.valid && !m_finishing;
+    if (finished || untouched) {
+        try {
+            m_carryOverStore.Remove(m_carryOver);
+        } catch (const CError& e) {
+            ErrorLog().Log("%s", e.GetText());
+        }
+        return;
+    }
+    std::string text = "This radio's upgrade is not finished. It is recorded in\n    " + m_carryOver.file + "\n";
+    if (m_carryOver.valid)
+        text += "with the radio's own tuning and serial-number data.\n";
+    text += m_carryOver.LeftWithoutFirmware()
+                ? "Press Program again on this radio with this kit to finish it: when it answers only in bootstrap "
+                  "mode, confirm that it is this radio."
+                : "Press Program again on this radio with this kit to finish it.";
+    if (m_carryOver.valid)
+        text += "\nTo give back only its own data: tessarin carryover restore " + m_carryOver.file + " --port N";
+    Box(text.c_str(), FormText::kNote, MB_OK | MB_ICONINFORMATION);
+    if (m_outcome.detail.empty())
+        m_outcome.detail = "the upgrade is recorded in " + m_carryOver.file;
+    else
+        m_outcome.detail += "; the upgrade is recorded in " + m_carryOver.file;
+}
