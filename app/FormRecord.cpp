@@ -18,6 +18,7 @@ constexpr uint8_t kModelSelector = 0;
 constexpr uint8_t kRadioCodeSelector = 4;
 constexpr uint8_t kSerialSelector = 11;
 constexpr unsigned kModelBufferSize = 525;
+constexpr unsigned kReplySize = 256;
 
 // A status reply as text: up to its first zero byte or space, at most `limit` characters.
 std::string ReplyText(const std::vector<char>& reply, std::size_t limit)
@@ -55,8 +56,8 @@ void CUpgradeForm::ReadRadioIdentity()
     m_broker.RadioStatusRequest(kModelSelector, model.data(), static_cast<unsigned>(model.size()));
     std::vector<char> serial(11, 0);
     m_broker.RadioStatusRequest(kSerialSelector, serial.data(), static_cast<unsigned>(serial.size()));
-    std::vector<char> code(3, 0);
-    m_broker.RadioStatusRequest(kRadioCodeSelector, code.data(), 2);
+    std::vector<char> code(kReplySize, 0);
+    m_broker.RadioStatusRequest(kRadioCodeSelector, code.data(), kReplySize);
     m_identity.modelText = ReplyText(model, kModelBufferSize - 1);
     m_identity.serial = ReplyText(serial, 10);
     m_identity.radioCode = std::string(code.data(), strnlen(code.data(), 2));
@@ -145,8 +146,12 @@ bool CUpgradeForm::FinishRecordedPress()
         return r.radio.Known() && r.radio == m_identity && r.kit == kit && r.flashFirmware == 1 &&
                IsLater(r.stage, PressStage::FlashErased);
     });
-    if (record == nullptr)
+    if (record == nullptr) {
+        ErrorLog().Log("CUpgradeForm::FinishRecordedPress: No unfinished upgrade with this kit is recorded for the "
+                       "radio (%s)",
+                       m_identity.Text().c_str());
         return false;
+    }
     UpgradePlan plan;
     plan.modelTag = record->modelTag;
     plan.codeplugMode = IsLater(record->stage, PressStage::CodeplugSaved) ? 0 : record->codeplugMode;
@@ -178,8 +183,12 @@ bool CUpgradeForm::OfferFinishWithoutFirmware()
                            ")\n\nIf the radio on the port is that radio, press OK to finish its upgrade from "
                            "bootstrap mode; its firmware, codeplug and patches are written as that upgrade "
                            "planned.\nPress Cancel if it is another radio.";
-    if (Box(question.c_str(), FormText::kWarning, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
+    if (Box(question.c_str(), FormText::kWarning, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK) {
+        m_outcome.detail = "a radio left without firmware by an earlier upgrade is recorded in " + record->file +
+                           " (" + record->RadioText() + "): press Program with it in bootstrap mode and confirm "
+                           "that it is that radio (tessarin program --finish) to finish it";
         return false;
+    }
     UpgradePlan plan;
     plan.askFlashRate = 1;
     plan.flashFirmware = 1;

@@ -21,7 +21,11 @@ void AddWorkflowOptions(CLI::App& command, ProgramOptions& options)
     command.add_option("--echo", options.port.echo, "Whether the interface box echoes what is sent (default: the "
                                                     "saved \"ORX Echo Type\")")
         ->check(CLI::IsMember({"on", "off"}));
-    command.add_flag("--yes", options.answers.yes, "Answer OK to every question (retries at most --retries times)");
+    command.add_flag("--yes", options.answers.yes,
+                     "Answer OK to the routine questions (retries at most --retries times); not to the warnings "
+                     "that protect data, which have options of their own");
+    command.add_flag("--allow-test-kit", options.answers.allowTestKit,
+                     "Answer OK to the warning that the kit is a testing version");
     command.add_flag("--json", options.json, "Print one JSON summary on standard output at the end");
     command.add_flag("--trace", options.port.trace, "Print every frame sent and received on stderr");
     command.add_option("--log", options.port.log,
@@ -47,6 +51,11 @@ void AddProgramCommands(CLI::App& app, int& exitCode)
     command->add_option("--retries", program->answers.retries, "How many retry questions --yes answers OK "
                                                                "(default 3), then Cancel")
         ->check(CLI::Range(0, 1000));
+    command->add_flag("--accept-data-loss", program->answers.acceptDataLoss,
+                      "Answer OK to the warning that the radio's old codeplug structure loses its user data");
+    command->add_flag("--finish", program->answers.finish,
+                      "When no radio answers, finish the radio that a recorded upgrade with this kit left "
+                      "without firmware (it answers only in bootstrap mode)");
     command->callback([program, &exitCode] { exitCode = RunProgram(*program, ConsoleStreams(program->json)); });
 
     auto plan = std::make_shared<ProgramOptions>();

@@ -1,5 +1,7 @@
 #include "cli/TerminalUi.h"
 
+#include "app/FormMessages.h"
+
 #include <cctype>
 
 namespace {
@@ -38,24 +40,51 @@ int CTerminalUi::MessageBox(const std::string& text, const std::string& caption,
     m_progress.Suspend();
     std::fprintf(m_out, "\n[%s]\n%s\n", caption.c_str(), text.c_str());
     int answer = IDOK;
-    if (style & MB_OKCANCEL) {
-        bool retry = text.find(kRetryMarker) != std::string::npos;
-        if (m_answers.yes) {
-            if (retry && m_retriesAnswered >= m_answers.retries)
-                answer = IDCANCEL;
-            if (retry && answer == IDOK)
-                ++m_retriesAnswered;
-            std::fprintf(m_out, "[OK/Cancel] %s (--yes%s)\n", answer == IDOK ? "OK" : "Cancel",
-                         retry && answer == IDCANCEL ? ", retries used up" : "");
-        } else {
-            answer = AskOkCancel();
-        }
-    }
+    if (style & MB_OKCANCEL)
+        answer = AnswerOkCancel(text);
     std::fputc('\n', m_out);
     std::fflush(m_out);
     Record(caption, text, (style & MB_OKCANCEL) ? (answer == IDOK ? "OK" : "Cancel") : "OK");
     m_progress.Resume();
     return answer;
+}
+
+int CTerminalUi::AnswerOkCancel(const std::string& text)
+{
+    auto answered = [this](int answer, const std::string& how) {
+        std::fprintf(m_out, "[OK/Cancel] %s (%s)\n", answer == IDOK ? "OK" : "Cancel", how.c_str());
+        return answer;
+    };
+    // The questions that protect a radio's data or decide which radio it is: only their own
+    // option answers them OK, never --yes.
+    struct Guarded {
+        const char* text;
+        bool prefix;
+        bool given;
+        const char* option;
+    };
+    const Guarded guarded[] = {
+        {FormText::kOldStructure, false, m_answers.acceptDataLoss, "--accept-data-loss"},
+        {FormText::kTestingKit, false, m_answers.allowTestKit, "--allow-test-kit"},
+        {RecordText::kFinishQuestionStart, true, m_answers.finish, "--finish"},
+    };
+    for (const Guarded& g : guarded) {
+        if (g.prefix ? text.rfind(g.text, 0) != 0 : text != g.text)
+            continue;
+        if (g.given)
+            return answered(IDOK, g.option);
+        if (m_answers.yes)
+            return answered(IDCANCEL, std::string("--yes does not answer this question: give ") + g.option);
+        return AskOkCancel();
+    }
+    if (!m_answers.yes)
+        return AskOkCancel();
+    if (text.find(kRetryMarker) != std::string::npos) {
+        if (m_retriesAnswered >= m_answers.retries)
+            return answered(IDCANCEL, "--yes, retries used up");
+        ++m_retriesAnswered;
+    }
+    return answered(IDOK, "--yes");
 }
 
 int CTerminalUi::AskOkCancel()

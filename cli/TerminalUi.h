@@ -13,6 +13,10 @@ struct TerminalAnswers {
     bool yes = false;     // --yes: OK to every question, the flash rate below, retries limited
     int flashBaud = 0;    // --flash-baud (0: the question's initial choice)
     int retries = 3;      // --retries: how many retry questions --yes answers OK
+    // The questions --yes does not answer OK, each with its own option.
+    bool acceptDataLoss = false;  // --accept-data-loss: the old codeplug structure warning
+    bool allowTestKit = false;    // --allow-test-kit: the testing kit warning
+    bool finish = false;          // --finish: finish a radio a recorded upgrade left without firmware
 };
 
 // The UI services of `tessarin program`: message boxes printed as their caption and text,
@@ -43,6 +47,8 @@ private:
     // Reads an answer line; false at the end of the input.
     bool ReadLine(std::string& line);
     int AskOkCancel();
+    // An OK/Cancel question: answered by an option when one answers it, else asked.
+    int AnswerOkCancel(const std::string& text);
     void Record(const std::string& caption, const std::string& text, const std::string& answer);
 
     mutable std::mutex m_mutex;
