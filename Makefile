@@ -2,7 +2,8 @@
 # builds and runs the test suite twice (plain, then with AddressSanitizer and
 # UndefinedBehaviorSanitizer), then each fuzz target briefly on its corpus (clang builds
 # them apart, in FUZZ_BUILD). `make fuzz` runs each fuzz target for FUZZ_SECONDS. All
-# install what they need first. `make package` builds the Debian packages in BUILD;
+# install what they need first. `make package` builds the Debian packages in BUILD/packages
+# and checks them with lintian;
 # `make screenshots` runs the windowed program under Xvfb against the simulated demo radio
 # and saves its pictures in docs/screenshots. `make pty-faults` runs whole upgrades through
 # `tessarin program` on the simulated radio on a pseudo-terminal, one line fault each. `make
@@ -59,7 +60,9 @@ pty-faults: build
 	./scripts/pty-faults.sh $(BUILD)
 
 package: build
-	cd $(BUILD) && cpack -G DEB
+	rm -rf $(BUILD)/packages
+	cd $(BUILD) && cpack -G DEB -B packages
+	lintian --fail-on error $(BUILD)/packages/*.deb
 
 screenshots: build
 	./scripts/screenshots.sh $(BUILD) docs/screenshots

@@ -28,13 +28,23 @@ foreach(deb ${debs})
 endforeach()
 
 set(root ${WORK}/root)
-foreach(file usr/bin/tessarin usr/lib/udev/rules.d/60-tessarin-serial.rules
+foreach(file usr/bin/tessarin usr/lib/udev/rules.d/60-tessarin-serial.rules usr/share/man/man1/tessarin.1.gz
+             usr/share/doc/tessarin/copyright usr/share/doc/tessarin/changelog.gz
+             usr/share/bash-completion/completions/tessarin
              usr/share/doc/tessarin/examples/demo-kit/patcher.dat
              usr/share/doc/tessarin/examples/simulated-radio/demo.json)
   if(NOT EXISTS ${root}/${file})
     message(FATAL_ERROR "the packages do not install ${file}")
   endif()
 endforeach()
+
+# The demo kit holds the packed kit's files only, nothing a run left beside them.
+file(GLOB kit_files RELATIVE ${root}/usr/share/doc/tessarin/examples/demo-kit
+     ${root}/usr/share/doc/tessarin/examples/demo-kit/*)
+list(SORT kit_files)
+if(NOT kit_files STREQUAL "bc115200;bc19200;bc38400;cp_demo;fw_128k;fw_256k;fw_512k;patcher.dat")
+  message(FATAL_ERROR "the demo kit in the package holds: ${kit_files}")
+endif()
 
 execute_process(COMMAND ${root}/usr/bin/tessarin --version RESULT_VARIABLE status OUTPUT_VARIABLE version)
 if(NOT status EQUAL 0 OR NOT version MATCHES "${EXPECT_VERSION}")

@@ -5,7 +5,8 @@ packages=(build-essential cmake ninja-build ccache pkg-config
           libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
           nettle-dev libssl-dev srecord binutils
           clang libclang-rt-14-dev
-          qt6-base-dev fonts-dejavu-core xvfb xauth dpkg-dev)
+          qt6-base-dev fonts-dejavu-core xvfb xauth dpkg-dev
+          python3 lintian man-db)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
