@@ -49,6 +49,16 @@ private:
 
 } // namespace
 
+namespace {
+
+// Whether the radio, as an engine run left it, cannot be used until the upgrade is finished.
+bool LeftUnusable(RadioLeft left)
+{
+    return left == RadioLeft::FlashErased || left == RadioLeft::CodeplugPartlyWritten;
+}
+
+} // namespace
+
 void CUpgradeForm::RunAttempts()
 {
     m_attemptState = kFirstAttempt;
@@ -96,16 +106,27 @@ void CUpgradeForm::RunAttempts()
             m_outcome.firmwareFile = engine->FirmwareFile();
         m_outcome.engineResult = result;
         port.Release();
-        if (StopRequested() && result != kUpgradeSucceeded) {
-            // Ended on a stop at a safe point: the link is closed and the port given back. No
-            // retry is offered; the user is told what the radio holds.
+        const bool stopped = StopRequested() && result != kUpgradeSucceeded;
+        if (stopped && !LeftUnusable(engine->GetRadioLeft())) {
+            // Ended on a stop at a safe point that leaves the radio usable: the link is closed
+            // and the port given back; the user is told what the radio holds.
             Fail(ProgramEnd::EngineFailed,
                  std::string("stopped on ") + StopSignalName() + ". " + engine->RadioLeftText());
             RecoverRequested = 0;
             VerifyBypass = 0;
             return;
         }
+        // A stop that leaves the radio without firmware or with a part-programmed codeplug ends
+        // like a failure of that stage: the technician is asked to retry or cancel.
         ActOnResult(result);
+        if (stopped) {
+            if (m_attemptState == kRetry) {
+                ClearStopRequest();
+            } else {
+                Fail(ProgramEnd::EngineFailed,
+                     std::string("stopped on ") + StopSignalName() + ". " + engine->RadioLeftText());
+            }
+        }
         engine.reset();
         if (m_attemptState == kLoopDone) {
             RecoverRequested = 0;

@@ -21,6 +21,7 @@ public:
     }
     int UpgradeRadio() override { return m_engine.UpgradeRadio(); }
     std::string RadioLeftText() const override { return m_engine.RadioLeftText(); }
+    RadioLeft GetRadioLeft() const override { return m_engine.GetRadioLeft(); }
 
 private:
     CRadioUpgrade m_engine;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "upgrade/RadioLeft.h"
 #include "upgrade/UpgradePlan.h"
 
 #include <cstdint>
@@ -30,6 +31,7 @@ public:
     virtual std::string FirmwareFile() const { return {}; }
     // After a run that a stop ended: what the radio holds, in words for the user.
     virtual std::string RadioLeftText() const { return {}; }
+    virtual RadioLeft GetRadioLeft() const { return RadioLeft::Untouched; }
 };
 
 using UpgradeEngineFactory = std::function<std::unique_ptr<CUpgradeEngine>()>;

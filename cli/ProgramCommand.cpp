@@ -200,6 +200,9 @@ int RunProgram(const ProgramOptions& options, ProgramStreams io)
     // SIGINT, SIGTERM and SIGHUP stop the run at its next safe point; the link is closed and the
     // port given back on the way out, and the user is told what the radio holds.
     CStopSignals stopSignals;
+    // A person at the terminal is warned by the first Ctrl-C while stopping would leave the
+    // radio unusable; a second one stops.
+    SetStopConfirmation(io.interactive);
     CCommandSession session(options, io, human);
     CUpgradeForm form(options.kit, used);
     ProgramOutcome outcome;

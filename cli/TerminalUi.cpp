@@ -1,6 +1,7 @@
 #include "cli/TerminalUi.h"
 
 #include "app/FormMessages.h"
+#include "platform/StopRequest.h"
 
 #include <cctype>
 
@@ -77,9 +78,12 @@ int CTerminalUi::AnswerOkCancel(const std::string& text)
             return answered(IDCANCEL, std::string("--yes does not answer this question: give ") + g.option);
         return AskOkCancel();
     }
+    const bool retry = text.find(kRetryMarker) != std::string::npos;
+    if (retry && StopRequested() && m_answers.yes)
+        return answered(IDCANCEL, std::string("stopped on ") + StopSignalName() + ": --yes does not retry after a stop");
     if (!m_answers.yes)
         return AskOkCancel();
-    if (text.find(kRetryMarker) != std::string::npos) {
+    if (retry) {
         if (m_retriesAnswered >= m_answers.retries)
             return answered(IDCANCEL, "--yes, retries used up");
         ++m_retriesAnswered;

@@ -183,8 +183,13 @@ intptr_t CMainFrame::OnFrameMessage(unsigned message, uintptr_t wParam, intptr_t
 
 void CMainFrame::OnProgressOpen(uintptr_t upper, intptr_t percentMode)
 {
-    if (m_progress->IsCreated())
+    if (m_progress->IsCreated()) {
+        // The patch entries open their cancellable window inside the run's own: their Cancel
+        // is offered there.
+        if (percentMode == 1)
+            m_progress->ShowCancel();
         return;
+    }
     const bool percent = percentMode == 1;
     m_progress->CreatePopup(percent ? "Progress Percentage" : "Please Wait", true, percent);
     m_progress->ArrangeControls(2, 250);

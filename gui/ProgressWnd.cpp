@@ -65,6 +65,16 @@ bool CProgressWnd::CreatePopup(const QString& title, bool smooth, bool showCance
     return true;
 }
 
+void CProgressWnd::ShowCancel()
+{
+    if (m_showCancel)
+        return;
+    m_showCancel = true;
+    m_cancelButton->setVisible(true);
+    m_cancelButton->setEnabled(true);
+    ArrangeControls(m_arrangedLines, m_arrangedWidth);
+}
+
 bool CProgressWnd::BeginModal(const QString& title, bool smooth)
 {
     if (!m_windowCreated && !CreatePopup(title, smooth, true))

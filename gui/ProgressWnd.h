@@ -36,6 +36,9 @@ public:
     void Destroy();
     // What the Cancel button does.
     void Cancel();
+    // Shows the Cancel button on a window created without it (a stage that can be cancelled
+    // begins within a run that could not).
+    void ShowCancel();
 
     bool IsCreated() const { return m_windowCreated; }
     bool IsCancelled() const { return m_cancelled; }

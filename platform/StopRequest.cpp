@@ -2,7 +2,10 @@
 
 #include "errors/Error.h"
 
+#include <atomic>
 #include <csignal>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -12,7 +15,33 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction g_previous[3];
 int g_installed = 0;
 
-extern "C" void OnStopSignal(int signal) { g_stopSignal = signal; }
+std::atomic<bool> g_confirm{false};
+std::atomic<const char*> g_unsafeWarning{nullptr};
+std::atomic<bool> g_warned{false};
+std::atomic<int> g_interruptible{0};
+std::atomic<bool> g_interrupt{false};
+
+constexpr char kInterruptNote[] = "\nStopping after the patch entry being applied.\n";
+
+void Say(const char* text) { (void)!::write(STDERR_FILENO, text, std::strlen(text)); }
+
+// Only what a signal handler may do: atomics and write().
+void TakeSignal(int signal)
+{
+    if (signal == SIGINT && g_interruptible.load() > 0) {
+        g_interrupt = true;
+        Say(kInterruptNote);
+        return;
+    }
+    const char* warning = g_unsafeWarning.load();
+    if (signal == SIGINT && g_confirm.load() && warning != nullptr && !g_warned.exchange(true)) {
+        Say(warning);
+        return;
+    }
+    g_stopSignal = signal;
+}
+
+extern "C" void OnStopSignal(int signal) { TakeSignal(signal); }
 
 } // namespace
 
@@ -51,9 +80,41 @@ const char* StopSignalName()
     }
 }
 
-void RequestStop(int signal) { g_stopSignal = signal; }
+void RequestStop(int signal) { TakeSignal(signal); }
 
-void ClearStopRequest() { g_stopSignal = 0; }
+void ClearStopRequest()
+{
+    g_stopSignal = 0;
+    g_warned = false;
+}
+
+void SetStopConfirmation(bool on) { g_confirm = on; }
+
+void MarkUnsafeToStop(const char* warning)
+{
+    g_warned = false;
+    g_unsafeWarning = warning;
+}
+
+void MarkSafeToStop()
+{
+    g_unsafeWarning = nullptr;
+    g_warned = false;
+}
+
+CInterruptibleStage::CInterruptibleStage()
+{
+    ++g_interruptible;
+    g_interrupt = false;
+}
+
+CInterruptibleStage::~CInterruptibleStage()
+{
+    --g_interruptible;
+    g_interrupt = false;
+}
+
+bool TakeInterruptRequest() { return g_interrupt.exchange(false); }
 
 void ThrowIfStopRequested(const char* where)
 {

@@ -26,12 +26,32 @@ bool StopRequested();
 int StopSignal();
 // "SIGINT", "SIGTERM", "SIGHUP", or "a stop request".
 const char* StopSignalName();
-// As a signal would (tests, and a front end's own Stop).
+// As a signal would (tests, and a front end's own Stop): the marks above are heeded.
 void RequestStop(int signal);
 void ClearStopRequest();
 // Raises the stop as CGenError 3 when one was asked for. `where` says what was not begun
 // ("before the next request was sent").
 void ThrowIfStopRequested(const char* where);
+// Stages that a stop would leave the radio unusable in (its flash erased and not yet written, its
+// codeplug being reprogrammed). While one is marked and confirmation is on (a person at a
+// terminal), the first SIGINT only prints `warning` to standard error; a second one stops.
+// SIGTERM and SIGHUP stop at once. `warning` must outlive the mark (a string literal).
+void SetStopConfirmation(bool on);
+void MarkUnsafeToStop(const char* warning);
+void MarkSafeToStop();
+
+// A stage that can end early by itself after its current step (the patch entries): while it
+// runs, SIGINT asks it to, instead of stopping the program. TakeInterruptRequest() tells the
+// stage (and forgets the request).
+class CInterruptibleStage {
+public:
+    CInterruptibleStage();
+    ~CInterruptibleStage();
+    CInterruptibleStage(const CInterruptibleStage&) = delete;
+    CInterruptibleStage& operator=(const CInterruptibleStage&) = delete;
+};
+bool TakeInterruptRequest();
+
 // The exit status of a command that ended on a stop: 128 plus the signal's number (130 for
 // Ctrl-C), else `otherwise`.
 int StopExitStatus(int otherwise);

@@ -36,6 +36,8 @@ int CScriptedUi::MessageBox(const std::string& text, const std::string& caption,
 intptr_t CScriptedUi::SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam)
 {
     frameMessages.push_back({message, wParam, lParam});
+    if (onFrameMessage)
+        onFrameMessage(frameMessages.back());
     return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,8 @@ public:
     std::vector<std::string> progressTexts;
     std::vector<Box> boxes;
     std::vector<FrameMessage> frameMessages;
+    // Called after each main-frame message is recorded (a test acting at a point of the run).
+    std::function<void(const FrameMessage&)> onFrameMessage;
     int quitCode = -1000;
 };
 

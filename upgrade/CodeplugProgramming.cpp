@@ -2,6 +2,7 @@
 // the saved data into the new codeplug.
 #include "upgrade/CarryOverPath.h"
 #include "upgrade/RadioUpgrade.h"
+#include "upgrade/UpgradeTexts.h"
 
 #include "codeplug/CodeplugFactory.h"
 #include "errors/Error.h"
@@ -10,6 +11,7 @@
 #include "link/LinkFlags.h"
 #include "link/VeskComm.h"
 #include "platform/Serial.h"
+#include "platform/StopRequest.h"
 #include "platform/UiServices.h"
 
 #include <algorithm>
@@ -116,11 +118,13 @@ void CRadioUpgrade::DoProgCp()
     SaveCarryOver({m_carryOverStore, m_codeplugType, m_plan->codeplugMode, code, m_plan->modelTag, job.imageLength}, *path, record);
 
     m_radioLeft = RadioLeft::CodeplugPartlyWritten;
+    MarkUnsafeToStop(kStopLeavesPartCodeplugText);
     path->BeforeProgramming(record);
     ProgramRegion(*codeplug, job.image.data(), job.regionStart, job.regionEnd, m_progressShown, path->ProgrammingLogLine());
     path->Restore(record, std::vector<uint8_t>(job.image.begin(), job.image.begin() + 2));
     // Restored and read back. The record stays, with its data, until the press has finished the
     // radio: a retry of this press, or a later press that finishes it, restores the same data.
+    MarkSafeToStop();
     if (m_carryOver == &record)
         RecordStage(PressStage::CodeplugWritten);
 }

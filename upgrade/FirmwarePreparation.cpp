@@ -95,6 +95,7 @@ bool CRadioUpgrade::PrepareFirmware()
         // the record on disk says so first.
         RecordStage(PressStage::FlashErased, true);
         m_radioLeft = RadioLeft::FlashErased;
+        MarkUnsafeToStop(kStopLeavesNoFirmwareText);
         broker.EraseFlashRequest();
     } catch (const CError&) {
         return stop(kUpgradeFlashSizeFailed);

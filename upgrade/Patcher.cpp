@@ -5,6 +5,7 @@
 #include "errors/ErrorLog.h"
 #include "link/VeskComm.h"
 #include "platform/Serial.h"
+#include "platform/StopRequest.h"
 #include "platform/UiServices.h"
 
 #include <algorithm>
@@ -22,6 +23,15 @@ uint32_t CountEntries(const PatchEntries& entries)
 }
 
 uint16_t BlockIdOf(const PatchEntry& e) { return static_cast<uint16_t>(e.a * 256 + e.b); }
+
+// The progress window's Cancel, or Ctrl-C on the command line: either ends the entries after
+// the one being applied. Both requests are taken.
+bool CancelAsked()
+{
+    bool cancel = Ui().TestAndResetCancelEvent();
+    bool interrupt = TakeInterruptRequest();
+    return cancel || interrupt;
+}
 
 }  // namespace
 
@@ -100,7 +110,7 @@ bool CPatcher::RunEntries(const PatchEntries& entries, uint8_t* blockBytes, uint
                 // The radio has no such block: its modify and write entries do not apply.
                 blockRead = false;
                 Ui().SendMainFrameMessage(WM_PROGRESS_STEP, 0, 0);
-                if (Ui().TestAndResetCancelEvent()) {
+                if (CancelAsked()) {
                     ErrorLog().Log("CPatcher::UpdateRadio: Operation Interrupted");
                     return false;
                 }
@@ -131,7 +141,7 @@ bool CPatcher::RunEntries(const PatchEntries& entries, uint8_t* blockBytes, uint
             break;
         }
         Ui().SendMainFrameMessage(WM_PROGRESS_STEP, 0, 0);
-        if (Ui().TestAndResetCancelEvent()) {
+        if (CancelAsked()) {
             ErrorLog().Log("CPatcher::UpdateRadio: Operation Interrupted");
             return false;
         }

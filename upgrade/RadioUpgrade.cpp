@@ -54,6 +54,7 @@ int CRadioUpgrade::UpgradeRadio()
     }
     try {
         if (!StopRequested() && m_plan->flashFirmware == 1 && !PrepareFirmware()) {
+            MarkSafeToStop();
             LogStop();
             return m_result;
         }
@@ -68,6 +69,7 @@ int CRadioUpgrade::UpgradeRadio()
         // stage it reached, like any other failure.
         ErrorLog().Log("CRadioUpgrade::UpgradeRadio: %s", e.what());
     }
+    MarkSafeToStop();
     if (m_progressShown)
         Ui().SendMainFrameMessage(WM_PROGRESS_CLOSE, 0, 0);
     LogStop();
@@ -132,6 +134,7 @@ void CRadioUpgrade::RunStages()
         if (m_plan->flashFirmware == 1 && m_firmwareLoaded) {
             FlashFirmware();
             m_radioLeft = RadioLeft::FirmwareWritten;
+            MarkSafeToStop();
             RecordStage(PressStage::FirmwareWritten);
             Ui().SendMainFrameMessage(WM_STATUS_NOTICE, 3, 0);
         }

@@ -15,3 +15,11 @@ inline constexpr char kFirmwareNoMemoryText[] =
     "Unable to allocate temporary memory buffer.\nPlease free up some more system memory and try again!";
 inline constexpr char kDataFileCorruptText[] =
     "The required data file is corrupted and unuseable\nPlease reinstall the application!";
+
+// What the first Ctrl-C on a terminal says while stopping would leave the radio unusable.
+inline constexpr char kStopLeavesNoFirmwareText[] =
+    "\nStopping now leaves the radio without firmware: it would start only in bootstrap mode.\n"
+    "Press Ctrl-C again to stop anyway (the upgrade can then be retried, or finished later).\n";
+inline constexpr char kStopLeavesPartCodeplugText[] =
+    "\nStopping now leaves the radio's codeplug part-programmed (its own data is kept in its record).\n"
+    "Press Ctrl-C again to stop anyway (the upgrade can then be retried, or finished later).\n";

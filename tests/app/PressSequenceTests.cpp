@@ -5,11 +5,13 @@
 #include "app/FormMessages.h"
 #include "files/DataFile.h"
 #include "files/HexText.h"
+#include "platform/StopRequest.h"
 #include "sim/model/FaultPlan.h"
 #include "tests/app/WorkflowFixture.h"
 #include "upgrade/RadioUpgrade.h"
 
 #include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -197,4 +199,53 @@ TEST_F(PressSequenceTest, APressAfterAFailedFlashStartsClean)
     const auto& codeplug = rig->Radio().Memory().Codeplug();
     EXPECT_TRUE(Contains(codeplug, kOwnSerial)) << "its own data, read from it, not the other radio's record";
     EXPECT_EQ(Records(), std::vector<fs::path>{record}) << "the first radio's record is kept for it";
+}
+
+// Ctrl-C on a terminal while the radio is written: the first only warns, a second stops, and
+// the stop ends like a failure of that stage, with the retry question. SIGTERM stops at once.
+TEST_F(PressSequenceTest, AStopWhileTheRadioIsWrittenEndsWithTheRetryQuestion)
+{
+    struct Case {
+        const char* name;
+        std::size_t atStep;        // the progress step the signals come at
+        std::vector<int> signals;
+        bool stops;
+        int retryAnswer;           // the answer to the retry question, when it comes
+        ProgramEnd end;
+    };
+    const std::size_t firmwareSteps = 2048;  // fw_128k's records, before the codeplug's chunks
+    const Case cases[] = {
+        {"one Ctrl-C during the firmware only warns", 100, {SIGINT}, false, IDOK, ProgramEnd::Updated},
+        {"two during the firmware, then retry", 100, {SIGINT, SIGINT}, true, IDOK, ProgramEnd::Updated},
+        {"two during the codeplug, then retry", firmwareSteps + 5, {SIGINT, SIGINT}, true, IDOK, ProgramEnd::Updated},
+        {"SIGTERM during the codeplug, then cancel", firmwareSteps + 5, {SIGTERM}, true, IDCANCEL,
+         ProgramEnd::EngineFailed},
+    };
+    SetStopConfirmation(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        ClearStopRequest();
+        std::size_t steps = 0;
+        ScriptedUi().onFrameMessage = [&](const CScriptedUi::FrameMessage& m) {
+            if (m.message == WM_PROGRESS_STEP && ++steps == c.atStep)
+                for (int signal : c.signals)
+                    RequestStop(signal);
+        };
+        ScriptedUi().answers.assign({IDOK, c.retryAnswer});  // the bootstrap prompt, the retry question
+        ProgramOutcome outcome = Form().OnProgram();
+        ScriptedUi().onFrameMessage = nullptr;
+        EXPECT_EQ(outcome.end, c.end) << ProgramEndName(outcome.end) << ": " << outcome.detail;
+        std::vector<std::string> boxes = TakeBoxes();
+        bool asked = std::find(boxes.begin(), boxes.end(), std::string(kError) + ": " + kUpdateError) != boxes.end();
+        EXPECT_EQ(asked, c.stops);
+        if (c.end == ProgramEnd::Updated) {
+            EXPECT_FALSE(StopRequested()) << "a retry goes on without the stop";
+            ExpectUpgradedWithOwnData();
+        } else {
+            EXPECT_EQ(Records().size(), 1u) << "the radio's own data stays recorded";
+        }
+    }
+    ClearStopRequest();
+    SetStopConfirmation(false);
 }

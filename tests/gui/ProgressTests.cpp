@@ -50,11 +50,19 @@ TEST_F(ProgressTest, PleaseWaitCaptionTurnsIntoPercentageAsTheBarMoves)
     EXPECT_EQ(Progress().windowTitle(), "Progress [50%]");
     EXPECT_EQ(Progress().Bar()->value(), 100);
 
-    // A second open while the window is up changes nothing.
-    Send(WM_PROGRESS_OPEN, 10, 1);
+    // A second open while the window is up keeps its bar; one for a stage that can be
+    // cancelled (the patch entries) offers Cancel there, and Cancel signals the event.
+    Send(WM_PROGRESS_OPEN, 10, 0);
     EXPECT_EQ(Progress().windowTitle(), "Progress [50%]");
     EXPECT_EQ(Progress().Position(), 100);
     EXPECT_FALSE(Progress().CancelButton()->isVisible());
+    Send(WM_PROGRESS_OPEN, 10, 1);
+    EXPECT_EQ(Progress().Position(), 100);
+    ASSERT_TRUE(Progress().CancelButton()->isVisible());
+    QTest::mouseClick(Progress().CancelButton(), Qt::LeftButton);
+    Send(WM_PROGRESS_STEP);
+    EXPECT_TRUE(Ui().TestAndResetCancelEvent());
+    EXPECT_FALSE(Progress().IsCreated());
 
     Send(WM_PROGRESS_CLOSE);
     EXPECT_FALSE(Progress().IsCreated());
