@@ -8,26 +8,12 @@
 #include "files/DataFile.h"
 #include "link/LinkFlags.h"
 #include "platform/UiServices.h"
+#include "upgrade/RadioIdentityRead.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-constexpr uint8_t kModelSelector = 0;
-constexpr uint8_t kRadioCodeSelector = 4;
-constexpr uint8_t kSerialSelector = 11;
-constexpr unsigned kModelBufferSize = 525;
-constexpr unsigned kReplySize = 256;
-
-// A status reply as text: up to its first zero byte or space, at most `limit` characters.
-std::string ReplyText(const std::vector<char>& reply, std::size_t limit)
-{
-    std::size_t n = 0;
-    while (n < reply.size() && n < limit && reply[n] != '\0' && reply[n] != ' ')
-        ++n;
-    return std::string(reply.data(), n);
-}
 
 std::string KitPath(const std::filesystem::path& kit)
 {
@@ -52,15 +38,7 @@ const CarryOverRecord* Newest(const std::vector<CarryOverRecord>& records, Pred 
 
 void CUpgradeForm::ReadRadioIdentity()
 {
-    std::vector<char> model(kModelBufferSize, 0);
-    m_broker.RadioStatusRequest(kModelSelector, model.data(), static_cast<unsigned>(model.size()));
-    std::vector<char> serial(11, 0);
-    m_broker.RadioStatusRequest(kSerialSelector, serial.data(), static_cast<unsigned>(serial.size()));
-    std::vector<char> code(kReplySize, 0);
-    m_broker.RadioStatusRequest(kRadioCodeSelector, code.data(), kReplySize);
-    m_identity.modelText = ReplyText(model, kModelBufferSize - 1);
-    m_identity.serial = ReplyText(serial, 10);
-    m_identity.radioCode = std::string(code.data(), strnlen(code.data(), 2));
+    m_identity = RequestRadioIdentity(m_broker);
 }
 
 std::string CUpgradeForm::ReadCodeplugImage(const std::string& name, std::string& problem)

@@ -27,17 +27,22 @@ std::unique_ptr<CCarryOverPath> CreateCarryOverPath(int layout, CCodeplug& codep
     }
 }
 
-std::vector<uint8_t> CCarryOverPath::ReadRaw(uint32_t address, uint32_t count)
+std::vector<uint8_t> ReadRadioBytes(CVeskBroker& broker, uint32_t address, uint32_t count)
 {
     std::vector<uint8_t> bytes(count);
     for (uint32_t done = 0; done < count;) {
         uint32_t n = std::min<uint32_t>(CCodeplug::kChunk, count - done);
-        unsigned got = m_codeplug.GetBroker().ReadRequest(address + done, static_cast<uint8_t>(n), bytes.data() + done);
+        unsigned got = broker.ReadRequest(address + done, static_cast<uint8_t>(n), bytes.data() + done);
         if (got != n)
             throw CVeskError(3, "The radio returned %u of the %u bytes asked for at address %X", got, n, address + done);
         done += n;
     }
     return bytes;
+}
+
+std::vector<uint8_t> CCarryOverPath::ReadRaw(uint32_t address, uint32_t count)
+{
+    return ReadRadioBytes(m_codeplug.GetBroker(), address, count);
 }
 
 void CCarryOverPath::WriteRaw(uint32_t address, const std::vector<uint8_t>& bytes)

@@ -10,6 +10,7 @@
 #include <vector>
 
 class CCodeplug;
+class CVeskBroker;
 
 // One codeplug layout's rules for carrying a radio's own data over a reprogramming: what is
 // read from the radio before the codeplug is programmed, and how it is converted and written
@@ -59,6 +60,10 @@ protected:
 
     CCodeplug& m_codeplug;
 };
+
+// Reads `count` bytes of radio memory in 32-byte reads; raises what the exchange raises, and
+// CVeskError 3 when the radio returns fewer bytes than asked for.
+std::vector<uint8_t> ReadRadioBytes(CVeskBroker& broker, uint32_t address, uint32_t count);
 
 // The rules for a codeplug structure type: 1 the block model, 2 the pointer-table layout, 3
 // the fixed-address layout; null for any other type.

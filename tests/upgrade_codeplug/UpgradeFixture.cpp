@@ -1,6 +1,12 @@
 #include "UpgradeFixture.h"
 
+#include "codeplug/CodeplugFactory.h"
+#include "upgrade/CarryOverRestore.h"
+#include "upgrade/CodeplugJob.h"
+#include "upgrade/RadioIdentityRead.h"
+
 #include <atomic>
+#include <map>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -46,6 +52,18 @@ std::string KitFile(const KitCase& c, const std::string& name)
     DataFileText file = ReadDataFile(PackedKit(c) + "/" + name, c.key);
     EXPECT_TRUE(file.Ok()) << name << ": " << DescribeDataFileStatus(file.status);
     return file.Text();
+}
+
+RadioIdentity ReportedIdentity(const KitCase& c)
+{
+    static const std::map<std::string, std::pair<const char*, const char*>> reported = {
+        {"demo", {"DM450", "4500000042"}},       {"ride-pl10", {"MX1000", "1000000001"}},
+        {"ride-pl8", {"BR800", "1000000001"}},   {"fixed-pl11", {"LD1100", "1000000001"}},
+        {"fixed-pl12", {"MF1200", "1000000001"}}, {"fixed-pl3", {"VR300", "1000000001"}},
+        {"fixed-pl7", {"SV700", "1000000001"}},
+    };
+    const auto& [model, serial] = reported.at(c.profile);
+    return RadioIdentity{c.radioCode, model, serial};
 }
 
 const KitCase& DemoKitCase()
@@ -208,6 +226,44 @@ int KitRun::Run()
     if (bootstrapPort)
         engine->SetSerial(bootstrapPort);
     return engine->UpgradeRadio();
+}
+
+void KitRun::RecordAsTheForm(const RadioIdentity& radio)
+{
+    CodeplugJob job = PrepareCodeplugJob(plan, codeplugImage, kase.codeplugType, kase.radioCode);
+    record.radio = radio;
+    record.imageLength = job.imageLength;
+    record.regionStart = job.regionStart;
+    record.regionEnd = job.regionEnd;
+    record.fingerprint = job.fingerprint;
+}
+
+void KitRun::RefuseCodeplugWrite(unsigned nth)
+{
+    FaultRule refuse;
+    refuse.kind = FaultKind::Nack;
+    refuse.op = FaultOp::CodeplugWrite;
+    refuse.nth = nth;
+    refuse.count = 4;  // every attempt of the exchange
+    Radio().AddFault(refuse);
+}
+
+unsigned KitRun::ProgrammingWrites() const
+{
+    return (kase.regionEnd - kase.regionStart + 31) / 32 + (kase.productLine == 10 ? 2 : 0);
+}
+
+std::string KitRun::RestoreRecord(const CarryOverRecord& saved)
+{
+    auto codeplug = CreateCodeplug(saved.layout);
+    codeplug->SetLink(1, Radio().Profile().echo ? 1 : 0);
+    codeplug->StartCpAccess(0);
+    return ErrorText([&] {
+        CCarryOverRestore::CheckRecord(saved);
+        CCarryOverRestore restore(*codeplug, saved);
+        restore.Check(RequestRadioIdentity(codeplug->GetBroker()));
+        restore.Restore();
+    });
 }
 
 std::string KitRun::LogText() const

@@ -81,6 +81,9 @@ struct KitCase {
     }
 };
 
+// The identity the case's radio reports (its profile's status replies 0, 11 and 4), as the
+// Program press records it.
+RadioIdentity ReportedIdentity(const KitCase& c);
 // The demo radio (sim/profiles/demo.json) with the demo kit.
 const KitCase& DemoKitCase();
 // The plain text of one of the case's packed kit files.
@@ -119,6 +122,16 @@ public:
     void PrepareBootstrap();
     // One attempt: a new engine with the plan, the kit and the record of this press.
     int Run();
+    // What the form puts in the record before the engine runs: the radio's identity and the
+    // codeplug job's region and fingerprint.
+    void RecordAsTheForm(const RadioIdentity& radio);
+    // Makes the radio refuse every attempt of its `nth` codeplug write from now on.
+    void RefuseCodeplugWrite(unsigned nth);
+    // The codeplug writes of the programming loop (and the moved fields written before it).
+    unsigned ProgrammingWrites() const;
+    // Runs `tessarin carryover restore`'s checks and restore of `record` on the radio; the text
+    // of the error raised, "" when it was restored.
+    std::string RestoreRecord(const CarryOverRecord& record);
 
     CSimRadio& Radio() { return rig.Radio(); }
     CVirtualClock& Clock() { return scope.Clock(); }

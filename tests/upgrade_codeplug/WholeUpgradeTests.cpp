@@ -5,9 +5,6 @@
 // data (addresses taken from the kit images and the radios' codeplug descriptions).
 #include "UpgradeFixture.h"
 
-#include "codeplug/CodeplugFactory.h"
-#include "upgrade/CarryOverRestore.h"
-
 #include <gmock/gmock.h>
 
 namespace {
@@ -149,14 +146,9 @@ TEST_P(WholeUpgradeTest, ASavedRecordIsRestoredIntoTheReprogrammedRadio)
     c.rules.resize(c.rules.size() - 2);  // the last two rules are the patch's: no patches here
     KitRun run(c);
     run.plan.applyPatches = 0;
+    run.RecordAsTheForm(ReportedIdentity(c));
     std::vector<uint8_t> expected = run.Expected();
-    uint32_t loopWrites = (c.regionEnd - c.regionStart + 31) / 32;
-    FaultRule refuse;
-    refuse.kind = FaultKind::Nack;
-    refuse.op = FaultOp::CodeplugWrite;
-    refuse.nth = loopWrites + (c.productLine == 10 ? 2 : 0) + 1;
-    refuse.count = 4;  // every attempt of the exchange
-    run.Radio().AddFault(refuse);
+    run.RefuseCodeplugWrite(run.ProgrammingWrites() + 1);
     ASSERT_EQ(run.Run(), kUpgradeCodeplugFailed);
     ASSERT_EQ(run.store.List().size(), 1u);
     EXPECT_NE(run.Codeplug(), expected);
@@ -166,13 +158,7 @@ TEST_P(WholeUpgradeTest, ASavedRecordIsRestoredIntoTheReprogrammedRadio)
     EXPECT_EQ(saved.productLine, c.productLine);
     EXPECT_EQ(saved.codeplugMode, c.codeplugMode);
     EXPECT_EQ(saved.radioCode, c.radioCode);
-    auto codeplug = CreateCodeplug(saved.layout);
-    codeplug->SetLink(1, run.Radio().Profile().echo ? 1 : 0);
-    codeplug->StartCpAccess(0);
-    CCarryOverRestore restore(*codeplug, saved);
-    EXPECT_EQ(ErrorText([&] { restore.CheckRadioLayout(); }), "");
-    EXPECT_EQ(ErrorText([&] { restore.Restore(); }), "");
-    codeplug.reset();
+    EXPECT_EQ(run.RestoreRecord(saved), "");
     ExpectCodeplug(run.Codeplug(), expected);
 }
 
