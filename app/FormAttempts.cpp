@@ -80,7 +80,7 @@ void CUpgradeForm::RunAttempts()
             if (m_attemptState == kFirstAttempt) {
                 if (Box(FormText::kBootstrapFirst, FormText::kNote, MB_OKCANCEL | MB_ICONINFORMATION) == IDCANCEL) {
                     RecoveryNoticeShown = 0;
-                    Fail(ProgramEnd::Cancelled, "cancelled at the bootstrap prompt; nothing was written");
+                    Fail(ProgramEnd::Cancelled, "cancelled at the bootstrap prompt; nothing was written but the identity mark");
                     return;
                 }
                 RecoveryPending = 1;

@@ -85,8 +85,7 @@ bool CUpgradeForm::TakeRecordedPlan(const CarryOverRecord& record, UpgradePlan p
     if (!problem.empty()) {
         ErrorLog().Log("CUpgradeForm::TakeRecordedPlan: The record %s cannot be finished with this kit: %s",
                        record.file.c_str(), problem.c_str());
-        m_outcome.detail = "the unfinished upgrade recorded in " + record.file + " cannot be finished with this kit: " +
-                           problem;
+        m_outcome.detail = problem;
         return false;
     }
     m_plan = plan;
@@ -138,10 +137,9 @@ bool CUpgradeForm::FinishRecordedPress()
         return false;
     if (!TakeRecordedPlan(*record, plan))
         return false;
-    Box((std::string(RecordText::kFinishingNoteStart) + "\nIts firmware is written; " +
-         (plan.codeplugMode ? "its codeplug and patch stages" : "its patch stage") +
-         " will now be done, as recorded in " + record->file + ".")
-            .c_str(),
+    Box(std::string(RecordText::kFinishingNoteStart) + "\nIts firmware is written; " +
+            (plan.codeplugMode ? "its codeplug and patch stages" : "its patch stage") + " will now be done, as recorded in " +
+            record->file + ".",
         FormText::kNote, MB_OK | MB_ICONINFORMATION);
     return true;
 }
@@ -155,13 +153,14 @@ bool CUpgradeForm::OfferFinishWithoutFirmware()
     });
     if (record == nullptr)
         return false;
-    std::string question = std::string(RecordText::kFinishQuestionStart) +
-                           " An earlier upgrade with this kit left a radio without firmware:\n\n    " +
-                           record->RadioText() + "\n    (recorded " + record->created + " in " + record->file +
-                           ")\n\nIf the radio on the port is that radio, press OK to finish its upgrade from "
-                           "bootstrap mode; its firmware, codeplug and patches are written as that upgrade "
-                           "planned.\nPress Cancel if it is another radio.";
-    if (Box(question.c_str(), FormText::kWarning, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK) {
+    const int answer =
+        Box(std::string(RecordText::kFinishQuestionStart) +
+                " An earlier upgrade with this kit left a radio without firmware:\n\n    " + record->RadioText() +
+                "\n    (recorded " + record->created + " in " + record->file +
+                ")\n\nIf the radio on the port is that radio, press OK to finish its upgrade from bootstrap mode; its "
+                "firmware, codeplug and patches are written as that upgrade planned.\nPress Cancel if it is another radio.",
+            FormText::kWarning, MB_OKCANCEL | MB_ICONEXCLAMATION);
+    if (answer != IDOK) {
         m_outcome.detail = "a radio left without firmware by an earlier upgrade is recorded in " + record->file +
                            " (" + record->RadioText() + "): press Program with it in bootstrap mode and confirm "
                            "that it is that radio (tessarin program --finish) to finish it";
@@ -174,7 +173,7 @@ bool CUpgradeForm::OfferFinishWithoutFirmware()
     plan.applyPatches = static_cast<uint8_t>(record->applyPatches);
     plan.modelTag = record->modelTag;
     if (!TakeRecordedPlan(*record, plan)) {
-        ShowError(m_outcome.detail.c_str());
+        ShowError("The upgrade recorded in " + record->file + " cannot be finished with this kit:\n" + m_outcome.detail);
         Fail(ProgramEnd::KitUnusable);
         return false;
     }
@@ -201,11 +200,10 @@ bool CUpgradeForm::RecordPress()
         if (record != nullptr && record->valid &&
             (m_codeplugMode == 0 || record->layout != m_codeplugType || record->productLine != ProductLine() ||
              record->codeplugMode != m_codeplugMode)) {
-            ShowError(("This radio's own tuning and serial-number data is kept in " + record->file +
-                       " by an upgrade that was not finished, made with another plan (" + record->kit +
-                       ").\nFinish that upgrade with its kit, or give the data back with:\n"
-                       "    tessarin carryover restore " + record->file + " --port N")
-                          .c_str());
+            ShowError("This radio's own tuning and serial-number data is kept in " + record->file +
+                      " by an upgrade that was not finished, made with another plan (" + record->kit +
+                      ").\nFinish that upgrade with its kit, or give the data back with:\n"
+                      "    tessarin carryover restore " + record->file + " --port N");
             Fail(ProgramEnd::Refused, "the radio has an unfinished upgrade of another plan recorded in " + record->file);
             return false;
         }
@@ -214,9 +212,9 @@ bool CUpgradeForm::RecordPress()
             ErrorLog().Log("CUpgradeForm::RecordPress: Taking over the unfinished record %s (%s)", record->file.c_str(),
                            PressStageName(record->stage));
             if (record->valid)
-                Box((std::string(RecordText::kFinishingNoteStart) + "\nIts own tuning and serial-number data, saved in " +
-                     record->file + " on " + record->created + ", is carried over instead of what its codeplug holds now.")
-                        .c_str(),
+                Box(std::string(RecordText::kFinishingNoteStart) + "\nIts own tuning and serial-number data, saved in " +
+                        record->file + " on " + record->created +
+                        ", is carried over instead of what its codeplug holds now.",
                     FormText::kNote, MB_OK | MB_ICONINFORMATION);
         }
         m_pressRecorded = true;
@@ -245,9 +243,8 @@ bool CUpgradeForm::RecordPress()
         m_carryOverStore.Save(r);
     } catch (const CError& e) {
         ErrorLog().Log("%s", e.GetText());
-        ShowError((std::string("The upgrade could not be recorded before the radio is changed:\n") + e.GetText() +
-                   "\nNothing was written to the radio but the identity mark.")
-                      .c_str());
+        ShowError(std::string("The upgrade could not be recorded before the radio is changed:\n") + e.GetText() +
+                  "\nNothing was written to the radio but the identity mark.");
         Fail(ProgramEnd::Cancelled, e.GetText());
         return false;
     }
@@ -268,16 +265,15 @@ void CUpgradeForm::EndPressRecord()
         }
         return;
     }
-    std::string text = "This radio's upgrade is not finished. It is recorded in\n    " + m_carryOver.file + "\n";
-    if (m_carryOver.valid)
-        text += "with the radio's own tuning and serial-number data.\n";
-    text += m_carryOver.LeftWithoutFirmware()
-                ? "Press Program again on this radio with this kit to finish it: when it answers only in bootstrap "
-                  "mode, confirm that it is this radio."
-                : "Press Program again on this radio with this kit to finish it.";
-    if (m_carryOver.valid)
-        text += "\nTo give back only its own data: tessarin carryover restore " + m_carryOver.file + " --port N";
-    Box(text.c_str(), FormText::kNote, MB_OK | MB_ICONINFORMATION);
+    const bool saved = m_carryOver.valid;
+    Box(std::string("This radio's upgrade is not finished. It is recorded in\n    ") + m_carryOver.file + "\n" +
+            (saved ? "with the radio's own tuning and serial-number data.\n" : "") +
+            "Press Program again on this radio with this kit to finish it" +
+            (m_carryOver.LeftWithoutFirmware() ? ": when it answers only in bootstrap mode, confirm that it is this radio."
+                                               : ".") +
+            (saved ? "\nTo give back only its own data: tessarin carryover restore " + m_carryOver.file + " --port N"
+                   : std::string()),
+        FormText::kNote, MB_OK | MB_ICONINFORMATION);
     if (m_outcome.detail.empty())
         m_outcome.detail = "the upgrade is recorded in " + m_carryOver.file;
     else

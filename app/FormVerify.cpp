@@ -106,7 +106,7 @@ bool CUpgradeForm::VerifyRadioChecks(bool dryRun)
             m_dryRunNotes.push_back("the radio's codeplug has the old structure: its user data would be lost "
                                     "(a real press asks before going on)");
         } else if (Box(FormText::kOldStructure, FormText::kWarning, MB_OKCANCEL | MB_ICONEXCLAMATION) == IDCANCEL) {
-            Fail(ProgramEnd::Cancelled, "cancelled to keep the radio's user data; nothing was written");
+            Fail(ProgramEnd::Cancelled, "cancelled to keep the radio's user data; nothing was written but the identity mark");
             return false;
         }
     }

@@ -171,8 +171,10 @@ private:
 
     // Message boxes and the failure they stand for.
     int Box(const char* text, const char* caption, unsigned style);
+    int Box(const std::string& text, const char* caption, unsigned style) { return Box(text.c_str(), caption, style); }
     void Fail(ProgramEnd end, const std::string& detail = {});
     void ShowError(const char* text);
+    void ShowError(const std::string& text) { ShowError(text.c_str()); }
 
     std::string m_bootcodeFile;  // the boot code file the flash rate chose
     std::filesystem::path m_kitDirectory;

@@ -35,7 +35,9 @@ void TakeSignal(int signal)
     }
     const char* warning = g_unsafeWarning.load();
     if (signal == SIGINT && g_confirm.load() && warning != nullptr && !g_warned.exchange(true)) {
+        Say("\n");
         Say(warning);
+        Say("\n");
         return;
     }
     g_stopSignal = signal;

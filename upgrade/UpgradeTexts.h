@@ -18,8 +18,8 @@ inline constexpr char kDataFileCorruptText[] =
 
 // What the first Ctrl-C on a terminal says while stopping would leave the radio unusable.
 inline constexpr char kStopLeavesNoFirmwareText[] =
-    "\nStopping now leaves the radio without firmware: it would start only in bootstrap mode.\n"
-    "Press Ctrl-C again to stop anyway (the upgrade can then be retried, or finished later).\n";
+    "Stopping now leaves the radio without firmware: it would start only in bootstrap mode.\n"
+    "Press Ctrl-C again to stop anyway (the upgrade can then be retried, or finished later).";
 inline constexpr char kStopLeavesPartCodeplugText[] =
-    "\nStopping now leaves the radio's codeplug part-programmed (its own data is kept in its record).\n"
-    "Press Ctrl-C again to stop anyway (the upgrade can then be retried, or finished later).\n";
+    "Stopping now leaves the radio's codeplug part-programmed (its own data is kept in its record).\n"
+    "Press Ctrl-C again to stop anyway (the upgrade can then be retried, or finished later).";
