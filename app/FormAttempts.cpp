@@ -104,6 +104,9 @@ void CUpgradeForm::RunAttempts()
         }
         if (!engine->FirmwareFile().empty())
             m_outcome.firmwareFile = engine->FirmwareFile();
+        m_lastFailure = result == kUpgradeSucceeded ? std::string() : engine->FailureText();
+        if (!m_lastFailure.empty())
+            m_outcome.detail = "failed at " + m_lastFailure;
         m_outcome.engineResult = result;
         port.Release();
         const bool stopped = StopRequested() && result != kUpgradeSucceeded;
@@ -188,6 +191,8 @@ void CUpgradeForm::RetryChoice(int answer)
     }
     if (HasRecoveryMode(ProductLine()))
         RecoveryPending = 0;
-    Fail(ProgramEnd::EngineFailed, "the upgrade was cancelled after it had started; the radio may be inoperable");
+    Fail(ProgramEnd::EngineFailed, "the upgrade was cancelled after it had started" +
+                                       (m_lastFailure.empty() ? std::string() : " (failed at " + m_lastFailure + ")") +
+                                       "; the radio may be inoperable");
     m_attemptState = kLoopDone;
 }

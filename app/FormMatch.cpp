@@ -222,6 +222,7 @@ void CUpgradeForm::MatchRadio()
     if (BootState == 0 || (RecoveryPending == 1 && RecoverRequested == 0))
         m_broker.RadioStatusRequest(kIdentitySelector, reply, sizeof reply);
     std::string identity(reply, strnlen(reply, sizeof reply));
+    m_radioVersion = identity;
 
     // Every row the count announces holds its name and four values per model entry.
     for (int row = 1; row <= rows && row <= kMaxTableLines; ++row) {

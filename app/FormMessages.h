@@ -116,6 +116,10 @@ inline constexpr const char kGroupSyntax[] = "Syntax error in patch script file 
 inline constexpr const char kVerificationSyntax[] = "Syntax error in patch script file : VERIFICATION_BLOCK";
 inline constexpr const char kModelSyntax[] = "Syntax error in patch script file : MODEL_MATCHING_BLOCK";
 inline constexpr const char kRadioMatchingSyntax[] = "Syntax error in patch script file : RADIO_MATCHING_BLOCK";
+// The line after a link failure's own message (no answer, a wrong echo, a bad checksum).
+inline constexpr const char kLinkAdvice[] =
+    "Check that the radio is switched on, that the programming cable is seated, and that the ORX Echo Type "
+    "setting matches the interface box.";
 // Ends the message that names a kit file which cannot be used.
 inline constexpr const char kReinstall[] = "Please reinstall the application!";
 

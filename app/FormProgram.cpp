@@ -69,7 +69,7 @@ ProgramOutcome CUpgradeForm::OnProgram()
     } catch (const CError& error) {
         // The identity mark write, the status requests outside the guarded steps and the port
         // loan of the attempt loop end the press as the other link errors do.
-        ShowError(error.GetText());
+        ShowLinkError(error);
         CloseLink();
         Fail(m_outcome.engineRuns > 0 ? ProgramEnd::EngineFailed : m_failureKind);
         if (m_outcome.engineRuns > 0) {
@@ -142,7 +142,9 @@ bool CUpgradeForm::OpenLink()
         return true;
     } catch (const CError& error) {
         m_linkFailureCause = m_broker.Comm().OpenFailureCause();
-        ShowError(error.GetText());
+        // The port's own words say why (permission, no such device, held by another program).
+        ShowError(m_linkFailureCause.empty() ? std::string(error.GetText())
+                                             : std::string(error.GetText()) + "\n" + m_linkFailureCause);
         CloseLink();
         Fail(ProgramEnd::LinkFailed, m_linkFailureCause);
         return false;
@@ -172,7 +174,7 @@ bool CUpgradeForm::ReachRadio()
             char level[2] = {};
             m_broker.RadioStatusRequest(kLevelSelector, level, sizeof level);
         } catch (const CError& error) {
-            ShowError(error.GetText());
+            ShowLinkError(error);
             CloseLink();
             RecoverRequested = 0;
             Fail(ProgramEnd::LinkFailed);

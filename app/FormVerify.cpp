@@ -68,7 +68,10 @@ bool CUpgradeForm::VerifyRadio(bool dryRun)
         // A radio the kit no longer matches may be one whose recorded press is to be finished.
         if (m_failureKind == ProgramEnd::Refused && !dryRun && FinishRecordedPress())
             return Planned();
-        ShowError(error.GetText());
+        if (m_failureKind == ProgramEnd::LinkFailed)
+            ShowLinkError(error);
+        else
+            ShowError(error.GetText());
         Fail(m_failureKind);
     }
     CloseLink();
@@ -116,6 +119,7 @@ bool CUpgradeForm::VerifyRadioChecks(bool dryRun)
 bool CUpgradeForm::Planned()
 {
     CloseLink();
+    Ui().ShowRadio(RadioLine());
     m_outcome.planned = true;
     m_outcome.plan = m_plan;
     m_outcome.codeplugFile = m_codeplugFile;

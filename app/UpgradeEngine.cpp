@@ -22,6 +22,8 @@ public:
     int UpgradeRadio() override { return m_engine.UpgradeRadio(); }
     std::string RadioLeftText() const override { return m_engine.RadioLeftText(); }
     RadioLeft GetRadioLeft() const override { return m_engine.GetRadioLeft(); }
+    std::string FirmwareFile() const override { return m_engine.FirmwareFile(); }
+    std::string FailureText() const override { return m_engine.FailureText(); }
 
 private:
     CRadioUpgrade m_engine;

@@ -32,6 +32,8 @@ public:
     // After a run that a stop ended: what the radio holds, in words for the user.
     virtual std::string RadioLeftText() const { return {}; }
     virtual RadioLeft GetRadioLeft() const { return RadioLeft::Untouched; }
+    // The stage and error that ended a failed run ("" when unknown).
+    virtual std::string FailureText() const { return {}; }
 };
 
 using UpgradeEngineFactory = std::function<std::unique_ptr<CUpgradeEngine>()>;

@@ -1,4 +1,5 @@
 #include "app/UpgradeForm.h"
+#include "errors/Error.h"
 
 #include "app/FormMessages.h"
 #include "files/DataFile.h"
@@ -65,6 +66,17 @@ void CUpgradeForm::WarnIfTestKit(bool& quit)
 
 int CUpgradeForm::ProductLine() { return GetProductLineNumber(); }
 
+std::string CUpgradeForm::RadioLine() const
+{
+    static const char* const kLayouts[] = {"none", "block model", "pointer table", "fixed address"};
+    std::string line = m_identity.Text();
+    if (!m_radioVersion.empty())
+        line += ", version " + m_radioVersion;
+    if (m_codeplugType >= 1 && m_codeplugType <= 3)
+        line += ", codeplug layout " + std::to_string(m_codeplugType) + " (" + kLayouts[m_codeplugType] + ")";
+    return line;
+}
+
 std::string CUpgradeForm::WindowTitle()
 {
     int line = ProductLine();
@@ -79,6 +91,17 @@ int CUpgradeForm::Box(const char* text, const char* caption, unsigned style)
 }
 
 void CUpgradeForm::ShowError(const char* text) { Box(text, FormText::kError, MB_OK | MB_ICONSTOP); }
+
+void CUpgradeForm::ShowLinkError(const CError& error)
+{
+    // A failure of the line or of the radio's answers; an error of the program's own (a stop, a
+    // kit) has no advice to give.
+    const bool link = dynamic_cast<const CCommError*>(&error) != nullptr || dynamic_cast<const CVeskError*>(&error) != nullptr;
+    if (link)
+        ShowError(std::string(error.GetText()) + "\n" + FormText::kLinkAdvice);
+    else
+        ShowError(error.GetText());
+}
 
 void CUpgradeForm::Fail(ProgramEnd end, const std::string& detail)
 {

@@ -37,6 +37,8 @@ std::string ImageTextProblem(const char* text);
 // The message that names a kit file and what is wrong with it.
 std::string KitFileProblem(const std::string& file, const std::string& problem);
 
+class CError;
+
 class CUpgradeForm {
 public:
     // `settings` is read at every press (a change takes effect at the next one); it must
@@ -90,6 +92,10 @@ public:
     const PatchEntries& GetPatchEntries() const { return m_patchEntries; }
     // The radio of the last press as verification read it.
     const RadioIdentity& Identity() const { return m_identity; }
+    // The version text the radio reported to matching (status request 3).
+    const std::string& RadioVersion() const { return m_radioVersion; }
+    // The radio in one line: identity, version and codeplug layout.
+    std::string RadioLine() const;
     // The record of the press under way or last made ("" file when none is on disk).
     const CarryOverRecord& PressRecord() const { return m_carryOver; }
     // Why the link could not be opened the last time (the port's own words), or empty.
@@ -175,6 +181,8 @@ private:
     void Fail(ProgramEnd end, const std::string& detail = {});
     void ShowError(const char* text);
     void ShowError(const std::string& text) { ShowError(text.c_str()); }
+    // An error object's text; a link failure's with a line of advice after it.
+    void ShowLinkError(const CError& error);
 
     std::string m_bootcodeFile;  // the boot code file the flash rate chose
     std::filesystem::path m_kitDirectory;
@@ -211,6 +219,8 @@ private:
     CarryOverRecord m_carryOver;
     CCarryOverStore m_carryOverStore;
     RadioIdentity m_identity;
+    std::string m_radioVersion;
+    std::string m_lastFailure;     // the stage and error of the last failed engine run
     CodeplugJob m_codeplugJob;     // the plan's codeplug job, laid out after matching
     bool m_finishing = false;      // this press finishes a recorded one
     bool m_dryRun = false;         // verification for a dry run: nothing is finished

@@ -37,6 +37,9 @@ public:
     virtual void Quit(int exitCode) = 0;
     // The text the main frame's progress window shows (set before or while it is open).
     virtual void SetProgressText(const std::string& text) { (void)text; }
+    // The radio on the line, once verification has read it, in one line (the command line prints
+    // it, the window keeps it in its status bar).
+    virtual void ShowRadio(const std::string& text) { (void)text; }
 
     // The flash rate question, asked before the first firmware flashing of a run: the
     // technician picks the rate the boot code talks at. `initialBaud` is the choice shown first

@@ -70,9 +70,10 @@ bool CRadioUpgrade::PrepareFirmware()
     try {
         DownloadBootcode();
     } catch (const CError& e) {
+        // The download has put the status bar's text back already.
         ErrorLog().Log("%s", e.GetText());
+        m_failureText = std::string("boot code download: ") + e.GetText();
         Ui().SendMainFrameMessage(WM_PROGRESS_CLOSE, 0, 0);
-        Ui().SendMainFrameMessage(WM_STATUS_NOTICE, 3, 0);
         return false;
     }
     Ui().SendMainFrameMessage(WM_PROGRESS_CLOSE, 0, 0);
@@ -97,12 +98,16 @@ bool CRadioUpgrade::PrepareFirmware()
         m_radioLeft = RadioLeft::FlashErased;
         MarkUnsafeToStop(kStopLeavesNoFirmwareText);
         broker.EraseFlashRequest();
-    } catch (const CError&) {
+    } catch (const CError& e) {
+        m_failureText = std::string("identity check and flash erase: ") + e.GetText();
         return stop(kUpgradeFlashSizeFailed);
     }
     const char* firmwareFile = ProbeFlashSize(broker);
-    if (!firmwareFile)
+    if (!firmwareFile) {
+        m_failureText = "flash size probe: no probe address took a write";
         return stop(kUpgradeFlashSizeFailed);
+    }
+    m_firmwareFile = firmwareFile;
     if (!ProcessFirmwareFile(firmwareFile))
         return stop(kUpgradeInvalidDataFile);
     m_firmwareLoaded = true;

@@ -111,6 +111,7 @@ bool CRadioUpgrade::RunPrepareUpgrade()
         return true;
     } catch (const CError& e) {
         ErrorLog().Log("%s", e.GetText());
+        m_failureText = std::string("kit images: ") + e.GetText();
         m_result = kUpgradeInvalidDataFile;
         return false;
     }
@@ -155,6 +156,8 @@ void CRadioUpgrade::RunStages()
         m_radioLeft = RadioLeft::Upgraded;
     } catch (const CError& e) {
         ErrorLog().Log("%s", e.GetText());
+        static const char* const kStages[] = {"firmware", "codeplug programming", "patches"};
+        m_failureText = std::string(m_result >= 0 && m_result <= 2 ? kStages[m_result] : "upgrade") + ": " + e.GetText();
     }
 }
 

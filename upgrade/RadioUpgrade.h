@@ -48,6 +48,11 @@ public:
     // then says what the radio holds.
     int UpgradeRadio();
 
+    // The firmware image the flash size probe chose ("" before the probe).
+    const std::string& FirmwareFile() const { return m_firmwareFile; }
+    // The error that ended a failed run, with the stage it failed in ("" after a success).
+    const std::string& FailureText() const { return m_failureText; }
+
     // How far this run has changed the radio, and that in words for the user.
     RadioLeft GetRadioLeft() const { return m_radioLeft; }
     std::string RadioLeftText() const;
@@ -120,6 +125,8 @@ private:
     const std::string* m_keySource = nullptr;
     int m_result = 0;
     RadioLeft m_radioLeft = RadioLeft::Untouched;
+    std::string m_firmwareFile;
+    std::string m_failureText;
     bool m_firmwareLoaded = false;
     CarryOverRecord* m_carryOver = nullptr;
     CCarryOverStore* m_carryOverStore = nullptr;

@@ -187,7 +187,8 @@ TEST_F(WorkflowTest, LinkThatCannotBeOpenedIsReported)
 {
     ASSERT_TRUE(Start());
     ProgramOutcome outcome = Form().OnProgram();
-    EXPECT_EQ(TakeBoxes(), (std::vector<std::string>{"Error: Unable to open communication port"}));
+    // The box says why, in the port's own words, as the command line does.
+    EXPECT_EQ(TakeBoxes(), (std::vector<std::string>{"Error: Unable to open communication port\n" + outcome.detail}));
     EXPECT_EQ(outcome.end, ProgramEnd::LinkFailed);
     EXPECT_NE(outcome.detail.find("no simulated radio"), std::string::npos) << outcome.detail;
 }
