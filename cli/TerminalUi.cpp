@@ -192,6 +192,15 @@ void CTerminalUi::SetProgressText(const std::string& text)
     m_progress.SetText(text);
 }
 
+void CTerminalUi::ShowRadio(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_progress.Suspend();
+    std::fprintf(m_out, "Radio: %s\n", text.c_str());
+    std::fflush(m_out);
+    m_progress.Resume();
+}
+
 void CTerminalUi::Quit(int)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

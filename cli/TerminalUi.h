@@ -37,6 +37,7 @@ public:
     intptr_t SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
     void Quit(int exitCode) override;
     void SetProgressText(const std::string& text) override;
+    void ShowRadio(const std::string& text) override;
     int AskFlashRate(int initialBaud) override;
 
     void Tick();

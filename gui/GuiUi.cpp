@@ -84,6 +84,16 @@ void CGuiUi::SetProgressText(const std::string& text)
     });
 }
 
+void CGuiUi::ShowRadio(const std::string& text)
+{
+    if (m_closing)
+        return;
+    OnGuiThread([&] {
+        if (m_frame)
+            m_frame->ShowRadio(QString::fromStdString(text));
+    });
+}
+
 int CGuiUi::AskFlashRate(int initialBaud)
 {
     int rate = 0;

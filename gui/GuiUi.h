@@ -24,6 +24,7 @@ public:
     intptr_t SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
     void Quit(int exitCode) override;
     void SetProgressText(const std::string& text) override;
+    void ShowRadio(const std::string& text) override;
     // The flash rate dialog; 0 when it was closed without a choice.
     int AskFlashRate(int initialBaud);
 

@@ -45,6 +45,14 @@ void CStatusNotice::Show(const char* text)
     m_pane->setText(text);
 }
 
+void CStatusNotice::SetText(const QString& text)
+{
+    if (m_saved.isEmpty())
+        m_pane->setText(text);
+    else
+        m_saved = text;
+}
+
 bool CStatusNotice::Restore()
 {
     if (m_saved.isEmpty())
@@ -156,6 +164,8 @@ void CMainFrame::CreateStatusBar()
 QAction* CMainFrame::Action(const QString& name) const { return findChild<QAction*>(name); }
 
 void CMainFrame::ShowPort(int number) { m_portPane->setText(QString::asprintf("COM%d", number)); }
+
+void CMainFrame::ShowRadio(const QString& text) { m_notice->SetText("Radio: " + text); }
 
 intptr_t CMainFrame::OnFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam)
 {

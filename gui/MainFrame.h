@@ -20,6 +20,8 @@ public:
     explicit CStatusNotice(QLabel* pane) : m_pane(pane) {}
     void Notice(int kind);
     const QString& SavedText() const { return m_saved; }
+    // The pane's own text: shown now, or put back when the notice up ends.
+    void SetText(const QString& text);
 
 private:
     void Show(const char* text);
@@ -43,6 +45,8 @@ public:
     void SetProgressText(const QString& text);
     // Status pane 1: "COM%d".
     void ShowPort(int number);
+    // The radio on the line, in the message pane while no notice is up.
+    void ShowRadio(const QString& text);
 
     // Disables the menus, the toolbar and the view while some work holds it (the progress
     // window, an upgrade running); counted, so each hold is released on its own.
