@@ -97,6 +97,11 @@ KitRun::KitRun(const KitCase& c)
       store(stateDir.Path())
 {
     SetProductLineNumber(c.productLine);
+    std::vector<uint8_t>& own = Radio().Memory().CodeplugBytes();
+    for (const RadioByte& b : c.radioBytes) {
+        own[b.sumAt] = static_cast<uint8_t>(own[b.sumAt] + own[b.at] - b.value);
+        own[b.at] = b.value;
+    }
     fs::current_path(PackedKit(c));  // the engine reads the firmware file from the kit's folder
     plan.codeplugMode = c.codeplugMode;
     plan.applyPatches = 1;

@@ -24,6 +24,14 @@
 #include <string>
 #include <vector>
 
+// A byte of the radio's own codeplug set before the upgrade, the checksum byte at `sumAt` moved
+// with it so that its range keeps its sum.
+struct RadioByte {
+    uint32_t at;
+    uint8_t value;
+    uint32_t sumAt;
+};
+
 // A simulated radio and its kit.
 struct KitCase {
     const char* profile;  // sim/profiles/<profile>.json
@@ -37,10 +45,12 @@ struct KitCase {
     const char* modelTag;
     uint32_t regionStart, regionEnd;
     std::vector<Rule> rules;
+    std::vector<RadioByte> radioBytes = {};
+    const char* variant = "";  // tells apart cases of one radio
 
     static std::string Name(const KitCase& c)
     {
-        std::string name = c.profile;
+        std::string name = std::string(c.profile) + c.variant;
         for (char& ch : name)
             if (ch == '-')
                 ch = '_';
