@@ -7,6 +7,7 @@
 #include "platform/StopRequest.h"
 #include "tests/app/WorkflowFixture.h"
 #include "tests/support/Capture.h"
+#include "tests/support/SignalDispositions.h"
 
 #include <nlohmann/json.hpp>
 
@@ -160,6 +161,7 @@ struct StopCase {
 
 class ProgramStopTest : public ProgramCommandTest, public ::testing::WithParamInterface<StopCase> {
 protected:
+    CDefaultStopSignals signals;
     ~ProgramStopTest() override
     {
         ClearStopRequest();
@@ -199,7 +201,7 @@ TEST_P(ProgramStopTest, EndsAtASafePointAndSaysWhatTheRadioHolds)
     scope.Platform().ReleaseSerial();
     // Nothing was cut off: the radio heard no frame it could not finish.
     EXPECT_TRUE(radio.Trace().Of("dropped").empty());
-    EXPECT_EQ(std::signal(c.signal, SIG_DFL), SIG_DFL) << "the default action is back after the command";
+    EXPECT_EQ(CDefaultStopSignals::Disposition(c.signal), SIG_DFL) << "the default action is back after the command";
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -4,6 +4,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/StopRequest.h"
 #include "tests/link/LinkFixture.h"
+#include "tests/support/SignalDispositions.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,7 @@ protected:
         ResetLinkFlags();
     }
 
+    CDefaultStopSignals signals;
     std::filesystem::path settingsPath;
     CSimPlatformScope scope;
     CScriptedPeer radio{scope.Platform().Serial()};
@@ -76,7 +78,7 @@ TEST_F(StopSignalTest, SignalStopsBetweenFramesAndTheLinkIsClosed)
         EXPECT_EQ(stopText.rfind(std::string("Stopped on ") + c.name + " before the next request was sent", 0), 0u)
             << stopText;
         EXPECT_FALSE(broker.IsLinkOpen());
-        EXPECT_EQ(std::signal(c.signal, SIG_DFL), SIG_DFL) << "the default action is back after the command";
+        EXPECT_EQ(CDefaultStopSignals::Disposition(c.signal), SIG_DFL) << "the default action is back after the command";
 
         std::FILE* err = std::tmpfile();
         EXPECT_EQ(ReportRadioStop(err, 1), c.status);
