@@ -7,6 +7,7 @@
 #include "platform/StopRequest.h"
 #include "tests/app/WorkflowFixture.h"
 #include "tests/support/Capture.h"
+#include "tests/support/ScratchDirectory.h"
 #include "tests/support/SignalDispositions.h"
 
 #include <nlohmann/json.hpp>
@@ -21,14 +22,11 @@ class ProgramCommandTest : public WorkflowTest {
 protected:
     ProgramCommandTest()
     {
-        settingsPath = fs::temp_directory_path() / ("tessarin-program-" + std::to_string(getpid()) + ".ini");
-        fs::remove(settingsPath);
         Settings().SetPath(settingsPath.string());
         options.kit = kit.Path().string();
         options.port.port = 1;
         options.port.echo = "on";
     }
-    ~ProgramCommandTest() override { fs::remove(settingsPath); }
 
     int Run(bool interactive = false, const std::string& input = "")
     {
@@ -37,7 +35,8 @@ protected:
         return RunProgram(options, io);
     }
 
-    fs::path settingsPath;
+    CScratchDirectory scratch{"tessarin-program"};
+    fs::path settingsPath = scratch.Path() / "settings.ini";
     ProgramOptions options;
     Capture out;
     Capture err;

@@ -4,6 +4,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/StopRequest.h"
 #include "tests/link/LinkFixture.h"
+#include "tests/support/ScratchDirectory.h"
 #include "tests/support/SignalDispositions.h"
 
 #include <gtest/gtest.h>
@@ -23,8 +24,6 @@ protected:
     {
         ResetLinkFlags();
         ClearStopRequest();
-        settingsPath = std::filesystem::temp_directory_path() /
-                       ("tessarin-stop-" + std::to_string(::getpid()) + ".ini");
         Settings().SetPath(settingsPath.string());
         scope.Platform().AttachPeer(&box);
         options.port = 1;
@@ -32,13 +31,13 @@ protected:
     }
     ~StopSignalTest() override
     {
-        std::filesystem::remove(settingsPath);
         ClearStopRequest();
         ResetLinkFlags();
     }
 
     CDefaultStopSignals signals;
-    std::filesystem::path settingsPath;
+    CScratchDirectory scratch{"tessarin-stop"};
+    std::filesystem::path settingsPath = scratch.Path() / "settings.ini";
     CSimPlatformScope scope;
     CScriptedPeer radio{scope.Platform().Serial()};
     CInterfaceBox box{scope.Platform().Serial(), radio, true};

@@ -1,6 +1,5 @@
 #include "UpgradeFixture.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -71,21 +70,6 @@ void ExpectCodeplug(const std::vector<uint8_t>& actual, const std::vector<uint8_
         }
     }
     EXPECT_EQ(shown, 0) << "the codeplug differs at" << differ.str();
-}
-
-CTempDir::CTempDir()
-{
-    static std::atomic<unsigned> counter{0};
-    m_path = fs::temp_directory_path() /
-             ("tessarin-carryover-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path);
-}
-
-CTempDir::~CTempDir()
-{
-    std::error_code ignored;
-    fs::remove_all(m_path, ignored);
 }
 
 KitRun::KitRun(const KitCase& c)

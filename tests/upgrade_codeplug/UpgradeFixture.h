@@ -5,6 +5,7 @@
 // and the radio's old codeplug by rules given as data.
 #include "UpgradeTestSupport.h"
 #include "tests/support/ExpectedCodeplug.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include "files/DataFile.h"
 #include "link/LinkFlags.h"
@@ -70,17 +71,6 @@ std::vector<uint8_t> ExpectedCodeplug(const KitCase& c, const std::vector<uint8_
 // Compares two codeplugs and names the first addresses that differ.
 void ExpectCodeplug(const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected);
 
-// A temporary directory, removed with what it holds.
-class CTempDir {
-public:
-    CTempDir();
-    ~CTempDir();
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
 // One Program press on one radio: the engine built for each attempt, the carry-over record
 // kept across the attempts and stored in a temporary state directory.
 class KitRun {
@@ -113,7 +103,7 @@ public:
     std::string codeplugImage;
     PatchEntries patches;
     std::string key;
-    CTempDir stateDir;
+    CScratchDirectory stateDir{"tessarin-carryover"};
     CCarryOverStore store;
     CarryOverRecord record;
     CSerial* bootstrapPort = nullptr;
