@@ -1,7 +1,6 @@
 #include "tests/reliability/MatrixKit.h"
 
 #include "files/DataFile.h"
-#include "files/SRecord.h"
 #include "tests/support/ExpectedCodeplug.h"
 #include "tests/support/FlashImage.h"
 
@@ -52,18 +51,6 @@ std::string Plaintext(const fs::path& file)
     return text.Text();
 }
 
-std::vector<uint8_t> CodeplugBytes(const std::string& text)
-{
-    SRecord reader;
-    reader.AttachText(text.c_str());
-    std::vector<uint8_t> bytes(0x10000);
-    ImageBuffer buffer{bytes.data(), 0};
-    reader.LoadData(buffer, 0x10000);
-    reader.Detach();
-    bytes.resize(static_cast<std::size_t>(buffer.size));
-    return bytes;
-}
-
 // The first addresses where two memories differ, past `skip`.
 std::string FirstDifferences(const char* what, const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected,
                              std::size_t skip = SIZE_MAX)
@@ -97,7 +84,7 @@ CMatrixKit::CMatrixKit() : m_kit(m_scratch.Path() / "kit")
         std::vector<char> bytes = EncipherDataFile(m_firmware[kb], kDemoKey);
         std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
     }
-    m_codeplugImage = CodeplugBytes(Plaintext(m_kit / "cp_demo"));
+    m_codeplugImage = SRecordBytes(Plaintext(m_kit / "cp_demo"));
 }
 
 std::string CMatrixKit::Differences(const BenchRun& run) const
