@@ -110,8 +110,32 @@ head -c "$cp_size" "$WORK/after/codeplug.bin" >"$WORK/after-image.bin"
 differing=$(cmp -l "$WORK/cp.bin" "$WORK/after-image.bin" | wc -l || true)
 echo "  $differing of $cp_size bytes differ from the kit image: the carried-over tuning, serial number and regional id,"
 echo "  the patched byte, and the checksum bytes that keep their regions right."
-if [ "$(text "$WORK/after/codeplug.bin" $((0x113)) 11)" != "$(text "$WORK/before/codeplug.bin" $((0x113)) 11)" ]; then
-  echo "The radio's serial number was not carried over." >&2
+# expect_own WHAT OFFSET COUNT: the radio holds its own bytes there after the upgrade, as it
+# had them before, where the kit's image has others.
+expect_own() {
+  local before after kit
+  before=$(hexbytes "$WORK/before/codeplug.bin" "$2" "$3")
+  after=$(hexbytes "$WORK/after/codeplug.bin" "$2" "$3")
+  kit=$(hexbytes "$WORK/cp.bin" "$2" "$3")
+  if [ "$after" != "$before" ]; then
+    echo "The radio's own $1 was not carried over: it had $before, it holds $after." >&2
+    exit 1
+  fi
+  if [ "$kit" = "$before" ]; then
+    echo "The kit's image holds the radio's own $1 already: the demo cannot tell it was carried over." >&2
+    exit 1
+  fi
+}
+expect_own "tuning entry" $((0x23)) 64
+expect_own "serial number" $((0x113)) 11
+expect_own "regional id" $((0x164)) 1
+# The demo radio's own data as sim/profiles/demo.json describes it.
+if [ "$(text "$WORK/after/codeplug.bin" $((0x113)) 11)" != "DM450SN0042" ]; then
+  echo "The radio's serial number is not DM450SN0042 after the upgrade." >&2
+  exit 1
+fi
+if [ "$(hexbytes "$WORK/after/codeplug.bin" $((0x164)) 1)" != "07" ]; then
+  echo "The radio's regional id is not 7 after the upgrade." >&2
   exit 1
 fi
 if [ "$(hexbytes "$WORK/after/codeplug.bin" $((0x183)) 1)" != "a5" ]; then

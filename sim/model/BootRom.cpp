@@ -131,6 +131,12 @@ void CBootRom::OnByte(uint8_t byte, const LineSettings& sentWith)
         if (!ApplyFaults(FaultOp::Sync, answer, delay))
             return;
         if (m_profile.loader == LoaderKind::K4) {
+            // The ROM answers nothing: a fault that would spoil or delay its answer is a sync
+            // character it did not take, and it keeps waiting for one.
+            if (answer != std::vector<uint8_t>{0xFF} || delay != m_profile.ackLatency) {
+                m_trace.Add(now, CRadioTrace::Direction::FromPc, "sync-bad", answer, "sync not taken");
+                return;
+            }
             m_state = State::Code;
             return;
         }

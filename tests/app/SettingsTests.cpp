@@ -1,6 +1,7 @@
 // The communication settings in the settings store.
 #include "app/CommSettings.h"
 #include "platform/SettingsStore.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +13,9 @@ namespace {
 
 class CommSettingsTest : public ::testing::Test {
 protected:
-    CommSettingsTest()
-        : path(std::filesystem::temp_directory_path() /
-               ("tessarin-comm-" + std::to_string(getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini")),
-          store(path.string())
-    {
-        std::filesystem::remove(path);
-    }
-    ~CommSettingsTest() override { std::filesystem::remove(path); }
+    CommSettingsTest() : path(scratch.Path() / "settings.ini"), store(path.string()) {}
 
+    CScratchDirectory scratch{"tessarin-comm"};
     std::filesystem::path path;
     CSettingsStore store;
 };

@@ -7,6 +7,8 @@
 #include "platform/StopRequest.h"
 #include "tests/app/WorkflowFixture.h"
 #include "tests/support/Capture.h"
+#include "tests/support/ScratchDirectory.h"
+#include "tests/support/SignalDispositions.h"
 
 #include <nlohmann/json.hpp>
 
@@ -20,14 +22,11 @@ class ProgramCommandTest : public WorkflowTest {
 protected:
     ProgramCommandTest()
     {
-        settingsPath = fs::temp_directory_path() / ("tessarin-program-" + std::to_string(getpid()) + ".ini");
-        fs::remove(settingsPath);
         Settings().SetPath(settingsPath.string());
         options.kit = kit.Path().string();
         options.port.port = 1;
         options.port.echo = "on";
     }
-    ~ProgramCommandTest() override { fs::remove(settingsPath); }
 
     int Run(bool interactive = false, const std::string& input = "")
     {
@@ -36,7 +35,8 @@ protected:
         return RunProgram(options, io);
     }
 
-    fs::path settingsPath;
+    CScratchDirectory scratch{"tessarin-program"};
+    fs::path settingsPath = scratch.Path() / "settings.ini";
     ProgramOptions options;
     Capture out;
     Capture err;
@@ -160,6 +160,7 @@ struct StopCase {
 
 class ProgramStopTest : public ProgramCommandTest, public ::testing::WithParamInterface<StopCase> {
 protected:
+    CDefaultStopSignals signals;
     ~ProgramStopTest() override
     {
         ClearStopRequest();
@@ -199,7 +200,7 @@ TEST_P(ProgramStopTest, EndsAtASafePointAndSaysWhatTheRadioHolds)
     scope.Platform().ReleaseSerial();
     // Nothing was cut off: the radio heard no frame it could not finish.
     EXPECT_TRUE(radio.Trace().Of("dropped").empty());
-    EXPECT_EQ(std::signal(c.signal, SIG_DFL), SIG_DFL) << "the default action is back after the command";
+    EXPECT_EQ(CDefaultStopSignals::Disposition(c.signal), SIG_DFL) << "the default action is back after the command";
 }
 
 INSTANTIATE_TEST_SUITE_P(

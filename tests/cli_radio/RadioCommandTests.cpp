@@ -23,7 +23,7 @@ protected:
     RadioCommandTest()
     {
         ResetLinkFlags();
-        settingsPath = scratch / "settings.ini";
+        settingsPath = scratch.File("settings.ini");
         Settings().SetPath(settingsPath.string());
         scope.Platform().AttachPeer(&box);
         options.port = 1;

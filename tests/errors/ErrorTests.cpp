@@ -3,12 +3,14 @@
 #include "errors/Log.h"
 #include "platform/Platform.h"
 #include "platform/UiServices.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -43,10 +45,8 @@ class ErrorLogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = std::filesystem::temp_directory_path() /
-              ("tessarin-log-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
+        scratch = std::make_unique<CScratchDirectory>("tessarin-log");
+        dir = scratch->Path();
         previousDirectory = CwFileLog::Directory();
         CwFileLog::SetDirectory(dir.string());
         auto owned = std::make_unique<LogOnlyPlatform>();
@@ -62,7 +62,7 @@ protected:
         ErrorLog().EnableSink1(0);
         InstallPlatform(std::move(previous));
         CwFileLog::SetDirectory(previousDirectory);
-        std::filesystem::remove_all(dir);
+        scratch.reset();
     }
     std::string FileText()
     {
@@ -76,6 +76,7 @@ protected:
         return static_cast<CMemoryLog*>(ErrorLog().Sink(1))->Lines();
     }
 
+    std::unique_ptr<CScratchDirectory> scratch;
     std::filesystem::path dir;
     std::string previousDirectory;
     LogOnlyPlatform* platform = nullptr;

@@ -16,7 +16,7 @@ const std::string kKey = "bench key";
 
 TEST(DataFile, RoundTripThroughTheReaderProcedure)
 {
-    ScratchDir dir;
+    CScratchDirectory dir{"tessarin-files"};
     const std::string text = "S1130000000102030405060708090A0B0C0D0E0F74\r\nS9030000FC\r\n";
     std::vector<char> file = EncipherDataFile(text, kKey);
     ASSERT_EQ(file.size() % 8, 0u);
@@ -32,7 +32,7 @@ TEST(DataFile, RoundTripThroughTheReaderProcedure)
 
 TEST(DataFile, ATextThatFillsTheFileExactlyIsStillTerminated)
 {
-    ScratchDir dir;
+    CScratchDirectory dir{"tessarin-files"};
     const std::string text = "ABCDEFGH12345678";  // 16 bytes: no padding
     WriteBytes(dir.File("f"), EncipherDataFile(text, kKey));
     DataFileText read = ReadDataFile(dir.File("f"), kKey);
@@ -42,7 +42,7 @@ TEST(DataFile, ATextThatFillsTheFileExactlyIsStillTerminated)
 
 TEST(DataFile, SizeAndOpenFailures)
 {
-    ScratchDir dir;
+    CScratchDirectory dir{"tessarin-files"};
     WriteText(dir.File("empty"), "");
     WriteText(dir.File("odd"), std::string(12, 'x'));
     std::filesystem::create_directory(dir.File("folder"));
@@ -68,7 +68,7 @@ TEST(DataFile, SizeAndOpenFailures)
 
 TEST(DataFile, AFileHeldByAWriterCannotBeOpenedButReadersShare)
 {
-    ScratchDir dir;
+    CScratchDirectory dir{"tessarin-files"};
     WriteBytes(dir.File("held"), EncipherDataFile("text", kKey));
     CDataFileHandle first;
     ASSERT_TRUE(first.Open(dir.File("held")));
@@ -106,7 +106,7 @@ TEST(DataFile, KeysUsedInTurnEachKeepTheirOwnCipher)
 
 TEST(DataFile, EmptyKeyIsRefused)
 {
-    ScratchDir dir;
+    CScratchDirectory dir{"tessarin-files"};
     WriteBytes(dir.File("f"), EncipherDataFile("text", kKey));
     EXPECT_EQ(ReadDataFile(dir.File("f"), "").status, DataFileStatus::EmptyKey);
     EXPECT_TRUE(EncipherDataFile("text", "").empty());
@@ -114,7 +114,7 @@ TEST(DataFile, EmptyKeyIsRefused)
 
 TEST(DataFile, FixedBufferKeepsTenZeroBytesAfterTheText)
 {
-    ScratchDir dir;
+    CScratchDirectory dir{"tessarin-files"};
     char buffer[10000];
     struct Case {
         std::size_t size;

@@ -171,7 +171,7 @@ TEST(FileManager, HexToBytesTable)
 
 TEST(FileManager, OpensAndLoadsTheEncipheredFileInTheCurrentDirectory)
 {
-    ScratchDir dir;
+    CScratchDirectory dir{"tessarin-files"};
     char previous[4096];
     ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(chdir(dir.Path().c_str()), 0);

@@ -37,7 +37,7 @@ TEST(ProductLine, NamesResolveToTheirRows)
 
 TEST(ProductLine, ResolvedFromTheConfigurationFileAtStart)
 {
-    ScratchDir dir;
+    CScratchDirectory dir{"tessarin-files"};
     char previous[4096];
     ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(chdir(dir.Path().c_str()), 0);

@@ -47,7 +47,7 @@ std::vector<Producer> Producers()
     };
 }
 
-std::string Produce(const ScratchDir& dir, const Producer& p, const std::vector<char>& data)
+std::string Produce(const CScratchDirectory& dir, const Producer& p, const std::vector<char>& data)
 {
     WriteBytes(dir.File("in.bin"), data);
     std::string command = Replace(Replace(p.command, "IN", dir.File("in.bin")), "OUT", dir.File("out.srec"));
@@ -69,7 +69,7 @@ TEST(SRecordProducers, ReadBackWhatIndependentToolsWrote)
 {
     if (std::string(SREC_CAT_PATH).empty() || std::string(OBJCOPY_PATH).empty())
         GTEST_SKIP() << "srec_cat or objcopy not installed";
-    ScratchDir dir;
+    CScratchDirectory dir{"tessarin-files"};
     std::mt19937 random(7);
     std::vector<char> data(1000 + 37);
     for (char& c : data)
@@ -113,7 +113,7 @@ TEST(SRecordProducers, TheHeaderRecordOfAProducerIsRefused)
 {
     if (std::string(OBJCOPY_PATH).empty())
         GTEST_SKIP() << "objcopy not installed";
-    ScratchDir dir;
+    CScratchDirectory dir{"tessarin-files"};
     Producer p = Producers()[3];
     p.stripFirstLine = false;
     const std::string text = Produce(dir, p, std::vector<char>(64, 'x'));

@@ -1,34 +1,13 @@
 #pragma once
 
+#include "tests/support/ScratchDirectory.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
-
-// A scratch folder per test and process (several builds may run the tests at once), removed
-// afterwards.
-class ScratchDir {
-public:
-    ScratchDir()
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_path = std::filesystem::path(::testing::TempDir()) /
-                 (std::string("tessarin_files_") + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
-                  info->name());
-        std::filesystem::remove_all(m_path);
-        std::filesystem::create_directories(m_path);
-    }
-    ~ScratchDir() { std::filesystem::remove_all(m_path); }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 inline void WriteBytes(const std::string& path, const std::vector<char>& bytes)
 {

@@ -75,7 +75,7 @@ protected:
         Settings().Remove(SettingsSection::kPorts, "COM97");
         Settings().Remove(SettingsSection::kPorts, "COM96");
     }
-    CScratchDirectory scratch;
+    CScratchCurrentDirectory scratch;
 };
 
 TEST_F(SettingsDialogTest, CommDialogListsThePortsPresentAndSelectsTheSavedOne)

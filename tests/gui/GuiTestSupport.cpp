@@ -29,21 +29,16 @@ void CModalAnswerer::Poll()
     }
 }
 
-CScratchDirectory::CScratchDirectory(const std::string& name)
+CScratchCurrentDirectory::CScratchCurrentDirectory(const std::string& name)
+    : m_previous(std::filesystem::current_path()), m_scratch("tessarin-gui-" + name)
 {
-    m_previous = std::filesystem::current_path();
-    m_path = std::filesystem::temp_directory_path() / ("tessarin-gui-tests-" + std::to_string(::getpid())) / name;
-    std::filesystem::remove_all(m_path);
-    std::filesystem::create_directories(m_path);
-    std::filesystem::current_path(m_path);
+    std::filesystem::current_path(m_scratch.Path());
 }
 
-CScratchDirectory::~CScratchDirectory()
+CScratchCurrentDirectory::~CScratchCurrentDirectory()
 {
     std::error_code error;
     std::filesystem::current_path(m_previous, error);
-    std::filesystem::remove_all(m_path, error);
-    std::filesystem::remove(m_path.parent_path(), error);  // the process's folder, once empty
 }
 
 void WriteConfigFile(const std::filesystem::path& directory, const std::string& productLine,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/ScratchDirectory.h"
+
 #include <QApplication>
 #include <QPointer>
 #include <QTimer>
@@ -30,17 +32,19 @@ private:
     QPointer<QWidget> m_lastHandled;  // a new window may come up where the last one was
 };
 
-// A scratch folder, made afresh and removed at the end; the current directory is moved into
-// it for the test's life and put back afterwards.
-class CScratchDirectory {
+// A scratch folder (tests/support/ScratchDirectory) that is the current directory for the
+// test's life; the previous one is put back before the folder goes.
+class CScratchCurrentDirectory {
 public:
-    explicit CScratchDirectory(const std::string& name);
-    ~CScratchDirectory();
-    const std::filesystem::path& Path() const { return m_path; }
+    explicit CScratchCurrentDirectory(const std::string& name);
+    ~CScratchCurrentDirectory();
+    CScratchCurrentDirectory(const CScratchCurrentDirectory&) = delete;
+    CScratchCurrentDirectory& operator=(const CScratchCurrentDirectory&) = delete;
+    const std::filesystem::path& Path() const { return m_scratch.Path(); }
 
 private:
-    std::filesystem::path m_path;
     std::filesystem::path m_previous;
+    CScratchDirectory m_scratch;
 };
 
 // Writes an enciphered "patcher.dat" naming `productLine` into `directory`.

@@ -36,7 +36,7 @@ TEST_F(ShellTest, TitleAndAboutTextFollowTheProductLine)
     } cases[] = {{"DORVAL", "Radio Flashix"}, {"TAMBER", "Radio Flashix"}, {"MOVAR_F", "Radio Refurbix"},
                  {"dorval", "Radio Refurbix"}, {nullptr, "Radio Refurbix"}};
     for (const auto& c : cases) {
-        CScratchDirectory scratch("title");
+        CScratchCurrentDirectory scratch("title");
         if (c.productLine)
             WriteConfigFile(scratch.Path(), c.productLine);
         CTessarinApp app;
@@ -62,7 +62,7 @@ TEST_F(ShellTest, TitleAndAboutTextFollowTheProductLine)
 
 TEST_F(ShellTest, FrameHasItsMenusToolbarAndStatusPanes)
 {
-    CScratchDirectory scratch("frame");
+    CScratchCurrentDirectory scratch("frame");
     CTessarinDoc doc;
     doc.SetPortNumber(4);
     CMainFrame frame(doc, 5);
@@ -98,7 +98,7 @@ TEST_F(ShellTest, FrameHasItsMenusToolbarAndStatusPanes)
 
 TEST_F(ShellTest, StartViewGivesWayToTheFormExactlyOnce)
 {
-    CScratchDirectory scratch("switch");
+    CScratchCurrentDirectory scratch("switch");
     WriteConfigFile(scratch.Path(), "PILLAN", "Kit title", "Kit description");
     EXPECT_EQ(CTessarinView::TickMilliseconds(), 250);
     EXPECT_EQ(CTessarinView::WaitMilliseconds(), 700);
@@ -179,7 +179,7 @@ namespace {
 // the kit's texts keep the plain font.
 TEST_F(ShellTest, FrameTitlesAreDrawnWhiteAndBold)
 {
-    CScratchDirectory scratch("frame-titles");
+    CScratchCurrentDirectory scratch("frame-titles");
     CTessarinDoc doc;
     CMainFrame frame(doc, 5);
     frame.show();

@@ -88,7 +88,7 @@ protected:
     }
 
     CSimPlatformScope scope;
-    CScratchDirectory scratch;  // the kit: the program reads it from its current directory
+    CScratchCurrentDirectory scratch;  // the kit: the program reads it from its current directory
     CSimRadioRig rig;
     CModalAnswerer answers;
     std::vector<std::string> shown;

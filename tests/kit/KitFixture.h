@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/DataFile.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -9,30 +10,7 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace fs = std::filesystem;
-
-// A scratch folder per test and process (several builds may run the tests at once), removed
-// afterwards.
-class KitScratch {
-public:
-    KitScratch()
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_path = fs::path(::testing::TempDir()) /
-                 (std::string("tessarin_kit_") + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
-                  info->name());
-        fs::remove_all(m_path);
-        fs::create_directories(m_path);
-    }
-    ~KitScratch() { fs::remove_all(m_path); }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-    const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 inline std::string ReadAll(const std::string& path)
 {

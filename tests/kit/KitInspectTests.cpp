@@ -12,11 +12,11 @@ namespace {
 struct KitCase {
     const char* name;
     std::function<std::string(std::string)> config;
-    std::function<void(const KitScratch&)> files;
+    std::function<void(const CScratchDirectory&)> files;
     const char* problem;  // a text the problem report must hold
 };
 
-KitOutcome InspectVariant(const KitScratch& dir, const KitCase& c)
+KitOutcome InspectVariant(const CScratchDirectory& dir, const KitCase& c)
 {
     fs::remove_all(dir.File("kit"));
     fs::copy(kDemoKit, dir.File("kit"));
@@ -45,7 +45,7 @@ TEST(KitInspect, TheDemoKitIsUsable)
 
 TEST(KitInspect, EachProblemIsStatedWithItsPlace)
 {
-    KitScratch dir;
+    CScratchDirectory dir{"tessarin-kit"};
     const KitCase cases[] = {
         {"other version", Edit("PATCH-D01.01.07", "PATCH-D01.01.08"), nullptr,
          "The configuration file used is not compatible with the current application!"},
@@ -74,32 +74,32 @@ TEST(KitInspect, EachProblemIsStatedWithItsPlace)
          [](std::string text) { return text.substr(0, text.rfind("20,00,03,0000,00,00")); }, nullptr,
          "patch group 2 is missing"},
         {"patch kind", Edit("50,00,03,0000,00,00", "40,00,03,0000,00,00"), nullptr, "kind 0x0040 is not a patch kind"},
-        {"firmware missing", nullptr, [](const KitScratch& d) { fs::remove(d.File("kit/fw_256k")); },
+        {"firmware missing", nullptr, [](const CScratchDirectory& d) { fs::remove(d.File("kit/fw_256k")); },
          "fw_256k: Unable to open firmware file!\nPlease make sure installation is completed successfully"},
-        {"codeplug corrupt", nullptr, [](const KitScratch& d) { WriteAll(d.File("kit/cp_demo"), std::string(12, 'x')); },
+        {"codeplug corrupt", nullptr, [](const CScratchDirectory& d) { WriteAll(d.File("kit/cp_demo"), std::string(12, 'x')); },
          "cp_demo: The required data file is corrupted and unuseable\nPlease reinstall the application!"},
         {"boot code too large", nullptr,
-         [](const KitScratch& d) { WriteAll(d.File("kit/bc38400"), Enciphered(std::string(9992, 'S'), kDemoKey)); },
+         [](const CScratchDirectory& d) { WriteAll(d.File("kit/bc38400"), Enciphered(std::string(9992, 'S'), kDemoKey)); },
          "bc38400: Boot code file is non-existent or corrupt !!: Terminating program"},
         {"boot code with a header record", nullptr,
-         [](const KitScratch& d) {
+         [](const CScratchDirectory& d) {
              WriteAll(d.File("kit/bc19200"), Enciphered("S0030000FC\r\nS9030000FC\r\n", kDemoKey));
          },
          "bc19200: Read bootcode S-Record file failed"},
         {"firmware without its end record", nullptr,
-         [](const KitScratch& d) {
+         [](const CScratchDirectory& d) {
              const std::string text = "S20840000001020304AD\r\nS2084000040506070899\r\n";
              WriteAll(d.File("kit/fw_128k"), Enciphered(text, kDemoKey));
          },
          "fw_128k: does not end with an S9 record"},
         {"firmware beyond its flash", nullptr,
-         [](const KitScratch& d) {
+         [](const CScratchDirectory& d) {
              const std::string text = "S20842000001020304AB\r\nS9030000FC\r\n";
              WriteAll(d.File("kit/fw_128k"), Enciphered(text, kDemoKey));
          },
          "fw_128k: records reach"},
         {"configuration with another key", nullptr,
-         [](const KitScratch& d) { WriteAll(d.File("kit/patcher.dat"), Enciphered(DemoConfig(), "other")); },
+         [](const CScratchDirectory& d) { WriteAll(d.File("kit/patcher.dat"), Enciphered(DemoConfig(), "other")); },
          "not compatible"},
         // A corrupt count stops at the first missing line: one problem, not one per count.
         {"verification count far beyond its lines", Edit("VERIFICATION_BLOCK\r\n04", "VERIFICATION_BLOCK\r\n7FFFFFFF"), nullptr,
@@ -124,9 +124,9 @@ TEST(KitInspect, EachProblemIsStatedWithItsPlace)
 
 TEST(KitInspect, ATestingKitIsNotedButUsable)
 {
-    KitScratch dir;
+    CScratchDirectory dir{"tessarin-kit"};
     KitCase c{"testing kit", Edit("\r\nbc19200\r\n", "\r\ntbc19200\r\n"),
-              [](const KitScratch& d) { fs::copy(d.File("kit/bc19200"), d.File("kit/tbc19200")); }, ""};
+              [](const CScratchDirectory& d) { fs::copy(d.File("kit/bc19200"), d.File("kit/tbc19200")); }, ""};
     KitOutcome outcome = InspectVariant(dir, c);
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_NE(outcome.out.find("testing kit"), std::string::npos);
@@ -134,7 +134,7 @@ TEST(KitInspect, ATestingKitIsNotedButUsable)
 
 TEST(KitInspect, AMissingConfigurationIsReported)
 {
-    KitScratch dir;
+    CScratchDirectory dir{"tessarin-kit"};
     KitOutcome outcome = KitInspect(dir.File("nothing"));
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.err.find("Unable to open configuration file"), std::string::npos);
@@ -158,7 +158,7 @@ std::string LayoutImage(const std::string& name)
 
 TEST(KitInspect, CodeplugImagesAreDecodedWithTheModelOfTheKitsLayout)
 {
-    KitScratch dir;
+    CScratchDirectory dir{"tessarin-kit"};
     struct Case {
         const char* name;
         const char* type;     // line 4 of the version block
@@ -177,7 +177,7 @@ TEST(KitInspect, CodeplugImagesAreDecodedWithTheModelOfTheKitsLayout)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         KitCase k{c.name, Edit("DemoKitDataKey-2026-R0205\r\n01\r\n", std::string("DemoKitDataKey-2026-R0205\r\n") + c.type + "\r\n"),
-                  [&c](const KitScratch& d) {
+                  [&c](const CScratchDirectory& d) {
                       std::string text = c.image ? LayoutImage(c.image)
                                                  : DataFileTextOf(d.File("kit/cp_demo"), kDemoKey);
                       if (c.firstRecord)

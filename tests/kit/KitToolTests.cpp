@@ -8,7 +8,7 @@ namespace {
 
 TEST(KitCipher, EncipherPadsAndDecipherGivesTheTextBack)
 {
-    KitScratch dir;
+    CScratchDirectory dir{"tessarin-kit"};
     struct Case {
         std::size_t length;
         std::size_t enciphered;
@@ -32,7 +32,7 @@ TEST(KitCipher, EncipherPadsAndDecipherGivesTheTextBack)
 
 TEST(KitCipher, BadInputIsRefusedWithTheFileNamed)
 {
-    KitScratch dir;
+    CScratchDirectory dir{"tessarin-kit"};
     WriteAll(dir.File("plain"), "abc");
     WriteAll(dir.File("nul"), std::string("ab\0cd", 5));
     WriteAll(dir.File("odd"), std::string(12, 'x'));
@@ -65,7 +65,7 @@ TEST(KitCipher, BadInputIsRefusedWithTheFileNamed)
 
 TEST(KitPack, EnciphersTheConfigurationAndEveryImage)
 {
-    KitScratch dir;
+    CScratchDirectory dir{"tessarin-kit"};
     fs::create_directories(dir.File("src"));
     const std::string config = "PATCH-D01.01.07\r\nT\r\nD\r\nimage key\r\n01\r\n";
     WriteAll(dir.File("src/patcher.txt"), config);
@@ -81,7 +81,7 @@ TEST(KitPack, EnciphersTheConfigurationAndEveryImage)
 
 TEST(KitPack, RefusesSourcesTheApplicationCouldNotRead)
 {
-    KitScratch dir;
+    CScratchDirectory dir{"tessarin-kit"};
     struct Case {
         const char* name;
         const char* config;  // null: no patcher.txt
@@ -106,7 +106,7 @@ TEST(KitPack, RefusesSourcesTheApplicationCouldNotRead)
 
 TEST(KitSrec, SummaryAndDataBytes)
 {
-    KitScratch dir;
+    CScratchDirectory dir{"tessarin-kit"};
     const std::string key = kDemoKey;
     KitOutcome outcome = KitSrec(kDemoKit + "/cp_demo", &key, dir.File("cp.bin"));
     ASSERT_EQ(outcome.status, 0) << outcome.err;

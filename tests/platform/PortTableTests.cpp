@@ -1,4 +1,4 @@
-#include "TempDir.h"
+#include "tests/support/ScratchDirectoryTest.h"
 
 #include "platform/PortTable.h"
 #include "platform/SettingsStore.h"
@@ -7,11 +7,11 @@
 
 namespace {
 
-class PortTableTest : public TempDirTest {
+class PortTableTest : public ScratchDirectoryTest {
 protected:
     void SetUp() override
     {
-        TempDirTest::SetUp();
+        ScratchDirectoryTest::SetUp();
         store.SetPath(PathOf("settings.ini"));
     }
     // A device node in the scratch /dev.

@@ -7,6 +7,7 @@
 #include "platform/PtyLineState.h"
 #include "platform/SerialTermios2.h"
 #include "platform/SettingsStore.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <poll.h>
 #include <pty.h>
 #include <string>
@@ -64,10 +66,8 @@ protected:
         char name[128] = {};
         ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0) << std::strerror(errno);
         path = name;
-        dir = std::filesystem::temp_directory_path() /
-              ("tessarin-pty-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
+        scratch = std::make_unique<CScratchDirectory>("tessarin-pty");
+        dir = scratch->Path();
         Settings().SetPath((dir / "settings.ini").string());
         number = PortTable().AssignPath(path);
         ASSERT_NE(number, 0u);
@@ -84,7 +84,7 @@ protected:
         InstallPlatform(std::move(previous));
         close(master);
         close(slave);
-        std::filesystem::remove_all(dir);
+        scratch.reset();
     }
 
     void Open(int baud = 9600)
@@ -134,6 +134,7 @@ protected:
     int slave = -1;
     std::string path;
     unsigned number = 0;
+    std::unique_ptr<CScratchDirectory> scratch;
     std::filesystem::path dir;
     std::unique_ptr<CPlatform> previous;
     ProbePort port;

@@ -1,4 +1,4 @@
-#include "TempDir.h"
+#include "tests/support/ScratchDirectoryTest.h"
 
 #include "platform/SettingsStore.h"
 
@@ -10,7 +10,7 @@
 
 namespace {
 
-using SettingsStoreTest = TempDirTest;
+using SettingsStoreTest = ScratchDirectoryTest;
 
 // Sets or clears environment variables for one scope, and puts them back afterwards.
 class EnvironmentScope {

@@ -7,6 +7,7 @@
 #include "files/DataFile.h"
 #include "platform/SettingsStore.h"
 #include "tests/app/WorkflowFixture.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include <nlohmann/json.hpp>
 
@@ -39,20 +40,14 @@ public:
 protected:
     BrokenKitTest()
     {
-        settingsPath = fs::temp_directory_path() / ("tessarin-brokenkit-" + std::to_string(getpid()) + ".ini");
-        fs::remove(settingsPath);
         Settings().SetPath(settingsPath.string());
         // Carry-over records of the runs stay in a folder of this test's own.
-        stateHome = fs::temp_directory_path() / ("tessarin-brokenkit-state-" + std::to_string(getpid()));
-        fs::remove_all(stateHome);
         if (const char* old = std::getenv("XDG_STATE_HOME"))
             oldStateHome = old;
         ::setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
     }
     ~BrokenKitTest() override
     {
-        fs::remove(settingsPath);
-        fs::remove_all(stateHome);
         if (oldStateHome.empty())
             ::unsetenv("XDG_STATE_HOME");
         else
@@ -98,8 +93,9 @@ protected:
         return nlohmann::json::parse(text, nullptr, false);
     }
 
-    fs::path settingsPath;
-    fs::path stateHome;
+    CScratchDirectory scratch{"tessarin-brokenkit"};
+    fs::path settingsPath = scratch.Path() / "settings.ini";
+    fs::path stateHome = scratch.Path() / "state";
     std::string oldStateHome;
     std::string errText;
 };

@@ -164,8 +164,14 @@ FaultTarget FindStage(const std::string& stage, const std::vector<CRadioTrace::E
         return Request(heard, erases, 0, kAttempts);
     if (stage == "second erase")
         return Request(heard, erases, 1, kAttempts);
-    if (stage == "size probe")
-        return Request(heard, flashWrites, 0, kAttempts);
+    // The probe write the radio takes, the one that decides the firmware file: the last flash
+    // write before the second erase (a smaller radio refuses the probes above its flash).
+    if (stage == "size probe") {
+        const std::size_t first = erases.empty() ? heard.size() : erases[0];
+        const std::size_t second = erases.size() > 1 ? erases[1] : heard.size();
+        const auto probes = All(heard, IsFlashWrite, first, second);
+        return Request(heard, probes, probes.empty() ? 0 : probes.size() - 1, kAttempts);
+    }
     if (Starts(stage, "firmware record")) {
         std::size_t second = erases.size() > 1 ? erases[1] : heard.size();
         auto records = All(heard, IsFlashWrite, second);

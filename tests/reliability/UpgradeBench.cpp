@@ -83,6 +83,7 @@ BenchRun CUpgradeBench::Run(const RadioProfile& profile, const std::vector<Fault
         rig.Radio().SetAutoBootstrap(true);
         for (const FaultRule& rule : faults)
             rig.Radio().AddFault(rule);
+        run.codeplugBefore = rig.Radio().Memory().Codeplug();
 
         SetProductLineNumber(ResolveKitProductLine(m_kit));
         CCommSettings comm;

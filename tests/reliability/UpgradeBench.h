@@ -18,6 +18,7 @@ struct BenchRun {
     double seconds = 0;      // virtual time from the first press to the end
     bool overTime = false;   // the run was stopped at its time bound
     unsigned faultsFired = 0;
+    std::vector<uint8_t> codeplugBefore;  // the radio's own codeplug, before the first press
     std::vector<uint8_t> codeplug;
     std::vector<uint8_t> flash;
     std::vector<CRadioTrace::Entry> trace;

@@ -1,4 +1,4 @@
-#include "ScratchFolder.h"
+#include "tests/support/ScratchDirectoryTest.h"
 
 #include "errors/Error.h"
 #include "platform/AtomicFile.h"
@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class AtomicFileTest : public ScratchFolderTest {};
+class AtomicFileTest : public ScratchDirectoryTest {};
 
 // Links planted at every temporary name a writer could guess are never followed: the file
 // they point at keeps its bytes, and the destination receives the new ones.
@@ -26,7 +26,7 @@ TEST_F(AtomicFileTest, LinksPlantedAtGuessableNamesAreNeverFollowed)
     const std::string pid = std::to_string(::getpid());
     const char* planted[] = {"out.bin.tmp", "out.bin.tmp-", "out.bin.tmp-XXXXXX", ".out.bin.tmp-",
                              ".out.bin.tmp-aaaaaaaaaaaa"};
-    Plant("victim", "precious");
+    WriteFile("victim", "precious");
     for (const char* name : planted)
         fs::create_symlink(dir / "victim", dir / name);
     fs::create_symlink(dir / "victim", dir / ("out.bin.tmp" + pid));
@@ -43,7 +43,7 @@ TEST_F(AtomicFileTest, LinksPlantedAtGuessableNamesAreNeverFollowed)
 // A link at the destination itself is replaced, not written through.
 TEST_F(AtomicFileTest, LinkAtTheDestinationIsReplacedNotFollowed)
 {
-    Plant("victim", "precious");
+    WriteFile("victim", "precious");
     fs::create_symlink(dir / "victim", dir / "out.bin");
     WriteFileAtomically(PathOf("out.bin"), "new bytes");
     EXPECT_EQ(Contents(PathOf("victim")), "precious");
@@ -61,7 +61,7 @@ TEST_F(AtomicFileTest, FailureLeavesNothingBehind)
         const char* reason;
     };
     fs::create_directory(dir / "folder");
-    Plant("folder/inside", "kept");
+    WriteFile("folder/inside", "kept");
     const Case cases[] = {
         {"destination is a folder", PathOf("folder"), "Is a directory"},
         {"folder missing", PathOf("missing/out.bin"), "No such file or directory"},

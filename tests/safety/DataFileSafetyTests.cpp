@@ -1,4 +1,4 @@
-#include "ScratchFolder.h"
+#include "tests/support/ScratchDirectoryTest.h"
 
 #include "files/DataFile.h"
 
@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class DataFileSafetyTest : public ScratchFolderTest {};
+class DataFileSafetyTest : public ScratchDirectoryTest {};
 
 const char kKey[] = "bench key";
 
@@ -78,7 +78,7 @@ TEST_F(DataFileSafetyTest, BootCodeOverItsBufferIsRefusedAndTheBufferLeftClear)
 TEST_F(DataFileSafetyTest, ReadersShareAndWritersExclude)
 {
     std::vector<char> bytes = EncipherDataFile("S00600004844521B\r\n", kKey);
-    Plant("fw_128k", std::string(bytes.begin(), bytes.end()));
+    WriteFile("fw_128k", std::string(bytes.begin(), bytes.end()));
     const std::string path = PathOf("fw_128k");
 
     CDataFileHandle first, second;

@@ -1,4 +1,4 @@
-#include "ScratchFolder.h"
+#include "tests/support/ScratchDirectoryTest.h"
 
 #include "cli/CommandLine.h"
 #include "files/DataFile.h"
@@ -14,7 +14,7 @@
 
 namespace {
 
-class KitKeyTest : public ScratchFolderTest {
+class KitKeyTest : public ScratchDirectoryTest {
 protected:
     // Runs `tessarin ARGS`; the exit status (2 for a command line refused).
     static int Run(std::vector<std::string> args)
@@ -45,8 +45,8 @@ TEST_F(KitKeyTest, KeyFromFileOrStandardInputAndPlainOutputIsPrivate)
 {
     const std::string plain = "S1130000000102030405060708090A0B0C0D0E0F74\r\nS9030000FC\r\n";
     const std::vector<char> enciphered = EncipherDataFile(plain, "bench key");
-    Plant("fw_128k", std::string(enciphered.begin(), enciphered.end()));
-    Plant("key.txt", "bench key\r\n");
+    WriteFile("fw_128k", std::string(enciphered.begin(), enciphered.end()));
+    WriteFile("key.txt", "bench key\r\n");
     struct Case {
         const char* what;
         std::vector<std::string> args;

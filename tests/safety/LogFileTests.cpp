@@ -1,4 +1,4 @@
-#include "ScratchFolder.h"
+#include "tests/support/ScratchDirectoryTest.h"
 
 #include "errors/Log.h"
 #include "platform/UiServices.h"
@@ -29,11 +29,11 @@ public:
     void Quit(int) override {}
 };
 
-class LogFileTest : public ScratchFolderTest {
+class LogFileTest : public ScratchDirectoryTest {
 protected:
     void SetUp() override
     {
-        ScratchFolderTest::SetUp();
+        ScratchDirectoryTest::SetUp();
         auto ui = std::make_unique<RecordingUi>();
         recorded = ui.get();
         previousUi = InstallUi(std::move(ui));
@@ -45,7 +45,7 @@ protected:
         CwFileLog::SetDirectory("");
         CwFileLog::SetFilePath("");
         InstallUi(std::move(previousUi));
-        ScratchFolderTest::TearDown();
+        ScratchDirectoryTest::TearDown();
     }
 
     RecordingUi* recorded = nullptr;
@@ -75,7 +75,7 @@ TEST_F(LogFileTest, PlantedNamesAreNeverOpened)
          }, "belongs to another user"},
     };
     for (const Case& c : cases) {
-        Plant("victim", "precious");
+        WriteFile("victim", "precious");
         // A folder per case: a failure is reported once per run and path.
         const fs::path folder = dir / std::to_string(&c - cases);
         fs::create_directory(folder);
@@ -135,7 +135,7 @@ TEST_F(LogFileTest, OwnFileIsCreatedPrivateAndEmptied)
     EXPECT_EQ(info.st_mode & 07777, 0600u);
     EXPECT_NE(Contents(PathOf("tsErrlog.txt")).find("Start Logging\r\n"), std::string::npos);
 
-    Plant("tsErrlog.txt", "left over from the last run\r\n");
+    WriteFile("tsErrlog.txt", "left over from the last run\r\n");
     CwFileLog log("tsErrlog.txt");
     log.Start();
     log.WriteLine("first");
@@ -143,7 +143,7 @@ TEST_F(LogFileTest, OwnFileIsCreatedPrivateAndEmptied)
     // ClearLog empties the open file, never a file put at the path meanwhile.
     fs::rename(PathOf("tsErrlog.txt"), PathOf("moved.txt"));
     fs::create_symlink(PathOf("victim"), PathOf("tsErrlog.txt"));
-    Plant("victim", "precious");
+    WriteFile("victim", "precious");
     log.ClearLog();
     log.WriteLine("second");
     EXPECT_EQ(Contents(PathOf("victim")), "precious");

@@ -1,4 +1,4 @@
-#include "ScratchFolder.h"
+#include "tests/support/ScratchDirectoryTest.h"
 
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
@@ -31,11 +31,11 @@ public:
 
 // A pseudo-terminal whose master this test holds, as the simulator does; the port table and
 // the settings in the scratch folder.
-class SerialPortSafetyTest : public ScratchFolderTest {
+class SerialPortSafetyTest : public ScratchDirectoryTest {
 protected:
     void SetUp() override
     {
-        ScratchFolderTest::SetUp();
+        ScratchDirectoryTest::SetUp();
         char name[128] = {};
         ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0) << std::strerror(errno);
         ptyPath = name;
@@ -49,7 +49,7 @@ protected:
         InstallPlatform(std::move(previous));
         ::close(master);
         ::close(slave);
-        ScratchFolderTest::TearDown();
+        ScratchDirectoryTest::TearDown();
     }
     // The CCommError text of opening port `number`, or "" when it opened.
     static std::string OpenFailure(unsigned number)
@@ -75,7 +75,7 @@ protected:
 // may have been written into the settings by hand, or the device replaced since).
 TEST_F(SerialPortSafetyTest, OnlyTerminalsGivenByAbsolutePathsArePorts)
 {
-    Plant("planted", "not a device");
+    WriteFile("planted", "not a device");
     fs::create_symlink(ptyPath, dir / "radio");
     fs::create_symlink(dir / "planted", dir / "fake");
     struct Case {

@@ -1,4 +1,4 @@
-#include "ScratchFolder.h"
+#include "tests/support/ScratchDirectoryTest.h"
 #include "AsOtherUser.h"
 
 #include "platform/SettingsStore.h"
@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SettingsSafetyTest : public ScratchFolderTest {};
+class SettingsSafetyTest : public ScratchDirectoryTest {};
 
 const std::string kSaved = "[Communication]\nPort ID=3\nORX Echo Type=1\n[Ports]\nCOM3=/dev/ttyUSB0\n";
 
@@ -106,7 +106,7 @@ TEST_F(SettingsSafetyTest, WritesChangeOnlyTheirOwnLine)
          "[Other Tool]\n[broken\nLost=1\n"},
     };
     for (const Case& c : cases) {
-        Plant("settings.ini", original);
+        WriteFile("settings.ini", original);
         CSettingsStore store(PathOf("settings.ini"));
         ASSERT_TRUE(c.change(store)) << c.what << ": " << store.LastError();
         EXPECT_EQ(Contents(PathOf("settings.ini")), c.expected) << c.what;
@@ -116,7 +116,7 @@ TEST_F(SettingsSafetyTest, WritesChangeOnlyTheirOwnLine)
 // Waiting for another program's lock has an end, and the message says what to do.
 TEST_F(SettingsSafetyTest, LockWaitIsLimited)
 {
-    Plant("settings.ini", kSaved);
+    WriteFile("settings.ini", kSaved);
     int holder = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);
     CSettingsStore store(PathOf("settings.ini"));
@@ -131,6 +131,7 @@ TEST_F(SettingsSafetyTest, LockWaitIsLimited)
 // A failed write reports the writer's own reason, not a guess.
 TEST_F(SettingsSafetyTest, WriteFailureSaysTheSystemsReason)
 {
+    ::chmod(dir.c_str(), 0755);  // the ordinary user reaches into the scratch folder (made 0700)
     fs::create_directory(dir / "closed");
     ::chmod((dir / "closed").c_str(), 0555);
     const std::string path = PathOf("closed/settings.ini");

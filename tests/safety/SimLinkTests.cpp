@@ -1,4 +1,4 @@
-#include "ScratchFolder.h"
+#include "tests/support/ScratchDirectoryTest.h"
 
 #include "errors/Error.h"
 #include "sim/pty/PtyWire.h"
@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SimLinkTest : public ScratchFolderTest {};
+class SimLinkTest : public ScratchDirectoryTest {};
 
 // What is already at the --link path is never replaced unasked, and only a link is replaced
 // when asked; the link appears whole (no temporary name is left beside it).

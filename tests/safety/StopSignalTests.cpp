@@ -4,6 +4,8 @@
 #include "platform/SettingsStore.h"
 #include "platform/StopRequest.h"
 #include "tests/link/LinkFixture.h"
+#include "tests/support/ScratchDirectory.h"
+#include "tests/support/SignalDispositions.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +24,6 @@ protected:
     {
         ResetLinkFlags();
         ClearStopRequest();
-        settingsPath = std::filesystem::temp_directory_path() /
-                       ("tessarin-stop-" + std::to_string(::getpid()) + ".ini");
         Settings().SetPath(settingsPath.string());
         scope.Platform().AttachPeer(&box);
         options.port = 1;
@@ -31,12 +31,13 @@ protected:
     }
     ~StopSignalTest() override
     {
-        std::filesystem::remove(settingsPath);
         ClearStopRequest();
         ResetLinkFlags();
     }
 
-    std::filesystem::path settingsPath;
+    CDefaultStopSignals signals;
+    CScratchDirectory scratch{"tessarin-stop"};
+    std::filesystem::path settingsPath = scratch.Path() / "settings.ini";
     CSimPlatformScope scope;
     CScriptedPeer radio{scope.Platform().Serial()};
     CInterfaceBox box{scope.Platform().Serial(), radio, true};
@@ -76,7 +77,7 @@ TEST_F(StopSignalTest, SignalStopsBetweenFramesAndTheLinkIsClosed)
         EXPECT_EQ(stopText.rfind(std::string("Stopped on ") + c.name + " before the next request was sent", 0), 0u)
             << stopText;
         EXPECT_FALSE(broker.IsLinkOpen());
-        EXPECT_EQ(std::signal(c.signal, SIG_DFL), SIG_DFL) << "the default action is back after the command";
+        EXPECT_EQ(CDefaultStopSignals::Disposition(c.signal), SIG_DFL) << "the default action is back after the command";
 
         std::FILE* err = std::tmpfile();
         EXPECT_EQ(ReportRadioStop(err, 1), c.status);

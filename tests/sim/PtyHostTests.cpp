@@ -12,6 +12,7 @@
 #include "sim/model/BootCodeHeader.h"
 #include "sim/model/RadioFrames.h"
 #include "sim/pty/PtyHost.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <thread>
 #include <unistd.h>
 
@@ -43,10 +45,8 @@ class PtyHost : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = std::filesystem::temp_directory_path() /
-              ("tessarin-simpty-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
+        scratch = std::make_unique<CScratchDirectory>("tessarin-simpty");
+        dir = scratch->Path();
         std::ofstream((dir / "radio.json").string()) << kProfile;
         PtyHostOptions options;
         options.profile = (dir / "radio.json").string();
@@ -73,7 +73,7 @@ protected:
         loop.join();
         host->Finish();
         host.reset();
-        std::filesystem::remove_all(dir);
+        scratch.reset();
     }
 
     // Reads `count` bytes one at a time, each within a second: the host runs on the real clock,
@@ -121,6 +121,7 @@ protected:
         port.SetEchoMode(1);
     }
 
+    std::unique_ptr<CScratchDirectory> scratch;
     std::filesystem::path dir;
     std::unique_ptr<CPtyHost> host;
     std::atomic<bool> running{true};

@@ -22,3 +22,17 @@ inline std::vector<uint8_t> FlashImage(const std::string& firmwareText, uint32_t
     }
     return flash;
 }
+
+// The data bytes of S-record text, by address from 0 (the images here start at 0 and have no
+// gaps).
+inline std::vector<uint8_t> SRecordBytes(const std::string& text)
+{
+    SRecord reader;
+    reader.AttachText(text.c_str());
+    std::vector<uint8_t> bytes(0x10000);
+    ImageBuffer buffer{bytes.data(), 0};
+    reader.LoadData(buffer, 0x10000);
+    reader.Detach();
+    bytes.resize(static_cast<std::size_t>(buffer.size));
+    return bytes;
+}

@@ -4,13 +4,13 @@
 // own, so that no test reads or leaves anything in the user's own folders, and test programs
 // running at the same time (several builds on one machine) never see each other's files.
 #include "errors/Log.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
+#include <memory>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -18,21 +18,19 @@ class LogDirectoryEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        m_dir = std::filesystem::temp_directory_path() / ("tessarin-test-log-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(m_dir);
-        CwFileLog::SetDirectory(m_dir.string());
-        ::setenv("TESSARIN_SETTINGS", (m_dir / "settings.ini").c_str(), 0);
-        ::setenv("TESSARIN_STATE_DIR", (m_dir / "carryover").c_str(), 0);
+        m_dir = std::make_unique<CScratchDirectory>("tessarin-test-log");
+        CwFileLog::SetDirectory(m_dir->Path().string());
+        ::setenv("TESSARIN_SETTINGS", m_dir->File("settings.ini").c_str(), 0);
+        ::setenv("TESSARIN_STATE_DIR", m_dir->File("carryover").c_str(), 0);
     }
     void TearDown() override
     {
         CwFileLog::SetDirectory("");
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
+        m_dir.reset();
     }
 
 private:
-    std::filesystem::path m_dir;
+    std::unique_ptr<CScratchDirectory> m_dir;
 };
 
 // Registered before main runs the tests; the framework owns and deletes it.

@@ -14,7 +14,8 @@ public:
     CScratchDirectory& operator=(const CScratchDirectory&) = delete;
 
     const std::filesystem::path& Path() const { return m_path; }
-    std::string operator/(const std::string& leaf) const { return (m_path / leaf).string(); }
+    // The path of `leaf` inside the folder.
+    std::string File(const std::string& leaf) const { return (m_path / leaf).string(); }
 
 private:
     std::filesystem::path m_path;

@@ -39,7 +39,9 @@ public:
 class Firmware : public EngineTest {};
 
 // The whole firmware path, for each flash size and each way of knowing the loader: the radio
-// ends up holding the image of its size, and nothing else was written.
+// ends up holding the image of its size, and nothing else was written. A refused request is
+// tried again: each probe address up to three times (a write of four exchanges each), each
+// firmware record nine times.
 TEST(FirmwarePath, EachRadioTakesTheImageOfItsFlashSize)
 {
     struct Row {
@@ -47,15 +49,22 @@ TEST(FirmwarePath, EachRadioTakesTheImageOfItsFlashSize)
         LoaderKind loader;
         int loaderKind;  // what the caller says: 0 detect
         const char* file;
+        const char* fault = "";
     };
     for (Row row : {Row{128, LoaderKind::FL0, 1, "fw_128k"}, Row{128, LoaderKind::FL0, 0, "fw_128k"},
                     Row{256, LoaderKind::K4, 2, "fw_256k"}, Row{256, LoaderKind::K4, 0, "fw_256k"},
-                    Row{512, LoaderKind::FL0, 1, "fw_512k"}}) {
-        SCOPED_TRACE(std::string(row.file) + " loader " + std::to_string(row.loaderKind));
+                    Row{512, LoaderKind::FL0, 1, "fw_512k"},
+                    Row{512, LoaderKind::FL0, 1, "fw_512k", "nack:addr=0x470000,count=8"},
+                    Row{256, LoaderKind::K4, 2, "fw_256k", "nack:addr=0x430000,count=11"},
+                    Row{128, LoaderKind::FL0, 1, "fw_128k", "nack:addr=0x410000,count=8"},
+                    Row{128, LoaderKind::FL0, 1, "fw_128k", "nack:record=40,count=8"}}) {
+        SCOPED_TRACE(std::string(row.file) + " loader " + std::to_string(row.loaderKind) + " " + row.fault);
         EngineBench run(Profile(row.flashKB, row.loader));
         run.plan.flashFirmware = 1;
         run.settings.loaderKind = row.loaderKind;
         run.PrepareBootstrap();
+        if (*row.fault)
+            run.Radio().AddFault(ParseFaultSpec(row.fault));
         ASSERT_EQ(run.RunEngine(), kUpgradeSucceeded) << ::testing::PrintToString(run.Log());
         const std::string firmware = KitText(row.file);
         EXPECT_EQ(run.settings.firmwareText, firmware);
@@ -141,6 +150,8 @@ TEST(FirmwarePath, FailuresEndWithTheirResultAndMessage)
         {"erase not confirmed", kUpgradeFlashSizeFailed, "Receive Negative Ack from external device", "",
          [](EngineBench& r) { r.Radio().AddFault(ParseFaultSpec("nack:op=erase,count=4")); }},
         {"no probe address answers", kUpgradeFlashSizeFailed, "", "", [](EngineBench&) {}, Profile(64)},
+        {"the only probe address a 128 KB radio has refused three times", kUpgradeFlashSizeFailed, "", "",
+         [](EngineBench& r) { r.Radio().AddFault(ParseFaultSpec("nack:addr=0x410000,count=12")); }, Profile(128)},
         {"firmware file missing", kUpgradeInvalidDataFile, "",
          "Unable to open firmware file!\nPlease make sure installation is completed successfully", [](EngineBench&) {},
          DemoProfile(), missing.Dir()},

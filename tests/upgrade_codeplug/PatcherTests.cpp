@@ -48,6 +48,11 @@ const PatchCase kCases[] = {
      {E(0x20, 0, 1), E(0x30, 0, 0, 0, 0xFF, 0x11), E(0x50, 0, 1), E(0x20, 0, 3), E(0x30, 0, 0, 0, 0x0F, 0x05),
       E(0x50, 0, 3), E(0x99)},
      0, true, 0xA5, 4, ""},
+    // Block id a x 256 + b: 0x0103 is not block 3, and the demo radio has no such block.
+    {"HighByteOfTheBlockIdNamesAnotherBlock",
+     {E(0x20, 1, 3), E(0x30, 0, 0, 0, 0xFF, 0x11), E(0x50, 1, 3), E(0x20, 0, 3), E(0x30, 0, 0, 0, 0x0F, 0x05),
+      E(0x50, 0, 3), E(0x99)},
+     0, true, 0xA5, 4, ""},
     {"ModifyClearsTheMaskThenSetsTheValue",
      {E(0x20, 0, 3), E(0x30, 0, 0, 0, 0xF0, 0x60), E(0x50, 0, 3), E(0x99)}, 0, true, 0x63, 3, ""},
     {"UnknownKindEndsTheRunWithSuccessAfterItsStep",

@@ -21,30 +21,6 @@ std::string KitSource(const KitCase& c, const std::string& file)
 
 std::string PackedKit(const KitCase& c) { return std::string(TESSARIN_BUILD_DIR) + "/kits/" + c.kit; }
 
-uint8_t Sum(const std::vector<uint8_t>& bytes, uint32_t from, uint32_t to)
-{
-    uint8_t sum = 0;
-    for (uint32_t a = from; a <= to; ++a)
-        sum = static_cast<uint8_t>(sum + bytes[a]);
-    return sum;
-}
-
-void ApplyRideSum(std::vector<uint8_t>& m, uint32_t at, bool wide)
-{
-    if (wide) {
-        uint32_t size = ((static_cast<uint32_t>(m[at]) << 8) | m[at + 1]) + 4;
-        uint32_t sum = 0;
-        for (uint32_t i = 0; i < size - 2; ++i)
-            sum += m[at + i];
-        sum = (sum + 0xAAAB) & 0xFFFF;
-        m[at + size - 2] = static_cast<uint8_t>(sum >> 8);
-        m[at + size - 1] = static_cast<uint8_t>(sum);
-    } else {
-        uint32_t size = m[at] + 2u;
-        m[at + size - 1] = static_cast<uint8_t>(Sum(m, at, at + size - 2) - 0x55);
-    }
-}
-
 }  // namespace
 
 std::string KitFile(const KitCase& c, const std::string& name)
@@ -68,19 +44,8 @@ RadioIdentity ReportedIdentity(const KitCase& c)
 
 const KitCase& DemoKitCase()
 {
-    // The demo radio (block model): entry 0 of block 0 at 0x110 (data 0x113, block checksum
-    // 0x173), the tuning entry at 0x20 (data 0x23, 64 bytes, protected by region 1's byte 0xFF),
-    // block 3 at 0x180 (data 0x183, checksum 0x18B).
-    static const KitCase demo{"demo", "demo", "cp_demo", "DemoKitDataKey-2026-R0205", 5, 1, 3, "P5", "STD", 0, 0x221,
-                              {
-                                  Copy(kOld, 0x23, 64, 0x23),
-                                  KeepSum(0x000, 0x0FF, 0x0FF),
-                                  Copy(kOld, 0x113, 11, 0x113),
-                                  Copy(kOld, 0x113 + 81, 1, 0x113 + 81),
-                                  KeepSum(0x110, 0x173, 0x173),
-                                  Patch(0x183, 0x0F, 0x05),
-                                  KeepSum(0x180, 0x18B, 0x18B),
-                              }};
+    static const KitCase demo{"demo", "demo", "cp_demo", "DemoKitDataKey-2026-R0205", 5, 1, 3, "P5", "STD", 0,
+                              kDemoRegionEnd, DemoRadioRules()};
     return demo;
 }
 
@@ -107,34 +72,7 @@ PatchEntries FirstPatchGroup(const std::string& patcherText)
 std::vector<uint8_t> ExpectedCodeplug(const KitCase& c, const std::vector<uint8_t>& oldCodeplug,
                                       const std::vector<uint8_t>& kitImage)
 {
-    std::vector<uint8_t> programmed(0x10000, 0);  // the image as the engine's buffer holds it
-    std::copy(kitImage.begin(), kitImage.end(), programmed.begin());
-    std::vector<uint8_t> m = oldCodeplug;
-    std::copy(programmed.begin() + c.regionStart, programmed.begin() + c.regionEnd, m.begin() + c.regionStart);
-    for (const Rule& r : c.rules) {
-        switch (r.kind) {
-        case Rule::kCopy: {
-            const std::vector<uint8_t>& from = r.source == kOld ? oldCodeplug : programmed;
-            std::copy(from.begin() + r.from, from.begin() + r.from + r.count, m.begin() + r.to);
-            break;
-        }
-        case Rule::kSet:
-            std::fill(m.begin() + r.to, m.begin() + r.to + r.count, r.value);
-            break;
-        case Rule::kPatch:
-            m[r.to] = static_cast<uint8_t>((m[r.to] & ~r.value) | r.extra);
-            break;
-        case Rule::kKeepSum: {
-            uint8_t others = static_cast<uint8_t>(Sum(m, r.from, r.count) - m[r.to]);
-            m[r.to] = static_cast<uint8_t>(Sum(programmed, r.from, r.count) - others);
-            break;
-        }
-        case Rule::kRideSum:
-            ApplyRideSum(m, r.to, r.wide);
-            break;
-        }
-    }
-    return m;
+    return ExpectedCodeplug(oldCodeplug, kitImage, c.regionStart, c.regionEnd, c.rules);
 }
 
 void ExpectCodeplug(const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected)
@@ -153,21 +91,6 @@ void ExpectCodeplug(const std::vector<uint8_t>& actual, const std::vector<uint8_
     EXPECT_EQ(shown, 0) << "the codeplug differs at" << differ.str();
 }
 
-CTempDir::CTempDir()
-{
-    static std::atomic<unsigned> counter{0};
-    m_path = fs::temp_directory_path() /
-             ("tessarin-carryover-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path);
-}
-
-CTempDir::~CTempDir()
-{
-    std::error_code ignored;
-    fs::remove_all(m_path, ignored);
-}
-
 KitRun::KitRun(const KitCase& c)
     : kase(c),
       rig(scope.Platform(), LoadRadioProfile(std::string(TESSARIN_SOURCE_DIR) + "/sim/profiles/" + c.profile + ".json")),
@@ -177,6 +100,11 @@ KitRun::KitRun(const KitCase& c)
       store(stateDir.Path())
 {
     SetProductLineNumber(c.productLine);
+    std::vector<uint8_t>& own = Radio().Memory().CodeplugBytes();
+    for (const RadioByte& b : c.radioBytes) {
+        own[b.sumAt] = static_cast<uint8_t>(own[b.sumAt] + own[b.at] - b.value);
+        own[b.at] = b.value;
+    }
     fs::current_path(PackedKit(c));  // the engine reads the firmware file from the kit's folder
     plan.codeplugMode = c.codeplugMode;
     plan.applyPatches = 1;

@@ -4,6 +4,8 @@
 // the form sets it up, and the expected codeplug after an upgrade derived from the kit image
 // and the radio's old codeplug by rules given as data.
 #include "UpgradeTestSupport.h"
+#include "tests/support/ExpectedCodeplug.h"
+#include "tests/support/ScratchDirectory.h"
 
 #include "files/DataFile.h"
 #include "link/LinkFlags.h"
@@ -23,39 +25,13 @@
 #include <string>
 #include <vector>
 
-// Where a rule takes its bytes: the radio's codeplug before the upgrade, or the kit image as
-// programmed.
-enum Source { kOld, kNew };
-
-// One step from "the kit image over the radio's old codeplug" to the codeplug expected.
-struct Rule {
-    enum Kind { kCopy, kSet, kPatch, kKeepSum, kRideSum } kind;
-    Source source = kOld;
-    uint32_t from = 0;   // copy: source address; keep-sum: first byte summed
-    uint32_t count = 0;  // copy, set: bytes
-    uint32_t to = 0;     // copy, set, patch: destination; keep-sum: the checksum byte
-    uint8_t value = 0;   // set: the byte; patch: the bits cleared
-    uint8_t extra = 0;   // patch: the bits set
-    bool wide = false;   // ride sum: the class with a 16-bit length and sum
+// A byte of the radio's own codeplug set before the upgrade, the checksum byte at `sumAt` moved
+// with it so that its range keeps its sum.
+struct RadioByte {
+    uint32_t at;
+    uint8_t value;
+    uint32_t sumAt;
 };
-
-inline Rule Copy(Source s, uint32_t from, uint32_t count, uint32_t to) { return {Rule::kCopy, s, from, count, to}; }
-inline Rule Fill(uint32_t at, uint32_t count, uint8_t value) { return {Rule::kSet, kOld, 0, count, at, value}; }
-inline Rule Set(uint32_t at, uint8_t value) { return Fill(at, 1, value); }
-// The byte becomes (byte AND NOT clear) OR set.
-inline Rule Patch(uint32_t at, uint8_t clear, uint8_t set) { return {Rule::kPatch, kOld, 0, 0, at, clear, set}; }
-// The byte at `at` makes the 8-bit sum of from..to what it is in the kit image.
-inline Rule KeepSum(uint32_t from, uint32_t to, uint32_t at) { return {Rule::kKeepSum, kNew, from, to, at}; }
-// The pointer-table block at `at` gets the checksum of its class: a wide block (16-bit length
-// at its start, size length + 4) ends with the 16-bit sum of its bytes plus 0xAAAB, big-endian;
-// a plain block (8-bit length, size length + 2) with the sum of its bytes minus 0x55.
-inline Rule RideSum(uint32_t at, bool wide)
-{
-    Rule r{Rule::kRideSum};
-    r.to = at;
-    r.wide = wide;
-    return r;
-}
 
 // A simulated radio and its kit.
 struct KitCase {
@@ -70,10 +46,12 @@ struct KitCase {
     const char* modelTag;
     uint32_t regionStart, regionEnd;
     std::vector<Rule> rules;
+    std::vector<RadioByte> radioBytes = {};
+    const char* variant = "";  // tells apart cases of one radio
 
     static std::string Name(const KitCase& c)
     {
-        std::string name = c.profile;
+        std::string name = std::string(c.profile) + c.variant;
         for (char& ch : name)
             if (ch == '-')
                 ch = '_';
@@ -95,17 +73,6 @@ std::vector<uint8_t> ExpectedCodeplug(const KitCase& c, const std::vector<uint8_
                                       const std::vector<uint8_t>& kitImage);
 // Compares two codeplugs and names the first addresses that differ.
 void ExpectCodeplug(const std::vector<uint8_t>& actual, const std::vector<uint8_t>& expected);
-
-// A temporary directory, removed with what it holds.
-class CTempDir {
-public:
-    CTempDir();
-    ~CTempDir();
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 // One Program press on one radio: the engine built for each attempt, the carry-over record
 // kept across the attempts and stored in a temporary state directory.
@@ -149,7 +116,7 @@ public:
     std::string codeplugImage;
     PatchEntries patches;
     std::string key;
-    CTempDir stateDir;
+    CScratchDirectory stateDir{"tessarin-carryover"};
     CCarryOverStore store;
     CarryOverRecord record;
     CSerial* bootstrapPort = nullptr;

@@ -24,20 +24,6 @@ inline std::string ReadText(const std::string& path)
     return all.str();
 }
 
-// The data bytes of S-record text, by address from 0 (the images here start at 0 and have no
-// gaps).
-inline std::vector<uint8_t> SRecordBytes(const std::string& text)
-{
-    SRecord reader;
-    reader.AttachText(text.c_str());
-    std::vector<uint8_t> bytes(0x10000);
-    ImageBuffer buffer{bytes.data(), 0};
-    reader.LoadData(buffer, 0x10000);
-    reader.Detach();
-    bytes.resize(static_cast<std::size_t>(buffer.size));
-    return bytes;
-}
-
 // One of the layout images of kits/layouts.
 inline std::vector<uint8_t> LayoutImage(const std::string& name)
 {

@@ -65,6 +65,14 @@ const std::vector<Rule> kFixedPl3Rules = {
     KeepSum(0x28B, 0x2D2, 0x2D2), Copy(kOld, 0x2D3, 8, 0x2D3),
     Patch(0x28B + 20, 0xF0, 0x90), KeepSum(0x28B, 0x2D2, 0x2D2),
 };
+// The same radio with 0x2A9 = 6 (0x2A9 is byte 30 of its old block 139 at 0x28B): the 8
+// bytes at 0x2D3 stay as the kit image has them.
+const std::vector<Rule> kFixedPl3LowRules = {
+    Copy(kOld, 0x18, 98, 0x18), KeepSum(0x15, 0x7A, 0x7A),
+    Copy(kOld, 0x28B + 4, 10, 0x28B + 4), Copy(kOld, 0x28B + 64, 5, 0x28B + 64), Copy(kOld, 0x28B + 59, 1, 0x28B + 59),
+    KeepSum(0x28B, 0x2D2, 0x2D2),
+    Patch(0x28B + 20, 0xF0, 0x90), KeepSum(0x28B, 0x2D2, 0x2D2),
+};
 // Product line 7 (radio code S1): tuning fields moved to their new places; block 139 read at
 // 523 (70 bytes), its fields carried into the block at 651.
 const std::vector<Rule> kFixedPl7Rules = {
@@ -86,6 +94,8 @@ const KitCase kCases[] = {
      kFixedPl12Rules},
     {"fixed-pl3", "fixed-pl3", "cp_fixed_ext", "TessarinTestKit-fixed-pl3", 3, 3, 3, "V3", "STD", 0, 1024,
      kFixedPl3Rules},
+    {"fixed-pl3", "fixed-pl3", "cp_fixed_ext", "TessarinTestKit-fixed-pl3", 3, 3, 3, "V3", "STD", 0, 1024,
+     kFixedPl3LowRules, {{0x2A9, 6, 0x2D2}}, "_byte_2A9_is_6"},
     {"fixed-pl7", "fixed-pl7", "cp_fixed_ext", "TessarinTestKit-fixed-pl7", 7, 3, 3, "S1", "STD", 0, 1024,
      kFixedPl7Rules},
 };

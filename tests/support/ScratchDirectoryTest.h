@@ -1,43 +1,41 @@
 #pragma once
 
+#include "tests/support/ScratchDirectory.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
-// A scratch folder per test, removed afterwards.
-class ScratchFolderTest : public ::testing::Test {
+// A test with a scratch folder of its own (`dir`), made before it runs and removed after it.
+class ScratchDirectoryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              ("tessarin-safety-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" + info->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
+        m_scratch = std::make_unique<CScratchDirectory>("tessarin-test");
+        dir = m_scratch->Path();
     }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::permissions(dir, std::filesystem::perms::owner_all, ignored);
-        std::filesystem::remove_all(dir, ignored);
-    }
+    void TearDown() override { m_scratch.reset(); }
 
     std::string PathOf(const std::string& leaf) const { return (dir / leaf).string(); }
-    void Plant(const std::string& leaf, const std::string& text) const
+    // Writes `text` into `leaf`, making the folders on its way.
+    void WriteFile(const std::string& leaf, const std::string& text) const
     {
+        std::filesystem::create_directories((dir / leaf).parent_path());
         std::ofstream(dir / leaf, std::ios::binary) << text;
     }
+    std::string ReadFile(const std::string& leaf) const { return Contents(PathOf(leaf)); }
     static std::string Contents(const std::string& path)
     {
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
+    // The names in the folder, sorted.
     std::vector<std::string> Names() const
     {
         std::vector<std::string> names;
@@ -48,4 +46,7 @@ protected:
     }
 
     std::filesystem::path dir;
+
+private:
+    std::unique_ptr<CScratchDirectory> m_scratch;
 };
