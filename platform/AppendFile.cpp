@@ -1,6 +1,7 @@
 #include "platform/AppendFile.h"
 
 #include "errors/Error.h"
+#include "platform/FileDescriptor.h"
 
 #include <cerrno>
 #include <cstring>
@@ -10,22 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-class CFd {
-public:
-    explicit CFd(int fd) : m_fd(fd) {}
-    ~CFd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // Why the open file is not one of this user's regular files, or empty when it is.
 std::string NotOwnRegularFile(int fd, struct stat& st)
