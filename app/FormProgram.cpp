@@ -31,6 +31,7 @@ ProgramOutcome CUpgradeForm::OnProgram()
     ResetPressFlags();
     m_finishing = false;
     m_pressRecorded = false;
+    m_recordFileUsed.clear();
     m_carryOver = CarryOverRecord{};
     m_identity = RadioIdentity{};
     m_codeplugJob = CodeplugJob{};

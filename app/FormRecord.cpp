@@ -255,6 +255,7 @@ void CUpgradeForm::EndPressRecord()
 {
     if (!m_pressRecorded || m_carryOver.file.empty())
         return;
+    m_recordFileUsed = m_carryOver.file;
     const bool finished = m_outcome.end == ProgramEnd::Updated || m_outcome.end == ProgramEnd::PressAgain;
     const bool untouched = m_carryOver.stage == PressStage::Started && !m_carryOver.valid && !m_finishing;
     if (finished || untouched) {

@@ -20,3 +20,22 @@ const char* ProgramEndName(ProgramEnd end)
     }
     return "unknown";
 }
+
+int ProgramExitStatus(ProgramEnd end)
+{
+    switch (end) {
+    case ProgramEnd::Updated:
+        return kExitUpdated;
+    case ProgramEnd::PressAgain:
+    case ProgramEnd::EngineFailed:
+    case ProgramEnd::LinkFailed:
+        return kExitFailed;
+    case ProgramEnd::Refused:
+        return kExitRefused;
+    case ProgramEnd::Cancelled:
+        return kExitCancelled;
+    case ProgramEnd::KitUnusable:
+        return kExitKitUnusable;
+    }
+    return kExitFailed;
+}

@@ -18,6 +18,22 @@ enum class ProgramEnd {
 
 // The words for an end ("updated", "refused", ...), for logs and summaries.
 const char* ProgramEndName(ProgramEnd end);
+// Every end, in declaration order (for the words a filter accepts).
+inline constexpr ProgramEnd kProgramEnds[] = {ProgramEnd::Updated,    ProgramEnd::PressAgain, ProgramEnd::EngineFailed,
+                                              ProgramEnd::LinkFailed, ProgramEnd::Refused,    ProgramEnd::Cancelled,
+                                              ProgramEnd::KitUnusable};
+
+// The exit status of a press as `tessarin program` gives it (the window's journal entries
+// carry the same numbers).
+enum : int {
+    kExitUpdated = 0,       // "Radio Update is successful"
+    kExitFailed = 1,        // the upgrade failed or was cancelled after the radio was changed (or the radio could not be reached)
+    kExitUsage = 2,         // the command line was wrong, or questions cannot be answered
+    kExitRefused = 3,       // verification or matching refused the radio
+    kExitCancelled = 4,     // cancelled before anything was written
+    kExitKitUnusable = 5,   // the kit cannot be used
+};
+int ProgramExitStatus(ProgramEnd end);
 
 // What a front end may report about a press besides its messages.
 struct ProgramOutcome {

@@ -98,6 +98,10 @@ public:
     std::string RadioLine() const;
     // The record of the press under way or last made ("" file when none is on disk).
     const CarryOverRecord& PressRecord() const { return m_carryOver; }
+    // Whether the last press made or took over a record, and its file (kept here after the
+    // press removed the file because it finished the radio; "" when there was none).
+    bool PressRecorded() const { return m_pressRecorded; }
+    const std::string& RecordFileUsed() const { return m_recordFileUsed; }
     // Why the link could not be opened the last time (the port's own words), or empty.
     const std::string& LinkFailureCause() const { return m_linkFailureCause; }
 
@@ -225,6 +229,7 @@ private:
     bool m_finishing = false;      // this press finishes a recorded one
     bool m_dryRun = false;         // verification for a dry run: nothing is finished
     bool m_pressRecorded = false;  // this press made or took over m_carryOver
+    std::string m_recordFileUsed;  // its file, as EndPressRecord found it
 
     // The press under way.
     ProgramOutcome m_outcome;

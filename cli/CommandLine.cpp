@@ -77,4 +77,5 @@ void AddTessarinCommands(CLI::App& app, int& exitCode)
     AddCarryOverCommands(app, exitCode);
     AddProgramCommands(app, exitCode);
     AddSettingsCommands(app, exitCode);
+    AddHistoryCommands(app, exitCode);
 }

@@ -15,3 +15,4 @@ void AddPortsCommands(CLI::App& app, int& exitCode);
 void AddCarryOverCommands(CLI::App& app, int& exitCode);
 void AddProgramCommands(CLI::App& app, int& exitCode);
 void AddSettingsCommands(CLI::App& app, int& exitCode);
+void AddHistoryCommands(CLI::App& app, int& exitCode);

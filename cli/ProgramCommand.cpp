@@ -1,6 +1,7 @@
 #include "cli/ProgramCommand.h"
 
 #include "app/CommSettings.h"
+#include "app/PressJournal.h"
 #include "app/UpgradeForm.h"
 #include "cli/ProgramReport.h"
 #include "errors/ErrorLog.h"
@@ -23,25 +24,6 @@ namespace {
 
 // A recovery takes two presses; one more covers the plan that alternates in the boot state.
 constexpr int kMaxPresses = 4;
-
-int ExitStatusFor(ProgramEnd end)
-{
-    switch (end) {
-    case ProgramEnd::Updated:
-        return kExitUpdated;
-    case ProgramEnd::PressAgain:
-    case ProgramEnd::EngineFailed:
-    case ProgramEnd::LinkFailed:
-        return kExitFailed;
-    case ProgramEnd::Refused:
-        return kExitRefused;
-    case ProgramEnd::Cancelled:
-        return kExitCancelled;
-    case ProgramEnd::KitUnusable:
-        return kExitKitUnusable;
-    }
-    return kExitFailed;
-}
 
 // What a command holds for its run: the terminal UI installed, the trace and the log file
 // switched on when asked for; all put back when it ends.
@@ -154,6 +136,20 @@ void RunOnWorker(CTerminalUi& ui, Work work)
     worker.join();
 }
 
+// Appends the press to the journal; a journal that cannot be written is one line on stderr.
+void JournalCommandPress(const CUpgradeForm& form, const ProgramOutcome& outcome, PressFacts facts,
+                         const std::string& device, std::FILE* err)
+{
+    facts.portDevice = device;
+    if (StopRequested() && outcome.end != ProgramEnd::Updated)
+        facts.exitStatus = StopExitStatus(facts.exitStatus);
+    std::string problem = JournalPress(form, outcome, facts);
+    if (!problem.empty()) {
+        std::fprintf(err, "tessarin program: %s\n", problem.c_str());
+        std::fflush(err);
+    }
+}
+
 // Start-up shared by program and plan: the product line, the form's start. Returns 0 when the
 // form is ready, else the exit status.
 int StartForm(CUpgradeForm& form, std::FILE* human)
@@ -212,10 +208,12 @@ int RunProgram(const ProgramOptions& options, ProgramStreams io)
         RunOnWorker(session.Ui(), [&] {
             do {
                 ++presses;
+                CPressWatch watch(session.Ui().Recorded(), "command line");
                 outcome = form.OnProgram();
+                JournalCommandPress(form, outcome, watch.Facts(outcome, used.portNumber), options.port.device, io.err);
             } while (outcome.end == ProgramEnd::PressAgain && presses < kMaxPresses && !StopRequested());
         });
-        status = ExitStatusFor(outcome.end);
+        status = ProgramExitStatus(outcome.end);
         if (!outcome.detail.empty())
             std::fprintf(human, "%s\n", outcome.detail.c_str());
     } else {
@@ -249,7 +247,7 @@ int RunPlan(const ProgramOptions& options, ProgramStreams io)
     PlanReport report;
     if (status == 0) {
         report = form.DryRun();
-        status = report.end == ProgramEnd::Updated ? 0 : ExitStatusFor(report.end);
+        status = report.end == ProgramEnd::Updated ? 0 : ProgramExitStatus(report.end);
         PrintPlanWords(human, form, report);
     } else {
         report.end = status == kExitCancelled ? ProgramEnd::Cancelled : ProgramEnd::KitUnusable;

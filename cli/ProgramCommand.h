@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ProgramOutcome.h"
 #include "cli/PortOptions.h"
 #include "cli/TerminalUi.h"
 
@@ -25,15 +26,7 @@ struct ProgramStreams {
 };
 ProgramStreams ConsoleStreams(bool json);
 
-// Exit statuses.
-enum : int {
-    kExitUpdated = 0,       // "Radio Update is successful"
-    kExitFailed = 1,        // the upgrade failed or was cancelled after the radio was changed (or the radio could not be reached)
-    kExitUsage = 2,         // the command line was wrong, or questions cannot be answered
-    kExitRefused = 3,       // verification or matching refused the radio
-    kExitCancelled = 4,     // cancelled before anything was written
-    kExitKitUnusable = 5,   // the kit cannot be used
-};
+// Exit statuses: kExitUpdated ... kExitKitUnusable (app/ProgramOutcome.h).
 
 // One Program press on the radio (and the second press of a recovery when the workflow asks
 // for it). Returns the exit status.

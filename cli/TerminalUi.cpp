@@ -45,7 +45,7 @@ int CTerminalUi::MessageBox(const std::string& text, const std::string& caption,
         answer = AnswerOkCancel(text);
     std::fputc('\n', m_out);
     std::fflush(m_out);
-    Record(caption, text, (style & MB_OKCANCEL) ? (answer == IDOK ? "OK" : "Cancel") : "OK");
+    m_shown.RecordBox(caption, text, style, answer);
     m_progress.Resume();
     return answer;
 }
@@ -148,7 +148,7 @@ int CTerminalUi::AskFlashRate(int initialBaud)
     }
     std::fputc('\n', m_out);
     std::fflush(m_out);
-    Record("Configuration", "Flash Rate", rate == 0 ? "closed" : std::to_string(rate));
+    m_shown.Record("Configuration", "Flash Rate", rate == 0 ? "closed" : std::to_string(rate));
     m_progress.Resume();
     return rate;
 }
@@ -213,19 +213,8 @@ void CTerminalUi::Tick()
     m_progress.Refresh();
 }
 
-std::vector<CTerminalUi::Shown> CTerminalUi::Messages() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_shown;
-}
-
 bool CTerminalUi::QuitAsked() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_quit;
-}
-
-void CTerminalUi::Record(const std::string& caption, const std::string& text, const std::string& answer)
-{
-    m_shown.push_back({caption, text, answer});
 }

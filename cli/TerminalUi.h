@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ShownMessages.h"
 #include "cli/ProgressLine.h"
 #include "platform/UiServices.h"
 
@@ -25,11 +26,7 @@ struct TerminalAnswers {
 // main thread to keep the live line's clock moving. Every message shown is kept for the summary.
 class CTerminalUi : public CUiServices {
 public:
-    struct Shown {
-        std::string caption;
-        std::string text;
-        std::string answer;  // "OK", "Cancel", or the rate chosen
-    };
+    using Shown = ShownMessage;
 
     CTerminalUi(std::FILE* out, std::FILE* in, bool liveProgress, TerminalAnswers answers);
 
@@ -41,7 +38,8 @@ public:
     int AskFlashRate(int initialBaud) override;
 
     void Tick();
-    std::vector<Shown> Messages() const;
+    std::vector<Shown> Messages() const { return m_shown.All(); }
+    const CShownMessages& Recorded() const { return m_shown; }
     bool QuitAsked() const;
 
 private:
@@ -50,7 +48,6 @@ private:
     int AskOkCancel();
     // An OK/Cancel question: answered by an option when one answers it, else asked.
     int AnswerOkCancel(const std::string& text);
-    void Record(const std::string& caption, const std::string& text, const std::string& answer);
 
     mutable std::mutex m_mutex;
     std::FILE* m_out;
@@ -58,6 +55,6 @@ private:
     TerminalAnswers m_answers;
     int m_retriesAnswered = 0;
     CProgressLine m_progress;
-    std::vector<Shown> m_shown;
+    CShownMessages m_shown;
     bool m_quit = false;
 };

@@ -1,8 +1,25 @@
 #include "gui/FormWorkflow.h"
 
 #include "app/CommSettings.h"
+#include "app/PressJournal.h"
 #include "app/UpgradeForm.h"
+#include "gui/GuiUi.h"
+#include "gui/MainFrame.h"  // GuiUi.h points at the main frame
 #include "gui/TessarinDoc.h"
+
+#include <cstdio>
+
+namespace {
+
+// The messages the window's UI services showed; none recorded under other UI services.
+const CShownMessages& ShownByTheWindow()
+{
+    static const CShownMessages none;
+    const auto* ui = dynamic_cast<const CGuiUi*>(&Ui());
+    return ui ? ui->Recorded() : none;
+}
+
+} // namespace
 
 // The window's face on the toolkit-free upgrade form: the form decides everything, the window
 // only shows what it says through the UI services.
@@ -41,7 +58,11 @@ void CFormWorkflow::OnProgram()
     if (!m_impl->form)
         return;
     m_impl->TakeSettings();
-    m_impl->form->OnProgram();
+    CPressWatch watch(ShownByTheWindow(), "window");
+    ProgramOutcome outcome = m_impl->form->OnProgram();
+    std::string problem = JournalPress(*m_impl->form, outcome, watch.Facts(outcome, m_impl->settings.portNumber));
+    if (!problem.empty())
+        std::fprintf(stderr, "tessarin-gui: %s\n", problem.c_str());
 }
 
 std::string CFormWorkflow::TitleText() const { return m_impl->form ? m_impl->form->Title() : std::string(); }

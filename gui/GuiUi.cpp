@@ -53,6 +53,7 @@ int CGuiUi::MessageBox(const std::string& text, const std::string& caption, unsi
     if (m_closing)
         return (style & 0x0F) == MB_OKCANCEL ? IDCANCEL : IDOK;
     OnGuiThread([&] { result = ShowMessageBox(m_frame, text, caption, style); });
+    m_shown.RecordBox(caption, text, style, result);
     return result;
 }
 
@@ -104,5 +105,6 @@ int CGuiUi::AskFlashRate(int initialBaud)
         if (dialog.exec() == QDialog::Accepted)
             rate = dialog.SelectedBaud();
     });
+    m_shown.Record("Configuration", "Flash Rate", rate == 0 ? "closed" : std::to_string(rate));
     return rate;
 }

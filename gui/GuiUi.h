@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ShownMessages.h"
 #include "platform/UiServices.h"
 
 #include <QPointer>
@@ -28,12 +29,17 @@ public:
     // The flash rate dialog; 0 when it was closed without a choice.
     int AskFlashRate(int initialBaud);
 
+    // Every message box and flash rate question shown, with its answer (the journal of presses
+    // takes each press's from here).
+    const CShownMessages& Recorded() const { return m_shown; }
+
     // Runs `call` on the GUI thread and waits for it.
     void OnGuiThread(const std::function<void()>& call);
 
 private:
     QPointer<CMainFrame> m_frame;
     std::atomic<bool> m_closing{false};
+    CShownMessages m_shown;
 };
 
 // The message box itself (GUI thread): caption, text, icon and buttons as `style` says.

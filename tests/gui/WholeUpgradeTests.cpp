@@ -4,6 +4,7 @@
 #include "GuiTestSupport.h"
 
 #include "app/FormMessages.h"
+#include "app/PressJournal.h"
 #include "app/WorkflowFlags.h"
 #include "files/ProductLine.h"
 #include "gui/Dialogs.h"
@@ -15,6 +16,7 @@
 #include "gui/TessarinDoc.h"
 #include "gui/UpgradeForm.h"
 #include "tests/upgrade_codeplug/UpgradeFixture.h"
+#include "upgrade/CarryOver.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +26,9 @@
 #include <QTest>
 
 #include <cstdlib>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -126,8 +131,22 @@ TEST_F(GuiUpgradeTest, ProgramPressAnsweredInTheWindowUpgradesTheDemoRadio)
     EXPECT_NE(IdentityMark, 0);
     expectedCodeplug[0x3FF0] = IdentityMark;  // the mark the form wrote before the upgrade
     ExpectCodeplug(rig.Radio().Memory().Codeplug(), expectedCodeplug);
-    const fs::path records = std::getenv("TESSARIN_STATE_DIR");
-    EXPECT_TRUE(!fs::exists(records) || fs::is_empty(records)) << "the carry-over record is removed once restored";
+    const CCarryOverStore store;
+    EXPECT_TRUE(store.List().empty()) << "the carry-over record is removed once restored";
+    // The press is in the journal with what the window showed.
+    std::ifstream journal(PressJournalFile(store));
+    std::string line, last;
+    while (std::getline(journal, line))
+        last = line;
+    ASSERT_FALSE(last.empty()) << "the press is journalled";
+    const auto entry = nlohmann::json::parse(last);
+    EXPECT_EQ(entry["frontEnd"], "window");
+    EXPECT_EQ(entry["outcome"], "updated");
+    EXPECT_EQ(entry["port"]["number"], 1);
+    ASSERT_EQ(entry["messages"].size(), 3u) << last;
+    EXPECT_EQ(entry["messages"][0]["text"], "Flash Rate");
+    EXPECT_EQ(entry["messages"][0]["answer"], "115200");
+    EXPECT_EQ(entry["messages"][2]["text"], FormText::kUpdateSuccessful);
 }
 
 } // namespace
