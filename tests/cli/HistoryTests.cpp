@@ -1,7 +1,7 @@
 // `tessarin history`: the journal read as untrusted input, filtered, and printed as a table,
 // as stored or as CSV.
 #include "cli/HistoryCommand.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/ScratchDirectoryTest.h"
 #include "tests/support/Capture.h"
 
 #include <algorithm>
@@ -20,7 +20,7 @@ const char kJournal[] =
     "\"kit\":{\"title\":\"Line\\nbreak\"}}\n"
     "{\"time\":\"2026-12-03T09:00:00+01:00\",\"outc\n";
 
-class HistoryTest : public TempDirTest {
+class HistoryTest : public ScratchDirectoryTest {
 protected:
     int Run()
     {

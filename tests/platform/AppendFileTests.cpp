@@ -2,7 +2,7 @@
 // nothing planted under its name is written or read.
 #include "errors/Error.h"
 #include "platform/AppendFile.h"
-#include "TempDir.h"
+#include "tests/support/ScratchDirectoryTest.h"
 
 #include <cstdio>
 #include <functional>
@@ -15,7 +15,7 @@
 
 namespace {
 
-class AppendFileTest : public TempDirTest {};
+class AppendFileTest : public ScratchDirectoryTest {};
 
 // Line `n` of writer `w`: long enough (up to about 9 KB) that a line split by a concurrent
 // writer would show.
