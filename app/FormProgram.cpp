@@ -34,6 +34,7 @@ ProgramOutcome CUpgradeForm::OnProgram()
     m_recordFileUsed.clear();
     m_carryOver = CarryOverRecord{};
     m_identity = RadioIdentity{};
+    m_lastFailure.clear();
     m_codeplugJob = CodeplugJob{};
     if (!m_configLoaded) {
         ShowError(FormText::kNoConfiguration);
