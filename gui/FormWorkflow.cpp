@@ -3,6 +3,7 @@
 #include "app/CommSettings.h"
 #include "app/UpgradeForm.h"
 #include "gui/TessarinDoc.h"
+#include "platform/UiServices.h"
 
 // The window's face on the toolkit-free upgrade form: the form decides everything, the window
 // only shows what it says through the UI services.
@@ -41,6 +42,15 @@ void CFormWorkflow::OnProgram()
     if (!m_impl->form)
         return;
     m_impl->TakeSettings();
+    // No port chosen by a default in the saved value's place is ever opened.
+    if (!CCommSettings::IsValidPort(m_impl->settings.portNumber)) {
+        std::string problem = m_impl->doc.SettingsProblem();
+        Ui().MessageBox("No communication port is chosen, so nothing was sent to the radio.\n\n" +
+                            (problem.empty() ? std::string() : problem + ".\n\n") +
+                            "Choose the port in Config > Comm Setting, then press Program again.",
+                        "Communication port", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     m_impl->form->OnProgram();
 }
 
