@@ -7,11 +7,10 @@
 #include "files/FileManager.h"
 #include "files/SRecord.h"
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -24,15 +23,11 @@ CodeplugImageText ReadCodeplugImageFile(const std::string& path, const std::stri
         DataFileText file = ReadDataFile(path, key, DataFileLimit::kCodeplugImage);
         if (!file.Ok())
             throw CGenError(3, "Cannot read the codeplug image %s: %s", path.c_str(),
-                            DescribeDataFileStatus(file.status));
+                            file.status == DataFileStatus::CannotOpen ? file.reason.c_str()
+                                                                      : DescribeDataFileStatus(file.status));
         result.text = file.Text();
     } else {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            throw CGenError(3, "Cannot open the codeplug image %s", path.c_str());
-        std::ostringstream all;
-        all << in.rdbuf();
-        result.text = all.str();
+        result.text = ReadInputFile(path, InputFileRules{InputLimit::kCodeplugImage, "codeplug image"});
         result.text.resize(std::min(result.text.size(), result.text.find('\0')));
     }
     // A header record (S0) first is let through: loading logs it and goes on.
@@ -40,7 +35,7 @@ CodeplugImageText ReadCodeplugImageFile(const std::string& path, const std::stri
     bool ok = t.size() > 2 && t[0] == 'S' && t[1] >= '0' && t[1] <= '9';
     if (!ok)
         throw CGenError(3, "%s is not S-record text%s", path.c_str(),
-                        key.empty() ? "; for an enciphered image give --key or --config-key"
+                        key.empty() ? "; for an enciphered image give --key-file or --config-key"
                                     : " after deciphering: the key may be wrong");
     return result;
 }

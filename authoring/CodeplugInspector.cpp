@@ -4,6 +4,7 @@
 #include "codeplug/RideLayout.h"
 #include "codeplug/VariantCodeplug.h"
 #include "errors/Error.h"
+#include "platform/StopRequest.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -114,6 +115,8 @@ std::vector<CpBlockLine> ListCodeplugBlocks(CCodeplug& codeplug)
                 line.problem = "unreadable: block header";
             }
         } catch (const CError& e) {
+            if (StopRequested())
+                throw;  // a stop ends the look, it is no unreadable part of the codeplug
             line.problem = std::string("unreadable: ") + e.GetText();
         }
         lines.push_back(line);
@@ -168,6 +171,8 @@ RangeSum SumRange(CCodeplug& codeplug, const CpRange& r)
     try {
         return {r, true, SumCodeplugRange(codeplug, r.from, r.to), ""};
     } catch (const CError& e) {
+        if (StopRequested())
+            throw;  // a stop ends the look, it is no unreadable part of the codeplug
         return {r, false, 0, e.GetText()};
     }
 }
@@ -210,6 +215,8 @@ void CheckVariantBlock(CCodeplug& codeplug, std::vector<CpCheckLine>& out, uint1
             detail += Format("%02X", fixed[i]);
         out.push_back({name, address + size - 1, ok, detail});
     } catch (const CError& e) {
+        if (StopRequested())
+            throw;  // a stop ends the look, it is no unreadable part of the codeplug
         out.push_back({name, 0, false, e.GetText()});
     }
 }
@@ -227,6 +234,8 @@ std::vector<CpCheckLine> CheckCodeplug(CCodeplug& codeplug, std::optional<uint8_
             try {
                 address = codeplug.GetBlockVector(id);
             } catch (const CError& e) {
+                if (StopRequested())
+                    throw;  // a stop ends the look, it is no unreadable part of the codeplug
                 out.push_back({"block " + FormatBlockId(id), 0, false, e.GetText()});
                 continue;
             }
@@ -245,6 +254,8 @@ std::vector<CpCheckLine> CheckCodeplug(CCodeplug& codeplug, std::optional<uint8_
             for (const CpRange& r : BlockChecksumRanges(codeplug, id))
                 ranges.push_back(r);
         } catch (const CError& e) {
+            if (StopRequested())
+                throw;  // a stop ends the look, it is no unreadable part of the codeplug
             out.push_back({"block " + FormatBlockId(id), 0, false, e.GetText()});
         }
     }

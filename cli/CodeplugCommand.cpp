@@ -1,6 +1,7 @@
 // tessarin codeplug: the blocks, fields and checksums of a codeplug in an image file or a radio.
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/KeyFile.h"
 #include "cli/PortOptions.h"
 
 #include "authoring/CodeplugBuilder.h"
@@ -10,11 +11,11 @@
 #include "errors/Error.h"
 #include "files/SRecord.h"
 #include "link/LinkFlags.h"
+#include "platform/InputFile.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,10 +23,14 @@
 
 namespace {
 
+// The longest field read-field reads: a whole codeplug.
+constexpr unsigned kMaxFieldBytes = 0x10000;
+
 struct SourceOptions {
     std::string image;
     bool configKey = false;
-    std::string key;
+    std::string key;      // --key: refused
+    std::string keyFile;  // --key-file FILE or -
     PortOptions port;
     int type = 1;
     int productLine = -1;
@@ -48,8 +53,11 @@ void AddSourceOptions(CLI::App* command, SourceOptions& o)
     command->add_option("--image", o.image, "Codeplug image file: S-record text, plain or enciphered");
     auto* configKey = command->add_flag("--config-key", o.configKey,
                                         "Decipher the image with the data-file key of the kit's patcher.dat beside it");
-    auto* key = command->add_option("--key", o.key, "Decipher the image with this data-file key");
-    configKey->excludes(key);
+    AddRefusedKeyOption(*command, o.key);
+    auto* keyFile = command->add_option("--key-file", o.keyFile,
+                                        "Decipher the image with the data-file key on the first line of FILE, or of "
+                                        "standard input with --key-file -");
+    configKey->excludes(keyFile);
     AddPortOptions(*command, o.port);
     command->add_option("--type", o.type, "Structure type: 1 block model (default), 2 pointer table, 3 fixed address")
         ->check(CLI::Range(0, 3));
@@ -72,8 +80,8 @@ public:
             throw CUsageError("give either --image FILE or --device PATH / --port N");
         if (!onRadio && (o.port.trace || o.port.baud || !o.port.echo.empty()))
             throw CUsageError("--echo, --baud and --trace belong to --device or --port");
-        if (onRadio && (o.configKey || !o.key.empty()))
-            throw CUsageError("--key and --config-key belong to --image");
+        if (onRadio && (o.configKey || !o.keyFile.empty()))
+            throw CUsageError("--key-file and --config-key belong to --image");
         SetProductLineNumber(o.productLine >= 0 ? o.productLine : (o.type == 3 ? 11 : 13));
         m_codeplug = CreateCodeplug(o.type);
         if (onRadio) {
@@ -93,7 +101,7 @@ public:
             m_codeplug->InitRdkPtrs();
             return;
         }
-        std::string key = o.configKey ? KitDataFileKey(o.image) : o.key;
+        std::string key = o.configKey ? KitDataFileKey(o.image) : o.keyFile.empty() ? "" : ReadKeyFile(o.keyFile);
         m_file = ReadCodeplugImageFile(o.image, key);
         m_codeplug->SetImageText(m_file.text.c_str(), o.code.c_str());
         m_codeplug->SetVariantFlag(o.variant);
@@ -127,7 +135,8 @@ int Run(const char* name, const std::function<void()>& body)
 {
     try {
         body();
-        return 0;
+        // A stop that came after the last request still says what became of the radio.
+        return ReportRadioStop(stderr, 0);
     } catch (const CUsageError& e) {
         std::fprintf(stderr, "tessarin codeplug %s: %s\n", name, e.what());
         return 2;
@@ -201,6 +210,10 @@ void RunReadField(const SourceOptions& o, const FieldOptions& f)
     uint16_t id = ParseBlockId(f.block);
     if (f.length == 0)
         throw CUsageError("--length must be at least 1");
+    // Checked before the bytes are taken: no field is longer than a whole codeplug.
+    if (f.length > kMaxFieldBytes)
+        throw CUsageError("--length must be at most " + std::to_string(kMaxFieldBytes) +
+                          " (a codeplug holds at most 64 KB), not " + std::to_string(f.length));
     CodeplugSession session(o);
     CCodeplug& cp = session.Codeplug();
     std::vector<uint8_t> value(f.length);
@@ -292,14 +305,11 @@ bool RunCheck(const SourceOptions& o, const std::string& sumText)
 
 void RunBuild(const std::string& description, const std::string& output, const std::string& key)
 {
-    std::ifstream in(description);
-    if (!in)
-        throw CGenError(3, "Cannot open the description %s", description.c_str());
-    std::ostringstream all;
-    all << in.rdbuf();
+    const std::string text =
+        ReadInputFile(description, InputFileRules{InputLimit::kCodeplugDescription, "codeplug description"});
     std::vector<uint8_t> image;
     try {
-        image = CCodeplugBuilder().Build(all.str());
+        image = CCodeplugBuilder().Build(text);
     } catch (const std::runtime_error& e) {
         throw CGenError(3, "%s: %s", description.c_str(), e.what());
     }
@@ -363,15 +373,19 @@ void AddCodeplugCommands(CLI::App& app, int& exitCode)
                                 "tessarin codeplug build kits/layouts/adk.cpd --output adk.s19");
     make->add_option("description", (*build)[0], "Description file")->required();
     make->add_option("--output", (*build)[1], "The S-record file to write")->required();
-    make->add_option("--key", (*build)[2], "Encipher the file with this data-file key");
+    AddRefusedKeyOption(*make, (*build)[2]);
+    make->add_option("--key-file", (*build)[2],
+                     "Encipher the file with the data-file key on the first line of FILE, or of standard input with "
+                     "--key-file -");
     make->callback([=, &exitCode] {
         exitCode = Run("build", [=] {
-            // The group's --key given before "build" is the key of the new file as well.
+            // The group's --key-file given before "build" is the key of the new file as well.
             const SourceOptions& o = *source;
             if (!o.image.empty() || o.configKey || !o.port.device.empty() || o.port.port != 0)
                 throw CUsageError("--image, --config-key, --device and --port select a codeplug to look at; "
                                   "build reads only its description");
-            RunBuild((*build)[0], (*build)[1], (*build)[2].empty() ? o.key : (*build)[2]);
+            const std::string& keyFile = (*build)[2].empty() ? o.keyFile : (*build)[2];
+            RunBuild((*build)[0], (*build)[1], keyFile.empty() ? std::string() : ReadKeyFile(keyFile));
         });
     });
 }

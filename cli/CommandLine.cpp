@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/Commands.h"
+#include "platform/StartupPaths.h"
 
 #include <CLI/CLI.hpp>
 
@@ -65,6 +66,41 @@ CLI::App* AddCommand(CLI::App& parent, const std::string& name, const std::strin
     return command;
 }
 
+namespace {
+
+// The options and arguments that name files or folders, by name, in every command.
+// `--device` is not among them: a relative port path is refused, not completed.
+bool NamesAPath(const std::string& name)
+{
+    static const char* const kPathOptions[] = {"--kit",  "--image",  "--output", "--out",     "--key-file",
+                                               "--log",  "--profile", "--link",  "--dump",    "IN",
+                                               "OUT",    "SRC_DIR",  "OUT_DIR",  "KIT_DIR",   "FILE",
+                                               "description"};
+    for (const char* known : kPathOptions) {
+        if (name == known)
+            return true;
+    }
+    return false;
+}
+
+void MakePathOptionsAbsolute(CLI::App& app)
+{
+    for (CLI::Option* option : app.get_options()) {
+        if (!NamesAPath(option->get_name()))
+            continue;
+        option->transform(CLI::Validator(
+            [](std::string& value) {
+                value = AbsolutePath(value);
+                return std::string();
+            },
+            "", "absolute path"));
+    }
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; }))
+        MakePathOptionsAbsolute(*command);
+}
+
+}  // namespace
+
 void AddTessarinCommands(CLI::App& app, int& exitCode)
 {
     ConfigureCommandLine(app);
@@ -78,4 +114,7 @@ void AddTessarinCommands(CLI::App& app, int& exitCode)
     AddProgramCommands(app, exitCode);
     AddSettingsCommands(app, exitCode);
     AddHistoryCommands(app, exitCode);
+    // Every path on the command line is made absolute as it is read, in the folder the
+    // command was started in (platform/StartupPaths.h).
+    MakePathOptionsAbsolute(app);
 }

@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/KeyFile.h"
 
 #include "files/DataFile.h"
 #include "authoring/KitInspect.h"
@@ -8,38 +9,11 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iostream>
 #include <memory>
 #include <string>
 
 namespace {
-
-// The longest key file read (a key is a line of text; a bigger file is not a key).
-constexpr std::size_t kMaxKeyFileBytes = 4096;
-
-// A key read from a file or, for "-", standard input: its first line, without the line end.
-std::string ReadKeyFile(const std::string& path)
-{
-    std::string text;
-    if (path == "-") {
-        std::getline(std::cin, text);
-    } else {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            throw CGenError(3, "--key-file %s: cannot be read (%s)", path.c_str(), std::strerror(errno));
-        std::getline(in, text);
-    }
-    if (!text.empty() && text.back() == '\r')
-        text.pop_back();
-    if (text.size() > kMaxKeyFileBytes)
-        throw CGenError(3, "--key-file %s: the first line is longer than %zu bytes; it is not a key",
-                        path.c_str(), kMaxKeyFileBytes);
-    return text;
-}
 
 // The key choice shared by the commands that decipher or encipher.
 struct KeyChoice {
@@ -53,24 +27,34 @@ struct KeyChoice {
     {
         CLI::Option* config = command->add_flag("--config-key", configKey,
                                                 "the key of patcher.dat");
-        keyOption = command->add_option("--key", key,
-                                        "the data-file key (line 3 of the version block); other users can see it "
-                                        "in the process list, so prefer --key-file");
+        keyOption = AddRefusedKeyOption(*command, key);
         keyFileOption = command->add_option("--key-file", keyFile,
-                                            "read the data-file key from the first line of FILE, or of standard "
-                                            "input with --key-file -");
-        config->excludes(keyOption);
+                                            "read the data-file key (line 3 of the version block) from the first "
+                                            "line of FILE, or of standard input with --key-file -");
         config->excludes(keyFileOption);
-        keyOption->excludes(keyFileOption);
     }
-    bool Given() const { return configKey || keyOption->count() > 0 || keyFileOption->count() > 0; }
+    bool Given() const { return configKey || keyFileOption->count() > 0; }
     std::string Key() const
     {
         if (configKey)
             return kConfigFileKey;
-        return keyFileOption->count() > 0 ? ReadKeyFile(keyFile) : key;
+        return ReadKeyFile(keyFile);
     }
 };
+
+// Runs `work` with the key; a key that cannot be read ends the command with status 1.
+template <class Work>
+int WithKey(const KeyChoice& keys, Work work)
+{
+    std::string key;
+    try {
+        key = keys.Key();
+    } catch (const CError& error) {
+        std::fprintf(stderr, "%s\n", error.GetText());
+        return 1;
+    }
+    return work(key);
+}
 
 int Report(const KitOutcome& outcome)
 {
@@ -97,9 +81,11 @@ void AddCipherCommand(CLI::App* kit, int& exitCode, bool encipher)
         command->add_flag("--raw", *raw, "write every deciphered byte, padding included");
     command->callback([keys, paths, raw, encipher, &exitCode] {
         if (!keys->Given())
-            throw CLI::RequiredError("--config-key, --key or --key-file");
-        exitCode = Report(encipher ? KitEncipher(paths->first, paths->second, keys->Key())
-                                   : KitDecipher(paths->first, paths->second, keys->Key(), *raw));
+            throw CLI::RequiredError("--config-key or --key-file");
+        exitCode = WithKey(*keys, [&](const std::string& key) {
+            return Report(encipher ? KitEncipher(paths->first, paths->second, key)
+                                   : KitDecipher(paths->first, paths->second, key, *raw));
+        });
     });
 }
 
@@ -133,7 +119,10 @@ void AddKitCommands(CLI::App& app, int& exitCode)
     srec->add_option("FILE", files->first, "S-record file")->required();
     srec->add_option("--out", files->second, "write the data bytes to this file");
     srec->callback([keys, files, &exitCode] {
-        const std::string key = keys->Key();
-        exitCode = Report(KitSrec(files->first, keys->Given() ? &key : nullptr, files->second));
+        if (!keys->Given()) {
+            exitCode = Report(KitSrec(files->first, nullptr, files->second));
+            return;
+        }
+        exitCode = WithKey(*keys, [&](const std::string& key) { return Report(KitSrec(files->first, &key, files->second)); });
     });
 }

@@ -39,6 +39,13 @@ void AddPortOptions(CLI::App& command, PortOptions& options)
 int SavedEchoType()
 {
     int echoType = 1;
+    if (std::string unreadable = Settings().Unreadable(); !unreadable.empty()) {
+        // Never silently: the saved echo is not known.
+        std::fprintf(stderr, "tessarin: %s; the interface box echo is taken as on. Give --echo on or --echo off to "
+                             "say it.\n",
+                     unreadable.c_str());
+        return echoType;
+    }
     Settings().ReadDword(SettingsSection::kCommunication, kEchoTypeKey, echoType);
     return echoType;
 }

@@ -26,6 +26,13 @@ const char* SourceText(PortEntry::Source source)
 
 int ListPorts()
 {
+    if (std::string unreadable = PortTable().Unreadable(); !unreadable.empty()) {
+        // The saved numbers are not known, and the devices found must not be shown under them.
+        std::fprintf(stderr, "tessarin ports: %s; the saved port numbers are not known, so no numbers are shown. "
+                             "Give the file back to your user or move it away, then try again.\n",
+                     unreadable.c_str());
+        return 1;
+    }
     auto entries = ListAvailablePorts();
     if (entries.empty()) {
         std::printf("No serial ports found. Plug in the interface box's adapter, or name a device with "

@@ -2,11 +2,17 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProgramCommand.h"
+#include "app/CommSettings.h"
 #include "platform/PortTable.h"
+#include "platform/SettingsStore.h"
+#include "platform/StopRequest.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -34,6 +40,51 @@ void AddWorkflowOptions(CLI::App& command, ProgramOptions& options)
         ->default_str("tsErrlog.txt");
 }
 
+// The saved port is used only when it is known: a settings file that cannot be read (or holds
+// no port number) is said, and no port chosen by a default in the saved value's place is
+// opened. False when the command cannot go on (exit status 2).
+bool SavedSettingsUsable(const ProgramOptions& options, const char* command)
+{
+    const bool portGiven = !options.port.device.empty() || options.port.port != 0;
+    if (portGiven) {
+        // The port is the user's; the echo, when not given, is the saved one, if it is known.
+        if (options.port.echo.empty()) {
+            if (std::string unreadable = Settings().Unreadable(); !unreadable.empty())
+                std::fprintf(stderr, "tessarin %s: %s; the interface box echo is taken as on. Give --echo on or "
+                                     "--echo off to say it.\n",
+                             command, unreadable.c_str());
+        }
+        return true;
+    }
+    CCommSettings saved;
+    saved.Load(Settings());
+    if (saved.problem.empty())
+        return true;
+    std::fprintf(stderr,
+                 "tessarin %s: %s. No port is opened in its place: give --device PATH, or --port N once the "
+                 "settings can be read again.\n",
+                 command, saved.problem.c_str());
+    return false;
+}
+
+// Runs program or plan with SIGINT, SIGTERM and SIGHUP caught for the whole command (between
+// two openings of the port as well): the command stops at its next safe point, the port is
+// closed with its line settings restored and its hold released, and the exit status is 128
+// plus the signal's number (a command that had done its work when the stop came keeps its 0).
+int RunStoppable(const char* command, const std::function<int()>& run)
+{
+    CStopSignals stopSignals;
+    int status = run();
+    if (StopRequested() && status != 0 && status < 128) {
+        std::fprintf(stderr,
+                     "tessarin %s: stopped on %s with no request cut off; the port was closed with its line settings "
+                     "restored and its hold released.\n",
+                     command, StopSignalName());
+        status = StopExitStatus(status);
+    }
+    return status;
+}
+
 } // namespace
 
 void AddProgramCommands(CLI::App& app, int& exitCode)
@@ -56,7 +107,13 @@ void AddProgramCommands(CLI::App& app, int& exitCode)
     command->add_flag("--finish", program->answers.finish,
                       "When no radio answers, finish the radio that a recorded upgrade with this kit left "
                       "without firmware (it answers only in bootstrap mode)");
-    command->callback([program, &exitCode] { exitCode = RunProgram(*program, ConsoleStreams(program->json)); });
+    command->callback([program, &exitCode] {
+        exitCode = RunStoppable("program", [&] {
+            if (!SavedSettingsUsable(*program, "program"))
+                return static_cast<int>(kExitUsage);
+            return RunProgram(*program, ConsoleStreams(program->json));
+        });
+    });
 
     auto plan = std::make_shared<ProgramOptions>();
     auto* dry = AddCommand(app, "plan",
@@ -64,5 +121,11 @@ void AddProgramCommands(CLI::App& app, int& exitCode)
                            "written to the radio",
                            "tessarin plan --kit build/kits/demo --device /dev/ttyUSB0 --json");
     AddWorkflowOptions(*dry, *plan);
-    dry->callback([plan, &exitCode] { exitCode = RunPlan(*plan, ConsoleStreams(plan->json)); });
+    dry->callback([plan, &exitCode] {
+        exitCode = RunStoppable("plan", [&] {
+            if (!SavedSettingsUsable(*plan, "plan"))
+                return static_cast<int>(kExitUsage);
+            return RunPlan(*plan, ConsoleStreams(plan->json));
+        });
+    });
 }

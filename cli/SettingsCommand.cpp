@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -21,6 +22,15 @@ int RunSettings(const SettingsOptions& options)
 {
     CCommSettings settings;
     settings.Load(Settings());
+    if (std::string unreadable = Settings().Unreadable(); !unreadable.empty()) {
+        // The defaults are never shown in place of values that are there but cannot be read,
+        // and nothing is written over them.
+        std::fprintf(stderr,
+                     "tessarin settings: %s; the saved settings are not known and nothing was changed. Give the file "
+                     "back to your user (for example: sudo chown $USER %s) or move it away, then try again.\n",
+                     unreadable.c_str(), Settings().Path().c_str());
+        return 1;
+    }
     if (options.port != 0 || !options.echo.empty()) {
         if (options.port != 0) {
             if (!CCommSettings::IsValidPort(options.port)) {
@@ -37,13 +47,17 @@ int RunSettings(const SettingsOptions& options)
             return 1;
         }
     }
-    std::string device = PortTable().PathFor(static_cast<unsigned>(settings.portNumber));
-    std::printf("Port ID        %d (COM%d%s%s)\n", settings.portNumber, settings.portNumber,
-                device.empty() ? ", no device has this number" : " = ", device.c_str());
+    if (!settings.PortKnown()) {
+        std::printf("Port ID        not known: %s\n", settings.problem.c_str());
+    } else {
+        std::string device = PortTable().PathFor(static_cast<unsigned>(settings.portNumber));
+        std::printf("Port ID        %d (COM%d%s%s)\n", settings.portNumber, settings.portNumber,
+                    device.empty() ? ", no device has this number" : " = ", device.c_str());
+    }
     std::printf("ORX Echo Type  %d (%s)\n", settings.echoType,
                 settings.EchoMode() == 1 ? "the interface box echoes what is sent" : "no echo");
     std::printf("Settings file  %s\n", Settings().Path().c_str());
-    return 0;
+    return settings.PortKnown() ? 0 : 1;
 }
 
 } // namespace

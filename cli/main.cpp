@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 #include "errors/Error.h"
 #include "errors/Log.h"
+#include "platform/StartupPaths.h"
 
 #include <CLI/CLI.hpp>
 
@@ -8,6 +9,8 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything reads them: the work enters the kit folder later.
+    MakeEnvironmentPathsAbsolute();
     CwFileLog::SetFileWanted(false);  // the command line writes a log file only when asked (--log)
     CLI::App app{"tessarin: the radio upgrade service tool"};
     int exitCode = 0;

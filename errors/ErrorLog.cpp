@@ -17,16 +17,27 @@ CErrorLog& ErrorLog()
 
 void CErrorLog::EnsureSinks()
 {
-    if (m_sinksMade)
-        return;
-    m_sinksMade = true;
     CPlatform* platform = GetPlatform();
-    m_sink0.reset(platform->CreateLog(0));
+    if (!m_sink1Made) {
+        m_sink1Made = true;
+        m_sink1.reset(platform->CreateLog(1));
+        if (m_sink1)
+            m_sink1->Start();
+    }
+    // The file is made only when something will be written to it: a log switched off leaves
+    // no file holding only "Start Logging" in every folder a program looks at.
+    if (m_fileSinkEnabled)
+        OpenFileSink();
+}
+
+void CErrorLog::OpenFileSink()
+{
+    if (m_sink0Made)
+        return;
+    m_sink0Made = true;
+    m_sink0.reset(GetPlatform()->CreateLog(0));
     if (m_sink0)
         m_sink0->Start();
-    m_sink1.reset(platform->CreateLog(1));
-    if (m_sink1)
-        m_sink1->Start();
 }
 
 void CErrorLog::WriteLine(const char* line)
@@ -71,10 +82,17 @@ void CErrorLog::LogBytes(const uint8_t* bytes, std::size_t count)
 void CErrorLog::Clear()
 {
     EnsureSinks();
-    m_sink0.reset();
-    m_sink0.reset(GetPlatform()->CreateLog(0));
-    if (m_sink0)
-        m_sink0->Start();
+    // One log per run, opened once: an upgrade attempt empties the file already open and
+    // starts it afresh, and never opens the path again (which could by then lead somewhere
+    // else, or be a link planted meanwhile).
+    if (m_sink0Made) {
+        if (m_sink0) {
+            m_sink0->ClearLog();
+            m_sink0->Start();
+        }
+    } else {
+        OpenFileSink();
+    }
     if (m_sink1 && m_sink1->IsEnabled())
         m_sink1->ClearLog();
 }
@@ -85,5 +103,6 @@ void CErrorLog::DropSinks()
 {
     m_sink0.reset();
     m_sink1.reset();
-    m_sinksMade = false;
+    m_sink0Made = false;
+    m_sink1Made = false;
 }

@@ -9,7 +9,9 @@ class CLog;
 // The process-wide error log. Every layer writes diagnostic lines and hexadecimal dumps to
 // it. Sink 0 is the file log; sink 1 is whatever else the platform offers (a memory log
 // under the simulator). Each sink writes only while its enabled flag here is on; the sinks
-// themselves are created, and say "Start Logging", on the first write.
+// themselves are created, and say "Start Logging", on the first write, the file sink only
+// when it is switched on or an upgrade attempt starts the log (Clear). The file is opened at
+// most once per run (until DropSinks): Clear empties the open file in place.
 class CErrorLog {
 public:
     CErrorLog() = default;
@@ -24,7 +26,8 @@ public:
     void LogBytes(const uint8_t* bytes, std::size_t count);
     void EnableFileLog(uint8_t enable) { m_fileSinkEnabled = enable; }
     void EnableSink1(uint8_t enable) { m_sink1Enabled = enable; }
-    // Starts the log afresh: a new file sink (emptying the file) and a cleared sink 1.
+    // Starts the log afresh: the file sink emptied in place (made now if it was not yet) with
+    // a new "Start Logging" line, and a cleared sink 1.
     void Clear();
 
     // Sink 0 or 1 once created; null before the first write or when the platform has none.
@@ -36,13 +39,15 @@ public:
 
 private:
     void EnsureSinks();
+    void OpenFileSink();
     void WriteLine(const char* line);
 
     uint8_t m_sink1Enabled = 0;
     uint8_t m_fileSinkEnabled = 0;
     std::unique_ptr<CLog> m_sink1;
     std::unique_ptr<CLog> m_sink0;
-    bool m_sinksMade = false;
+    bool m_sink0Made = false;  // the file sink was asked for (it may have failed to open)
+    bool m_sink1Made = false;
 };
 
 // The one error log of the process.

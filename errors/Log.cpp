@@ -1,10 +1,10 @@
 #include "errors/Log.h"
 
-#include "platform/UiServices.h"
-
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,7 +24,20 @@ struct FileLogPlace {
     std::string exactPath;
     bool wanted = true;
     std::string reportedPath;  // the path whose failure has been reported already
+    std::string openPath;      // the log file open now
+    std::string failure;       // why the last log file could not be opened
 };
+
+// Paths are fixed when they are given: a relative one is taken in the current folder of that
+// moment, so the log stays where it was asked for whatever folder the work enters later.
+std::string Absolute(const std::string& path)
+{
+    if (path.empty() || path[0] == '/')
+        return path;
+    std::error_code error;
+    std::filesystem::path full = std::filesystem::absolute(path, error);
+    return error ? path : full.lexically_normal().string();
+}
 
 FileLogPlace& Place()
 {
@@ -48,6 +61,8 @@ std::FILE* OpenLogFile(const char* path, std::string& reason)
         reason = "it is not a regular file";
     else if (info.st_uid != ::geteuid())
         reason = "it belongs to another user";
+    else if (info.st_nlink != 1)
+        reason = "it has other names (hard links); emptying it would empty them too";
     else if (::ftruncate(fd, 0) != 0)
         reason = std::strerror(errno);
     else if (::fcntl(fd, F_SETFL, 0) != 0)  // back to blocking writes
@@ -62,8 +77,10 @@ std::FILE* OpenLogFile(const char* path, std::string& reason)
 }
 } // namespace
 
-void CwFileLog::SetDirectory(const std::string& directory) { Place().directory = directory; }
-void CwFileLog::SetFilePath(const std::string& path) { Place().exactPath = path; }
+void CwFileLog::SetDirectory(const std::string& directory) { Place().directory = Absolute(directory); }
+void CwFileLog::SetFilePath(const std::string& path) { Place().exactPath = Absolute(path); }
+const std::string& CwFileLog::OpenPath() { return Place().openPath; }
+const std::string& CwFileLog::OpenFailure() { return Place().failure; }
 void CwFileLog::SetFileWanted(bool wanted) { Place().wanted = wanted; }
 bool CwFileLog::FileWanted() { return Place().wanted; }
 
@@ -88,25 +105,37 @@ CwFileLog::CwFileLog(const char* fileName)
         return;
     }
     m_file = OpenLogFile(m_path, reason);
-    if (m_file == nullptr)
+    if (m_file == nullptr) {
         Report(m_path, reason);
+        return;
+    }
+    Place().openPath = m_path;
+    Place().failure.clear();
 }
 
 void CwFileLog::Report(const std::string& path, const std::string& reason)
 {
     FileLogPlace& place = Place();
+    place.openPath.clear();
+    place.failure = "Unable to open Log file for writing: " + path + ": " + reason;
     if (place.reportedPath == path)
         return;
     place.reportedPath = path;
-    std::string text = "Unable to open Log file for writing\n\n" + path.substr(0, 200) +
-                       (path.size() > 200 ? "...: " : ": ") + reason;
-    Ui().MessageBox(text.c_str(), "Error", MB_OK);
+    // Never a message box: the log is opened as an upgrade starts, and a box then would stop
+    // the press half-way for a file the work does not need (a read-only kit folder, a link
+    // planted there). The reason is kept (OpenFailure) for whoever names the log, and said
+    // once on standard error.
+    std::fprintf(stderr, "%s (the work goes on without a log file)\n", place.failure.c_str());
+    std::fflush(stderr);
 }
 
 CwFileLog::~CwFileLog()
 {
-    if (m_file != nullptr)
+    if (m_file != nullptr) {
         std::fclose(m_file);
+        if (Place().openPath == m_path)
+            Place().openPath.clear();
+    }
 }
 
 bool CwFileLog::ClearLog()

@@ -24,11 +24,13 @@ protected:
 // The log file: each line stamped "%m/%d/%y %H:%M:%S  " and ended with "\r\n", written in
 // one write and flushed. Creating the sink empties the file.
 //
-// The file is opened without following a link, only as a regular file this user owns, and is
-// created with mode 0600: a link or another user's file planted under the log's name is left
-// alone. A path that does not fit is refused rather than cut. A failure to open is reported
-// once per run ("Unable to open Log file for writing" with the path and the reason) and the
-// sink then writes nothing; logging never stops the work.
+// The file is opened without following a link, only as a regular file this user owns with no
+// other names, and is created with mode 0600: a link or another user's file planted under the
+// log's name is left alone. A path that does not fit is refused rather than cut. A failure to
+// open is never shown in a message box (it would stop an upgrade half-way for a file the work
+// does not need, in a read-only kit folder for one): it is said once per run and path on
+// standard error ("Unable to open Log file for writing: PATH: reason") and kept for whoever
+// names the log (OpenFailure); the sink then writes nothing. Logging never stops the work.
 class CwFileLog : public CLog {
 public:
     explicit CwFileLog(const char* fileName);
@@ -42,11 +44,16 @@ public:
 
     // Where the file sink writes. By default the file name in the folder given here (the start
     // directory; empty means the current directory). The command line switches the file off
-    // and names it only when asked (--log [FILE]).
+    // and names it only when asked (--log [FILE]). A relative folder or path is made absolute
+    // when it is given, so the log stays where it was asked for.
     static void SetDirectory(const std::string& directory);
     static const std::string& Directory();
     // An exact path for the log file instead of directory and name.
     static void SetFilePath(const std::string& path);
+    // The log file open now (empty when none is), and why the last one could not be opened
+    // (empty when it could): what a journal of the run names.
+    static const std::string& OpenPath();
+    static const std::string& OpenFailure();
     // Whether the platform makes a file sink at all.
     static void SetFileWanted(bool wanted);
     static bool FileWanted();

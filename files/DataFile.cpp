@@ -1,16 +1,18 @@
 #include "files/DataFile.h"
 
 #include "files/Blowfish.h"
+#include "platform/InputFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <limits>
 #include <new>
 #include <stdexcept>
 #include <string>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,7 +113,17 @@ bool IsCorrupt(DataFileStatus status)
            status == DataFileStatus::TooLarge || status == DataFileStatus::ReadFailed;
 }
 
-CDataFileHandle::CDataFileHandle(CDataFileHandle&& other) noexcept : m_fd(other.m_fd)
+CPrivateLock LockKitFolder(const std::string& folder, CPrivateLock::Mode mode)
+{
+    std::error_code error;
+    std::filesystem::path canonical = std::filesystem::canonical(folder.empty() ? "." : folder, error);
+    if (error)
+        canonical = std::filesystem::absolute(folder.empty() ? "." : folder, error);
+    return CPrivateLock("kit", canonical.string(), mode);
+}
+
+CDataFileHandle::CDataFileHandle(CDataFileHandle&& other) noexcept
+    : m_fd(other.m_fd), m_lock(std::move(other.m_lock))
 {
     other.m_fd = -1;
 }
@@ -121,6 +133,7 @@ CDataFileHandle& CDataFileHandle::operator=(CDataFileHandle&& other) noexcept
     if (this != &other) {
         Close();
         m_fd = other.m_fd;
+        m_lock = std::move(other.m_lock);
         other.m_fd = -1;
     }
     return *this;
@@ -131,25 +144,34 @@ CDataFileHandle::~CDataFileHandle() { Close(); }
 bool CDataFileHandle::Open(const std::string& path)
 {
     Close();
-    // Without blocking: opening a named pipe would otherwise wait for a writer forever.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
+    // A writer of this user's holds the kit alone; a kit whose lock file cannot be made at all
+    // is read without it (the lock keeps this user's own programs apart, nothing else).
+    CPrivateLock lock = LockKitFolder(std::filesystem::path(path).parent_path().string(), CPrivateLock::Mode::Shared);
+    if (!lock.Locked() && lock.Busy()) {
+        m_failure = "another program of yours is writing this kit";
         return false;
+    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-        ::close(fd);
+    InputFileText refused;
+    // The size is judged by the reader of each kind (TooLarge), not here.
+    int fd = OpenInputFile(path, InputFileRules{std::numeric_limits<std::size_t>::max(), "kit data file"}, st, refused);
+    if (fd < 0) {
+        m_failure = refused.reason;
         return false;
     }
     m_fd = fd;
+    m_lock = std::move(lock);
     return true;
 }
 
 void CDataFileHandle::Close()
 {
+    m_failure.clear();
     if (m_fd >= 0) {
-        ::close(m_fd);  // also drops the lock
+        ::close(m_fd);
         m_fd = -1;
     }
+    m_lock.Release();
 }
 
 DataFileText ReadDataFile(const CDataFileHandle& file, std::string_view key, std::size_t limit)
@@ -186,8 +208,11 @@ DataFileText ReadDataFile(const CDataFileHandle& file, std::string_view key, std
 DataFileText ReadDataFile(const std::string& path, std::string_view key, std::size_t limit)
 {
     CDataFileHandle file;
-    if (!file.Open(path))
-        return DataFileText{};
+    if (!file.Open(path)) {
+        DataFileText refused;
+        refused.reason = file.OpenFailure();
+        return refused;
+    }
     return ReadDataFile(file, key, limit);
 }
 

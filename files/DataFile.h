@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PrivateLock.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -41,10 +43,18 @@ inline constexpr std::size_t kFirmware = std::size_t(16) << 20;
 inline constexpr std::size_t kAny = kFirmware;  // the largest of them
 } // namespace DataFileLimit
 
-// A data file opened for reading: a regular file only (opened without blocking, so a named
-// pipe or a device planted in a kit is refused at once), under a shared lock: many programs
-// may read a kit at once, while one that writes a data file under an exclusive lock keeps
-// readers out. Closed on destruction.
+// The lock of a kit folder: this user's programs that read a kit share it, one that writes
+// the kit (`kit pack`, `kit encipher` into it) holds it alone. It is a private lock of this
+// user's (platform/PrivateLock.h), never a lock on the kit's files or folder, which other
+// users may read and so could lock. `folder` is made canonical first. When no lock file can
+// be made at all the lock is not held and Busy() is false: reading goes on without it.
+CPrivateLock LockKitFolder(const std::string& folder, CPrivateLock::Mode mode);
+
+// A data file opened for reading through the one input-file reader (platform/InputFile.h): a
+// regular file only (judged before it is opened and opened without blocking, so a named pipe
+// or a device planted in a kit is refused at once), within the largest data file's size, while
+// its kit folder's lock is shared (LockKitFolder): many programs may read a kit at once, while
+// one of this user's that writes the kit keeps readers out. Closed on destruction.
 class CDataFileHandle {
 public:
     CDataFileHandle() = default;
@@ -59,9 +69,14 @@ public:
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
     int Descriptor() const { return m_fd; }
+    // Why the last Open failed ("it is a named pipe, not a regular file", "another program of
+    // yours is writing this kit"); empty after a successful one.
+    const std::string& OpenFailure() const { return m_failure; }
 
 private:
     int m_fd = -1;
+    std::string m_failure;
+    CPrivateLock m_lock;
 };
 
 // The one procedure by which every reader turns an installed file into text: take the size
@@ -72,6 +87,7 @@ struct DataFileText {
     DataFileStatus status = DataFileStatus::CannotOpen;
     std::size_t fileSize = 0;
     std::vector<char> buffer;  // fileSize + 10 bytes when status is Ok
+    std::string reason;        // CannotOpen: why (the input-file reader's words)
 
     bool Ok() const { return status == DataFileStatus::Ok; }
     // The deciphered text (empty unless Ok).

@@ -5,13 +5,13 @@
 #include "files/SRecord.h"
 #include "errors/Error.h"
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include <fcntl.h>
@@ -25,13 +25,35 @@ namespace {
 const char kImageCorrupt[] =
     "The required data file is corrupted and unuseable\nPlease reinstall the application!";
 
-bool ReadPlainFile(const std::string& path, std::string& bytes)
+// Plain kit sources through the one input-file reader: a regular file within the limit of
+// the data file it becomes; false with the reason in `problem` otherwise.
+bool ReadPlainFile(const std::string& path, std::size_t limit, std::string& bytes, std::string& problem)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    InputFileText file = TryReadInputFile(path, InputFileRules{limit, "plain kit file"});
+    if (!file.Ok()) {
+        problem = file.Message(path, "plain kit file");
         return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
+    }
+    bytes = std::move(file.bytes);
+    return true;
+}
+
+// The kit folder an output goes to, held by this program alone while it writes (readers of
+// this user's wait for the whole kit, never see half of it).
+bool LockForWriting(KitOutcome& outcome, const std::string& folder, CPrivateLock& lock)
+{
+    lock = LockKitFolder(folder, CPrivateLock::Mode::Exclusive);
+    if (!lock.Locked() && lock.Busy()) {
+        outcome.Problem(folder + ": another program of yours is reading or writing this kit; try again when it has ended");
+        return false;
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    std::string folder = fs::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
 }
 
 std::string FileName(const std::string& path) { return fs::path(path).filename().string(); }
@@ -80,7 +102,8 @@ std::string ReadFailure(const std::string& path, const DataFileText& file)
                            ? (file.status == DataFileStatus::CannotOpen ? "Unable to open configuration file"
                                                                          : "Unable to read configuration file")
                            : kImageCorrupt;
-    return path + ": " + what + " (" + DescribeDataFileStatus(file.status) + ")";
+    return path + ": " + what + " (" + DescribeDataFileStatus(file.status) +
+           (file.reason.empty() ? "" : ": " + file.reason) + ")";
 }
 
 }  // namespace
@@ -101,10 +124,14 @@ KitOutcome KitEncipher(const std::string& in, const std::string& out, std::strin
         outcome.Problem("the key is empty: give a key of at least one character");
         return outcome;
     }
-    if (!ReadPlainFile(in, text)) {
-        outcome.Problem(in + ": cannot be read; check the name and its permissions");
+    std::string problem;
+    if (!ReadPlainFile(in, DataFileLimit::kAny, text, problem)) {
+        outcome.Problem(problem);
         return outcome;
     }
+    CPrivateLock lock;
+    if (!LockForWriting(outcome, FolderOf(out), lock))
+        return outcome;
     if (CheckPlainText(outcome, in, text) && EncipherTo(outcome, text, out, key))
         outcome.out = out + ": " + std::to_string((text.size() + 7) / 8 * 8) + " bytes enciphered from " +
                       std::to_string(text.size()) + " bytes of " + in + "\n";
@@ -134,9 +161,9 @@ KitOutcome KitPack(const std::string& srcDir, const std::string& outDir)
 {
     KitOutcome outcome;
     const fs::path src(srcDir), dest(outDir);
-    std::string config;
-    if (!ReadPlainFile((src / "patcher.txt").string(), config)) {
-        outcome.Problem(srcDir + ": no readable patcher.txt; the kit sources hold the configuration as plain text in patcher.txt");
+    std::string config, problem;
+    if (!ReadPlainFile((src / "patcher.txt").string(), DataFileLimit::kConfiguration, config, problem)) {
+        outcome.Problem(problem + "; the kit sources hold the configuration as plain text in patcher.txt");
         return outcome;
     }
     if (!CheckPlainText(outcome, "patcher.txt", config))
@@ -161,6 +188,9 @@ KitOutcome KitPack(const std::string& srcDir, const std::string& outDir)
         outcome.Problem(outDir + ": cannot be created (" + ec.message() + ")");
         return outcome;
     }
+    CPrivateLock lock;
+    if (!LockForWriting(outcome, outDir, lock))
+        return outcome;
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(src, ec)) {
         const std::string name = entry.path().filename().string();
@@ -177,8 +207,8 @@ KitOutcome KitPack(const std::string& srcDir, const std::string& outDir)
     outcome.out += "patcher.dat: configuration, " + std::to_string(config.size()) + " bytes\n";
     for (const std::string& name : names) {
         std::string text;
-        if (!ReadPlainFile((src / name).string(), text)) {
-            outcome.Problem((src / name).string() + ": cannot be read; check its permissions");
+        if (!ReadPlainFile((src / name).string(), DataFileLimit::kAny, text, problem)) {
+            outcome.Problem(problem);
             continue;
         }
         if (CheckPlainText(outcome, name, text) && EncipherTo(outcome, text, (dest / name).string(), key))
@@ -244,8 +274,8 @@ KitOutcome KitSrec(const std::string& file, const std::string* key, const std::s
             return outcome;
         }
         text = data.Text();
-    } else if (!ReadPlainFile(file, text)) {
-        outcome.Problem(file + ": cannot be read; check the name and its permissions");
+    } else if (std::string problem; !ReadPlainFile(file, DataFileLimit::kAny, text, problem)) {
+        outcome.Problem(problem);
         return outcome;
     }
     text.resize(std::strlen(text.c_str()));

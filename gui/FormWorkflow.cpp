@@ -6,6 +6,7 @@
 #include "gui/GuiUi.h"
 #include "gui/MainFrame.h"  // GuiUi.h points at the main frame
 #include "gui/TessarinDoc.h"
+#include "platform/UiServices.h"
 
 #include <cstdio>
 
@@ -58,6 +59,15 @@ void CFormWorkflow::OnProgram()
     if (!m_impl->form)
         return;
     m_impl->TakeSettings();
+    // No port chosen by a default in the saved value's place is ever opened.
+    if (!CCommSettings::IsValidPort(m_impl->settings.portNumber)) {
+        std::string problem = m_impl->doc.SettingsProblem();
+        Ui().MessageBox("No communication port is chosen, so nothing was sent to the radio.\n\n" +
+                            (problem.empty() ? std::string() : problem + ".\n\n") +
+                            "Choose the port in Config > Comm Setting, then press Program again.",
+                        "Communication port", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     CPressWatch watch(ShownByTheWindow(), "window");
     ProgramOutcome outcome = m_impl->form->OnProgram();
     std::string problem = JournalPress(*m_impl->form, outcome, watch.Facts(outcome, m_impl->settings.portNumber));

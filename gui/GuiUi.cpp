@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include <cstdio>
+
 int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption, unsigned style)
 {
     QMessageBox box(parent);
@@ -50,8 +52,12 @@ void CGuiUi::OnGuiThread(const std::function<void()>& call)
 int CGuiUi::MessageBox(const std::string& text, const std::string& caption, unsigned style)
 {
     int result = IDCANCEL;
-    if (m_closing)
+    if (m_closing) {
+        // Nothing can be shown any more (the loop has ended, or a stop signal came): the text
+        // is not lost, it goes to standard error.
+        std::fprintf(stderr, "tessarin-gui: %s: %s\n", caption.c_str(), text.c_str());
         return (style & 0x0F) == MB_OKCANCEL ? IDCANCEL : IDOK;
+    }
     OnGuiThread([&] { result = ShowMessageBox(m_frame, text, caption, style); });
     m_shown.RecordBox(caption, text, style, result);
     return result;

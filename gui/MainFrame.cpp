@@ -3,10 +3,12 @@
 #include "files/ProductLine.h"
 #include "gui/Artwork.h"
 #include "gui/Dialogs.h"
+#include "gui/GuiUi.h"
 #include "gui/ProgressWnd.h"
 #include "gui/StartView.h"
 #include "gui/TessarinDoc.h"
 #include "gui/UpgradeForm.h"
+#include "platform/SettingsStore.h"
 #include "platform/UiServices.h"
 
 #include <QApplication>
@@ -163,7 +165,19 @@ void CMainFrame::CreateStatusBar()
 
 QAction* CMainFrame::Action(const QString& name) const { return findChild<QAction*>(name); }
 
-void CMainFrame::ShowPort(int number) { m_portPane->setText(QString::asprintf("COM%d", number)); }
+void CMainFrame::ShowPort(int number)
+{
+    // An unknown port (the settings file cannot be read) is shown as such, never as a number.
+    m_portPane->setText(number > 0 ? QString::asprintf("COM%d", number) : QString("COM?"));
+}
+
+void CMainFrame::SaveSettings()
+{
+    if (!m_doc.SaveSettings())
+        ShowMessageBox(this, "The setting is used until the program ends, but it could not be saved:\n\n" +
+                                 Settings().LastError(),
+                       "Settings", MB_OK | MB_ICONEXCLAMATION);
+}
 
 void CMainFrame::ShowRadio(const QString& text) { m_notice->SetText("Radio: " + text); }
 
@@ -276,7 +290,7 @@ void CMainFrame::OnCommSetting()
     if (dialog.exec() != QDialog::Accepted)
         return;
     m_doc.SetPortNumber(dialog.PortNumber());
-    m_doc.SaveSettings();
+    SaveSettings();
     ShowPort(m_doc.PortNumber());
 }
 
@@ -286,7 +300,7 @@ void CMainFrame::OnOrxSetting()
     if (dialog.exec() != QDialog::Accepted)
         return;
     m_doc.SetEchoType(dialog.EchoType());
-    m_doc.SaveSettings();
+    SaveSettings();
 }
 
 void CMainFrame::OnNew()

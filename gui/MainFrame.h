@@ -43,7 +43,7 @@ public:
     // The messages the workflow and the engine send (see UiServices.h); GUI thread only.
     intptr_t OnFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam);
     void SetProgressText(const QString& text);
-    // Status pane 1: "COM%d".
+    // Status pane 1: "COM%d", or "COM?" when the saved port is not known.
     void ShowPort(int number);
     // The radio on the line, in the message pane while no notice is up.
     void ShowRadio(const QString& text);
@@ -66,6 +66,8 @@ public:
     void OnOrxSetting();
     void OnNew();
     void OnOpen();
+    // Writes the document's changed settings; says so when they cannot be written.
+    void SaveSettings();
 
     static constexpr const char* kProductName = "Tessarin";
     static constexpr const char* kIdleMessage = "Ready";

@@ -1,4 +1,5 @@
 #include "gui/TessarinApp.h"
+#include "platform/StartupPaths.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -8,6 +9,8 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything reads them, and before the folder changes to the kit's.
+    MakeEnvironmentPathsAbsolute();
     QApplication application(argc, argv);
     QApplication::setApplicationName("tessarin-gui");
     QApplication::setApplicationVersion(TESSARIN_VERSION_TEXT);

@@ -1,7 +1,9 @@
 #include "platform/AppendFile.h"
 
+
 #include "errors/Error.h"
 #include "platform/FileDescriptor.h"
+#include "platform/InputFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -58,41 +60,12 @@ void AppendLine(const std::string& path, std::string_view line)
 
 std::string ReadOwnFile(const std::string& path, std::size_t maxBytes, bool* exists)
 {
+    InputFileText read = TryReadInputFile(path, InputFileRules{maxBytes, "file", false, true});
     if (exists)
-        *exists = true;
-    CFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.Get() < 0) {
-        if (errno == ENOENT) {
-            if (exists)
-                *exists = false;
-            return {};
-        }
-        throw CGenError(3, "Cannot read %s: %s", path.c_str(), OpenProblem(errno).c_str());
-    }
-    struct stat st{};
-    std::string problem = NotOwnRegularFile(fd.Get(), st);
-    if (problem.empty() && static_cast<unsigned long long>(st.st_size) > maxBytes)
-        problem = "it is larger than " + std::to_string(maxBytes / (1024 * 1024)) + " MiB";
-    std::string text;
-    if (problem.empty()) {
-        text.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t done = 0;
-        while (done < text.size()) {
-            ssize_t n = ::read(fd.Get(), text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                problem = std::strerror(errno);
-                break;
-            }
-            if (n == 0) {
-                text.resize(done);  // another process may have cut it since
-                break;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    if (!problem.empty())
-        throw CGenError(3, "Cannot read %s: %s", path.c_str(), problem.c_str());
-    return text;
+        *exists = read.state != InputFileText::State::Absent;
+    if (read.state == InputFileText::State::Absent)
+        return {};
+    if (!read.Ok())
+        throw CGenError(3, "Cannot read %s: %s", path.c_str(), read.reason.c_str());
+    return std::move(read.bytes);
 }

@@ -7,7 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include <csignal>
+
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -101,8 +104,33 @@ std::string AtomicTempPrefix(const std::string& path)
     return prefix + "." + parts.name.substr(0, kNameKept) + ".tmp-";
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode)
+namespace {
+// Holds SIGINT, SIGTERM and SIGHUP back in this thread while it lives; a signal that came
+// meanwhile takes effect when it ends.
+class CStopSignalsHeld {
+public:
+    CStopSignalsHeld()
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        sigaddset(&set, SIGHUP);
+        pthread_sigmask(SIG_BLOCK, &set, &m_previous);
+    }
+    ~CStopSignalsHeld() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+    CStopSignalsHeld(const CStopSignalsHeld&) = delete;
+    CStopSignalsHeld& operator=(const CStopSignalsHeld&) = delete;
+
+private:
+    sigset_t m_previous;
+};
+} // namespace
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode, FileModeRule rule)
 {
+    // Declared first, so the temporary file is gone or renamed before a stop takes effect.
+    CStopSignalsHeld held;
     PathParts parts = Split(path);
     if (parts.name.empty() || parts.name == "." || parts.name == "..")
         throw CGenError(3, "Cannot write %s: the name is a folder, not a file", path.c_str());
@@ -122,6 +150,8 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t
             Fail(path, errno);
     }
     CTempGuard temp(folder.Get(), tempName);
+    if (rule == FileModeRule::Exact && ::fchmod(file.Get(), mode & 07777) != 0)
+        Fail(path, errno);
 
     if (int error = WriteAll(file.Get(), bytes))
         Fail(path, error);

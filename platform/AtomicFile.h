@@ -18,7 +18,14 @@ inline constexpr mode_t kShared = 0644;
 inline constexpr mode_t kPrivate = 0600;
 } // namespace FileMode
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = FileMode::kShared);
+// How the new file's mode comes about: as a new file's (the user's umask narrows it), or
+// exactly as given (a file replaced keeps the mode it had).
+enum class FileModeRule { NarrowedByUmask, Exact };
+
+// SIGINT, SIGTERM and SIGHUP are held back in the calling thread while it writes, so that a
+// stop never leaves the temporary file behind: they take effect once the file is in place.
+void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = FileMode::kShared,
+                         FileModeRule rule = FileModeRule::NarrowedByUmask);
 
 // The temporary names the writer uses for `path` begin with this prefix (for tests and for
 // tidying after a crash): ".<file name>.tmp-" in the same folder.

@@ -1,9 +1,11 @@
 #include "platform/DeviceHolders.h"
 
+#include "platform/InputFile.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fstream>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -13,6 +15,7 @@ namespace {
 
 constexpr unsigned kPtySlaveMajorFirst = 136;  // UNIX98 pseudo-terminal slaves: majors 136 to 143
 constexpr unsigned kPtySlaveMajorLast = 143;
+const InputFileRules kProcFile{InputLimit::kSystemFile, "process information file"};
 
 bool IsNumber(const char* text)
 {
@@ -48,7 +51,8 @@ bool HoldsPtyMaster(const std::string& pid, long index)
         ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
         if (holds || n <= 0 || (std::strcmp(target, "/dev/ptmx") != 0 && std::strcmp(target, "/dev/pts/ptmx") != 0))
             return;
-        std::ifstream info("/proc/" + pid + "/fdinfo/" + std::to_string(fd));
+        std::istringstream info(
+            TryReadInputFile("/proc/" + pid + "/fdinfo/" + std::to_string(fd), kProcFile).bytes);
         std::string key;
         long value = -1;
         while (info >> key) {
@@ -61,7 +65,7 @@ bool HoldsPtyMaster(const std::string& pid, long index)
 
 std::string CommandOf(const std::string& pid)
 {
-    std::ifstream in("/proc/" + pid + "/comm");
+    std::istringstream in(TryReadInputFile("/proc/" + pid + "/comm", kProcFile).bytes);
     std::string name;
     std::getline(in, name);
     return name;

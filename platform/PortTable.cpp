@@ -1,12 +1,13 @@
 #include "platform/PortTable.h"
 
+#include "platform/InputFile.h"
+
 #include "platform/SettingsStore.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 #include <cerrno>
@@ -35,9 +36,8 @@ std::pair<int, long> DeviceOrder(const std::string& path)
 // A built-in port node exists for every possible UART; only a known UART type means hardware.
 bool UartPresent(const std::string& sysRoot, const std::string& leaf)
 {
-    std::ifstream in(sysRoot + "/" + leaf + "/type");
-    int type = 0;
-    return (in >> type) && type != 0;
+    InputFileText type = TryReadInputFile(sysRoot + "/" + leaf + "/type", InputFileRules{InputLimit::kSystemFile, "UART type file"});
+    return type.Ok() && std::strtol(type.bytes.c_str(), nullptr, 10) != 0;
 }
 
 std::string Canonical(const std::string& path)
@@ -115,10 +115,22 @@ std::vector<PortEntry> CPortTable::Entries() const
         table[number] = PortEntry{number, path, name, source, fs::exists(path, error)};
         named.insert(Canonical(path));
     };
-    for (const auto& [key, path] : m_store.ReadSection(kSection))
-        take(NumberOfKey(key), path, "", PortEntry::Source::Saved);
+    // Saved entries that cannot be read must not be taken over by the devices found: COM3
+    // would then name whatever device comes third, not the one saved as COM3. Only the
+    // devices named by their path in this run keep their numbers.
+    const bool unreadable = !m_store.Unreadable().empty();
+    if (!unreadable) {
+        for (const auto& [key, path] : m_store.ReadSection(kSection))
+            take(NumberOfKey(key), path, "", PortEntry::Source::Saved);
+    }
     for (const auto& [number, path] : m_thisRun)
         take(number, path, "", PortEntry::Source::ThisRun);
+    if (unreadable) {
+        std::vector<PortEntry> entries;
+        for (auto& [number, entry] : table)
+            entries.push_back(std::move(entry));
+        return entries;
+    }
 
     unsigned next = 1;
     for (const SerialDevice& device : m_finder()) {
@@ -135,6 +147,8 @@ std::vector<PortEntry> CPortTable::Entries() const
         entries.push_back(std::move(entry));
     return entries;
 }
+
+std::string CPortTable::Unreadable() const { return m_store.Unreadable(); }
 
 std::string CPortTable::PathFor(unsigned number) const
 {

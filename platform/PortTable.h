@@ -52,8 +52,12 @@ public:
 
     // The whole table, in number order.
     std::vector<PortEntry> Entries() const;
-    // The device of port `number`, or empty when no device has that number.
+    // The device of port `number`, or empty when no device has that number. While the
+    // settings file cannot be read, only the devices named by their path in this run have
+    // numbers: the saved ones are unknown, and the devices found do not take their place.
     std::string PathFor(unsigned number) const;
+    // Why the saved port table is not known (the settings file cannot be read); empty when it is.
+    std::string Unreadable() const;
     // The number of a device given by its path: its number in the table if it has one, else
     // the lowest free number, kept for this run only (not saved). 0 when all are taken.
     unsigned AssignPath(const std::string& path);

@@ -96,11 +96,17 @@ void CPosixSerial::OpenDevice(unsigned port)
                          "CWinSerial::Open: Unable to open com%u (%s): a port's device must be given by its "
                          "absolute path (/dev/ttyUSB0); 'tessarin ports' lists the serial ports of this machine",
                          port, m_path.c_str());
-    if (m_path.empty())
+    if (m_path.empty()) {
+        if (std::string unreadable = PortTable().Unreadable(); !unreadable.empty())
+            throw CCommError(1,
+                             "CWinSerial::Open: Unable to open com%u: the port table is not known: %s. Give the "
+                             "device by its path (--device), or make the settings file readable again",
+                             port, unreadable.c_str());
         throw CCommError(1,
                          "CWinSerial::Open: Unable to open com%u: no serial device is set up as COM%u. "
                          "'tessarin ports' lists the serial ports of this machine",
                          port, port);
+    }
     int fd = ::open(m_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         throw CCommError(1, "%s", DescribeOpenFailure(port, m_path, errno).c_str());

@@ -11,13 +11,14 @@
 #include <filesystem>
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include "errors/Error.h"
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
+#include "platform/PrivateLock.h"
 
 namespace {
 std::string Trim(const std::string& text)
@@ -46,6 +47,14 @@ bool StorableName(const std::string& name)
 
 bool StorableValue(const std::string& value) { return value.find_first_of("\n\r") == std::string::npos; }
 
+// The settings file as one name whatever way it was reached: its folder made canonical.
+std::string LockKey(const std::string& path)
+{
+    std::error_code error;
+    std::filesystem::path full = std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+    return full.empty() ? path : full.string();
+}
+
 std::string HomeDirectory()
 {
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
@@ -68,8 +77,6 @@ std::string CSettingsStore::DefaultPath()
 }
 
 namespace {
-constexpr std::size_t kMaxSettingsBytes = 1 << 20;
-
 // What one line of the file is, as far as the settings go.
 struct ParsedLine {
     enum class Kind { Other, Header, BrokenHeader, Entry } kind = Kind::Other;
@@ -145,45 +152,20 @@ Place Find(const std::vector<std::string>& lines, const std::string& section, co
 CSettingsStore::FileText CSettingsStore::ReadFileText() const
 {
     FileText file;
-    int fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        if (errno == ENOENT) {
-            file.state = FileText::State::Absent;
-            return file;
-        }
-        file.error = std::strerror(errno);
-        return file;
-    }
-    struct stat info{};
-    if (fstat(fd, &info) != 0) {
-        file.error = std::strerror(errno);
-    } else if (!S_ISREG(info.st_mode)) {
-        file.error = "it is not a regular file";
-    } else if (static_cast<std::size_t>(info.st_size) > kMaxSettingsBytes) {
-        file.error = "it is larger than 1 MB, too large for a settings file";
-    } else {
-        file.text.resize(static_cast<std::size_t>(info.st_size));
-        std::size_t done = 0;
-        while (file.error.empty()) {
-            if (done == file.text.size())
-                file.text.resize(done + 4096);  // the file may have grown since fstat
-            ssize_t got = read(fd, file.text.data() + done, file.text.size() - done);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                file.error = std::strerror(errno);
-            else if (got == 0)
-                break;
-            else
-                done += static_cast<std::size_t>(got);
-            if (done > kMaxSettingsBytes)
-                file.error = "it is larger than 1 MB, too large for a settings file";
-        }
-        file.text.resize(done);
-    }
-    close(fd);
-    if (file.error.empty())
+    InputFileText read = TryReadInputFile(m_path, InputFileRules{InputLimit::kSettings, "settings file"});
+    switch (read.state) {
+    case InputFileText::State::Absent:
+        file.state = FileText::State::Absent;
+        break;
+    case InputFileText::State::Read:
         file.state = FileText::State::Read;
+        file.text = std::move(read.bytes);
+        file.mode = read.mode & 0777;
+        break;
+    case InputFileText::State::Refused:
+        file.error = read.reason;
+        break;
+    }
     return file;
 }
 
@@ -221,6 +203,15 @@ std::vector<CSettingsStore::Section> CSettingsStore::Load() const
     return sections;
 }
 
+std::string CSettingsStore::Unreadable() const
+{
+    FileText file = ReadFileText();
+    if (file.state != FileText::State::Unreadable)
+        return {};
+    m_lastError = UnreadableText(file.error);
+    return "cannot read the settings file " + m_path + " (" + file.error + ")";
+}
+
 std::string CSettingsStore::UnreadableText(const std::string& reason) const
 {
     return "cannot read the settings file " + m_path + " (" + reason +
@@ -228,7 +219,7 @@ std::string CSettingsStore::UnreadableText(const std::string& reason) const
            "(for example: sudo chown $USER " + m_path + ") or move it away, then try again";
 }
 
-bool CSettingsStore::Store(const std::string& text)
+bool CSettingsStore::Store(const std::string& text, std::optional<mode_t> mode)
 {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -236,7 +227,12 @@ bool CSettingsStore::Store(const std::string& text)
     if (target.has_parent_path())
         fs::create_directories(target.parent_path(), error);
     try {
-        WriteFileAtomically(m_path, text, FileMode::kShared);
+        // A file that is there keeps its mode exactly (a private 0600 file stays private); a
+        // new one is readable by others, as the user's umask allows.
+        if (mode)
+            WriteFileAtomically(m_path, text, *mode, FileModeRule::Exact);
+        else
+            WriteFileAtomically(m_path, text, FileMode::kShared);
     } catch (const CError& failure) {
         m_lastError = failure.GetText();
         return false;
@@ -244,67 +240,23 @@ bool CSettingsStore::Store(const std::string& text)
     return true;
 }
 
-namespace {
-// Holds the settings folder locked while one program reads, changes and replaces the file,
-// so that two programs writing at once do not lose each other's entries. Waits at most the
-// given time for another program to finish.
-class CFolderLock {
-public:
-    CFolderLock(const std::string& file, std::chrono::milliseconds wait)
-    {
-        std::filesystem::path folder = std::filesystem::path(file).parent_path();
-        if (folder.empty())
-            folder = ".";
-        std::error_code ignored;
-        std::filesystem::create_directories(folder, ignored);
-        m_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (m_fd < 0) {
-            m_error = "cannot lock the settings folder " + folder.string() + ": " + std::strerror(errno);
-            return;
-        }
-        const auto deadline = std::chrono::steady_clock::now() + wait;
-        while (flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-            if ((errno != EWOULDBLOCK && errno != EINTR)) {
-                m_error = "cannot lock the settings folder " + folder.string() + ": " + std::strerror(errno);
-                return;
-            }
-            if (std::chrono::steady_clock::now() >= deadline) {
-                m_error = "the settings folder " + folder.string() + " stayed locked by another program for " +
-                          std::to_string(wait.count()) +
-                          " ms; nothing was saved. Close other Tessarin windows and commands, then try again";
-                return;
-            }
-            timespec pause{0, 20'000'000};
-            nanosleep(&pause, nullptr);
-        }
-        m_locked = true;
-    }
-    ~CFolderLock()
-    {
-        if (m_fd >= 0)
-            close(m_fd);  // closing releases the lock
-    }
-    CFolderLock(const CFolderLock&) = delete;
-    CFolderLock& operator=(const CFolderLock&) = delete;
-    bool Locked() const { return m_locked; }
-    const std::string& Error() const { return m_error; }
-
-private:
-    int m_fd = -1;
-    bool m_locked = false;
-    std::string m_error;
-};
-} // namespace
-
 bool CSettingsStore::Change(const std::string& section, const std::string& key, const std::string* value)
 {
     if (!StorableName(section) || !StorableName(key) || (value != nullptr && !StorableValue(*value))) {
         m_lastError = "a setting name or value holds characters that cannot be stored";
         return false;
     }
-    CFolderLock lock(m_path, m_lockWait);
+    // Two programs of this user writing at once must not lose each other's entries: they agree
+    // through a lock file of this user's own, never through the settings folder, which another
+    // user who may read it could lock.
+    CPrivateLock lock("settings", LockKey(m_path), CPrivateLock::Mode::Exclusive, m_lockWait);
     if (!lock.Locked()) {
-        m_lastError = lock.Error();
+        if (lock.Busy())
+            m_lastError = "the settings file " + m_path + " stayed locked by another program for " +
+                          std::to_string(m_lockWait.count()) +
+                          " ms; nothing was saved. Close other Tessarin windows and commands, then try again";
+        else
+            m_lastError = "cannot lock the settings file " + m_path + ": " + lock.Error() + "; nothing was saved";
         return false;
     }
     FileText file = ReadFileText();
@@ -334,7 +286,7 @@ bool CSettingsStore::Change(const std::string& section, const std::string& key, 
     std::string text;
     for (const std::string& line : lines)
         text += line + "\n";
-    return Store(text);
+    return Store(text, file.state == FileText::State::Read ? std::optional<mode_t>(file.mode) : std::nullopt);
 }
 
 CSettingsStore::Entries CSettingsStore::ReadSection(const std::string& section) const

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
+#include <sys/types.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,12 +11,14 @@
 // small text file of sections ("[Ports]") holding "key=value" lines. Every read looks at the
 // file afresh, so two programs see each other's changes. Reading is tolerant: lines that are
 // neither a section, an entry, a comment (";" or "#") nor blank are skipped. Every write
-// reads the file again, changes the one entry's line and replaces the file atomically, so
-// every other line (comments, unknown sections, lines it does not understand) stays as it was
-// and no half-written file is left behind; the settings folder is locked meanwhile (waiting
-// at most LockWait for another program), so programs writing at once lose nothing either. A
-// file that exists but cannot be read is never written over: the write fails and LastError
-// says why. Section and key names match regardless of letter case.
+// reads the file again, changes the one entry's line and replaces the file atomically, keeping
+// its mode, so every other line (comments, unknown sections, lines it does not understand)
+// stays as it was and no half-written file is left behind; a private lock file of this
+// user's is held meanwhile (platform/PrivateLock.h; waiting at most LockWait for another
+// program), so programs writing at once lose nothing either. The file is read through the
+// one input-file reader (a regular file of at most 1 MB, never blocking). A file that exists
+// but cannot be read is never written over: the write fails and LastError says why. Section
+// and key names match regardless of letter case.
 class CSettingsStore {
 public:
     using Entries = std::vector<std::pair<std::string, std::string>>;
@@ -41,6 +45,10 @@ public:
     Entries ReadSection(const std::string& section) const;
 
     const std::string& LastError() const { return m_lastError; }
+    // Empty when the file can be read now or does not exist yet; otherwise why it cannot be
+    // read ("cannot read the settings file PATH (reason)"), so that a caller never takes the
+    // defaults for the saved values without saying so.
+    std::string Unreadable() const;
 
     static constexpr std::chrono::milliseconds kDefaultLockWait{10'000};
     void SetLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }
@@ -54,11 +62,14 @@ private:
         enum class State { Absent, Read, Unreadable } state = State::Unreadable;
         std::string text;
         std::string error;  // why it could not be read
+        mode_t mode = 0;    // its permission bits when read
     };
     FileText ReadFileText() const;
     std::string UnreadableText(const std::string& reason) const;
     std::vector<Section> Load() const;
-    bool Store(const std::string& text);
+    // Replaces the file; one that was there keeps its mode exactly (`mode`), a new one is
+    // readable by others as the umask allows.
+    bool Store(const std::string& text, std::optional<mode_t> mode);
     bool Change(const std::string& section, const std::string& key, const std::string* value);
 
     std::string m_path;

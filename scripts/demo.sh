@@ -82,8 +82,8 @@ fi
 
 echo
 echo "== Proof: the radio's memory after the upgrade"
-"$TESSARIN" kit srec "$KIT/fw_128k" --key "$KEY" --out "$WORK/fw.bin" >/dev/null
-"$TESSARIN" kit srec "$KIT/cp_demo" --key "$KEY" --out "$WORK/cp.bin" >/dev/null
+printf '%s\n' "$KEY" | "$TESSARIN" kit srec "$KIT/fw_128k" --key-file - --out "$WORK/fw.bin" >/dev/null
+printf '%s\n' "$KEY" | "$TESSARIN" kit srec "$KIT/cp_demo" --key-file - --out "$WORK/cp.bin" >/dev/null
 fw_size=$(stat -c %s "$WORK/fw.bin")
 if cmp -s -n "$fw_size" "$WORK/fw.bin" "$WORK/after/flash.bin"; then
   echo "Flash: the first $fw_size bytes equal the kit's fw_128k (header: $(text "$WORK/after/flash.bin" 0 4), version $(text "$WORK/after/flash.bin" 8 6))"

@@ -38,6 +38,8 @@ public:
     void RaiseLineError(int flags, double time) override;
     LineSettings HostSettings() override { return m_settings; }
     void Unplug() override { m_pulledWhileOpen = m_deviceOpen; }
+    // Whether the program has the port open now (tests: given back on every stop).
+    bool DeviceOpen() const { return m_deviceOpen; }
 
 protected:
     void OpenDevice(unsigned port) override;

@@ -4,6 +4,7 @@
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -168,39 +169,10 @@ std::vector<CarryOverRecord> CCarryOverStore::LoadAll(std::vector<std::string>* 
 
 CarryOverRecord CCarryOverStore::Load(const fs::path& file)
 {
-    int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        if (errno == ELOOP)
-            throw CGenError(3, "Cannot read carry-over record %s: it is a symbolic link, not a record", file.c_str());
-        Fail("read", file, errno);
-    }
-    struct stat st{};
-    std::string problem;
-    if (::fstat(fd, &st) != 0)
-        problem = std::strerror(errno);
-    else if (!S_ISREG(st.st_mode))
-        problem = "it is not a regular file";
-    else if (st.st_uid != ::geteuid())
-        problem = "it belongs to another user";
-    else if (st.st_size > kMaxFileSize)
-        problem = "it is larger than a record can be (" + std::to_string(kMaxFileSize) + " bytes)";
-    std::string text;
-    if (problem.empty()) {
-        text.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t done = 0;
-        while (done < text.size()) {
-            ssize_t n = ::read(fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                problem = n < 0 ? std::strerror(errno) : "it became shorter while it was read";
-                break;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    ::close(fd);
-    if (!problem.empty())
-        throw CGenError(3, "Cannot read carry-over record %s: %s", file.c_str(), problem.c_str());
+    InputFileText read = TryReadInputFile(
+        file.string(), InputFileRules{static_cast<std::size_t>(kMaxFileSize), "carry-over record", false, true});
+    if (!read.Ok())
+        throw CGenError(3, "Cannot read carry-over record %s: %s", file.c_str(), read.reason.c_str());
+    const std::string& text = read.bytes;
     return ParseCarryOver(text, file.string());
 }

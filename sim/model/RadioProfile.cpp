@@ -1,11 +1,11 @@
 #include "sim/model/RadioProfile.h"
 
 #include "errors/Error.h"
+#include "platform/InputFile.h"
 
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -297,10 +297,5 @@ RadioProfile ParseRadioProfile(const std::string& text, const std::string& file)
 
 RadioProfile LoadRadioProfile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw CGenError(3, "Simulator profile %s cannot be opened: check the path", path.c_str());
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseRadioProfile(text.str(), path);
+    return ParseRadioProfile(ReadInputFile(path, InputFileRules{InputLimit::kSimProfile, "simulator profile"}), path);
 }

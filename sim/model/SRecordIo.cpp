@@ -2,10 +2,10 @@
 
 #include "errors/Error.h"
 #include "files/HexText.h"
+#include "platform/InputFile.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 std::vector<SimRecord> ParseSRecords(const std::string& text, const std::string& origin)
@@ -55,12 +55,7 @@ std::vector<SimRecord> ParseSRecords(const std::string& text, const std::string&
 
 std::vector<SimRecord> ReadSRecordFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw CGenError(3, "S-record file %s cannot be opened: check the path", path.c_str());
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseSRecords(text.str(), path);
+    return ParseSRecords(ReadInputFile(path, InputFileRules{InputLimit::kFirmwareImage, "S-record file"}), path);
 }
 
 std::string FormatSRecords(const std::vector<uint8_t>& bytes, uint32_t base, const std::string& header)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <unistd.h>
 
@@ -59,7 +60,9 @@ TEST_F(CommSettingsTest, OddStoredValues)
         int loadedPort;
         uint8_t echoMode;
     };
-    const Case cases[] = {{0, 2, 1, 0}, {100, 1, 1, 1}, {99, 1, 99, 1}, {-3, 0, 1, 0}};
+    // A stored port that is no port number is not replaced by a default: it is unknown, and
+    // the reason says what the file holds.
+    const Case cases[] = {{0, 2, 0, 0}, {100, 1, 0, 1}, {99, 1, 99, 1}, {-3, 0, 0, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.port);
         store.WriteDword("Communication", "Port ID", c.port);
@@ -68,7 +71,59 @@ TEST_F(CommSettingsTest, OddStoredValues)
         loaded.Load(store);
         EXPECT_EQ(loaded.portNumber, c.loadedPort);
         EXPECT_EQ(loaded.EchoMode(), c.echoMode);
+        EXPECT_EQ(loaded.PortKnown(), c.loadedPort != 0);
+        if (c.loadedPort == 0) {
+            EXPECT_NE(loaded.problem.find("Port ID=" + std::to_string(c.port)), std::string::npos) << loaded.problem;
+        }
     }
+}
+
+// A run writes back only what it changed: another program's change made meanwhile stays.
+TEST_F(CommSettingsTest, SaveWritesOnlyWhatChanged)
+{
+    struct Case {
+        const char* what;
+        std::function<void(CCommSettings&)> change;  // what this run changes
+        int port;                                    // saved afterwards
+        int echo;
+    };
+    const Case cases[] = {
+        {"nothing", [](CCommSettings&) {}, 9, 1},
+        {"the echo", [](CCommSettings& s) { s.echoType = 2; }, 9, 2},
+        {"the port", [](CCommSettings& s) { s.portNumber = 4; }, 4, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        store.WriteDword("Communication", "Port ID", 3);
+        store.WriteDword("Communication", "ORX Echo Type", 0);
+        CCommSettings run;
+        run.Load(store);
+        // Meanwhile another program (`tessarin settings --port 9 --echo on`) saves.
+        store.WriteDword("Communication", "Port ID", 9);
+        store.WriteDword("Communication", "ORX Echo Type", 1);
+        c.change(run);
+        EXPECT_TRUE(run.Save(store));
+        int value = 0;
+        EXPECT_TRUE(store.ReadDword("Communication", "Port ID", value));
+        EXPECT_EQ(value, c.port);
+        EXPECT_TRUE(store.ReadDword("Communication", "ORX Echo Type", value));
+        EXPECT_EQ(value, c.echo);
+    }
+}
+
+// A settings file that cannot be read leaves the port unknown, never the default, and says why.
+TEST_F(CommSettingsTest, UnreadableFileLeavesThePortUnknown)
+{
+    std::filesystem::create_directory(path);  // a folder where the file should be
+    CCommSettings loaded;
+    loaded.portNumber = 7;
+    loaded.Load(store);
+    EXPECT_EQ(loaded.portNumber, CCommSettings::kUnknownPort);
+    EXPECT_FALSE(loaded.PortKnown());
+    EXPECT_NE(loaded.problem.find("cannot read the settings file " + path.string()), std::string::npos)
+        << loaded.problem;
+    EXPECT_FALSE(loaded.Save(store)) << "nothing is written in the dark";
+    std::filesystem::remove(path);
 }
 
 TEST_F(CommSettingsTest, PortOutOfRangeIsNotSaved)

@@ -33,13 +33,20 @@ expect(0 "field address 0x0251 length 2: 10 20"
        read-field --image ${WORK}/adk.s19 --block 3 --list 2 --entry 0 --offset 1 --length 2)
 expect(0 ", 0 failed" check --image ${WORK}/adk.s19)
 
-# Enciphered images: with the key, and refused without it.
-expect(0 "bytes" build ${LAYOUTS}/ride.cpd --output ${WORK}/ride.bin --key "layout key")
+# Enciphered images: with the key (from a key file: never on the command line), and refused
+# without it.
+file(WRITE ${WORK}/layout.key "layout key\n")
+expect(0 "bytes" build ${LAYOUTS}/ride.cpd --output ${WORK}/ride.bin --key-file ${WORK}/layout.key)
 expect(0 "checksum address 0x05D9"
-       write-field --image ${WORK}/ride.bin --key "layout key" --type 2 --block 20 --offset 7 --bytes AABBCC
+       write-field --image ${WORK}/ride.bin --key-file ${WORK}/layout.key --type 2 --block 20 --offset 7 --bytes AABBCC
        --output ${WORK}/ride2.bin)
-expect(0 ", 0 failed" check --image ${WORK}/ride2.bin --key "layout key" --type 2)
-expect(1 "give --key or --config-key" check --image ${WORK}/ride2.bin --type 2)
+expect(0 ", 0 failed" check --image ${WORK}/ride2.bin --key-file ${WORK}/layout.key --type 2)
+expect(1 "give --key-file or --config-key" check --image ${WORK}/ride2.bin --type 2)
+
+expect(2 "--key: a key on the command line is seen by every user"
+       check --image ${WORK}/ride2.bin --key "layout key" --type 2)
+expect(2 "--key: a key on the command line is seen by every user"
+       build ${LAYOUTS}/ride.cpd --output ${WORK}/ride3.bin --key "layout key")
 
 # Damage: one wrong checksum byte is named.
 file(READ ${LAYOUTS}/fixed-basic.cpd basic)
@@ -54,6 +61,8 @@ if(EXISTS ${WORK}/no.s19)
   message(FATAL_ERROR "a refused write left a file")
 endif()
 expect(2 "--image FILE or --device" blocks)
+# A length beyond any codeplug is refused before any memory is taken for it.
+expect(2 "--length must be at most 65536" read-field --image ${LAYOUTS}/adk.s19 --block 3 --length 4294967295)
 expect(2 "--output" write-field --image ${LAYOUTS}/adk.s19 --block 3 --bytes 01)
 expect(2 "" blocks --image ${LAYOUTS}/adk.s19 --type 7)
 

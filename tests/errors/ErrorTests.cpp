@@ -125,13 +125,17 @@ TEST(ErrorObjects, FormatsCopiesAndCutsSafely)
     EXPECT_STREQ(copy.GetText(), "Receive Negative Ack from external device");
 }
 
-TEST_F(ErrorLogTest, FirstLogCreatesFreshFileWithStartLineEvenWhenFileSinkIsOff)
+// A log switched off leaves no file holding only "Start Logging" in the folder a program
+// looks at (the window opening a kit); an upgrade attempt (Clear) starts the log file afresh.
+TEST_F(ErrorLogTest, FileIsMadeWhenAnAttemptStartsNotByTheFirstLineWhileOff)
 {
     {
         std::ofstream old(dir / "tsErrlog.txt");
         old << "left over from the last run\r\n";
     }
     ErrorLog().Log("CVeskComm::SendCommand: Retry exhuasted, so exit request");
+    EXPECT_EQ(FileText(), "left over from the last run\r\n") << "no file sink while it is off";
+    ErrorLog().Clear();
     std::string text = FileText();
     EXPECT_EQ(text.find("left over"), std::string::npos);
     // "MM/DD/YY HH:MM:SS  Start Logging\r\n"
@@ -140,6 +144,33 @@ TEST_F(ErrorLogTest, FirstLogCreatesFreshFileWithStartLineEvenWhenFileSinkIsOff)
     EXPECT_EQ(text.substr(32), "\r\n");
     EXPECT_EQ(text[2], '/');
     EXPECT_EQ(text[11], ':');
+}
+
+// One log per run, opened once: every later attempt empties the file already open, in place;
+// whatever is put at the path meanwhile (a link) is never opened.
+TEST_F(ErrorLogTest, LaterAttemptsEmptyTheOpenFileAndNeverOpenThePathAgain)
+{
+    ErrorLog().EnableFileLog(1);
+    ErrorLog().Clear();
+    ErrorLog().Log("first attempt");
+    const int made = platform->sinksCreated;
+    std::filesystem::rename(dir / "tsErrlog.txt", dir / "moved.txt");
+    {
+        std::ofstream victim(dir / "victim");
+        victim << "precious";
+    }
+    std::filesystem::create_symlink(dir / "victim", dir / "tsErrlog.txt");
+    ErrorLog().Clear();
+    ErrorLog().Log("second attempt");
+    EXPECT_EQ(platform->sinksCreated, made) << "no new sink, no new opening";
+    std::ifstream moved(dir / "moved.txt");
+    std::string text((std::istreambuf_iterator<char>(moved)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.find("first attempt"), std::string::npos) << text;
+    EXPECT_NE(text.find("second attempt"), std::string::npos) << text;
+    std::ifstream victim(dir / "victim");
+    std::string kept((std::istreambuf_iterator<char>(victim)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, "precious");
+    ErrorLog().EnableFileLog(0);
 }
 
 TEST_F(ErrorLogTest, FileSinkWritesStampedLinesWhenOn)

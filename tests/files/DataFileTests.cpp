@@ -73,11 +73,16 @@ TEST(DataFile, AFileHeldByAWriterCannotBeOpenedButReadersShare)
     CDataFileHandle first;
     ASSERT_TRUE(first.Open(dir.File("held")));
     EXPECT_TRUE(ReadDataFile(dir.File("held"), kKey).Ok()) << "readers share a kit file";
+    EXPECT_FALSE(LockKitFolder(dir.Path().string(), CPrivateLock::Mode::Exclusive).Locked())
+        << "a writer while a reader holds the kit";
     first.Close();
-    int writer = ::open(dir.File("held").c_str(), O_RDWR);
-    ASSERT_EQ(::flock(writer, LOCK_EX | LOCK_NB), 0);
-    EXPECT_EQ(ReadDataFile(dir.File("held"), kKey).status, DataFileStatus::CannotOpen);
-    ::close(writer);
+    // A writer of this user's holds the kit's own private lock, not the file.
+    CPrivateLock writer = LockKitFolder(dir.Path().string(), CPrivateLock::Mode::Exclusive);
+    ASSERT_TRUE(writer.Locked()) << writer.Error();
+    DataFileText refused = ReadDataFile(dir.File("held"), kKey);
+    EXPECT_EQ(refused.status, DataFileStatus::CannotOpen);
+    EXPECT_NE(refused.reason.find("writing this kit"), std::string::npos) << refused.reason;
+    writer.Release();
     EXPECT_TRUE(ReadDataFile(dir.File("held"), kKey).Ok());
 }
 

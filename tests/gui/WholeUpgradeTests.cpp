@@ -15,6 +15,7 @@
 #include "gui/TessarinApp.h"
 #include "gui/TessarinDoc.h"
 #include "gui/UpgradeForm.h"
+#include "platform/StopRequest.h"
 #include "tests/upgrade_codeplug/UpgradeFixture.h"
 #include "upgrade/CarryOver.h"
 
@@ -25,6 +26,7 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 
@@ -147,6 +149,76 @@ TEST_F(GuiUpgradeTest, ProgramPressAnsweredInTheWindowUpgradesTheDemoRadio)
     EXPECT_EQ(entry["messages"][0]["text"], "Flash Rate");
     EXPECT_EQ(entry["messages"][0]["answer"], "115200");
     EXPECT_EQ(entry["messages"][2]["text"], FormText::kUpdateSuccessful);
+}
+
+// A stop signal while the window upgrades a radio (SIGTERM from a service manager, SIGHUP from
+// a closed session): the upgrade stops at its next safe point, a question still open is
+// answered Cancel, the port is given back, and the event loop ends with 128 plus the signal's
+// number. Two stages: a question open on the screen, and the firmware being flashed.
+class GuiStopTest : public GuiUpgradeTest {
+protected:
+    // Presses Program; `steps` answer the windows in turn, one of them raising the signal.
+    int PressAndStop(std::vector<CModalAnswerer::Step> steps)
+    {
+        CTessarinApp app;
+        EXPECT_TRUE(app.InitInstance());
+        app.Document().SetPortNumber(1);
+        app.Document().SetEchoType(1);
+        CMainFrame& frame = *app.MainFrame();
+        frame.SwitchView();
+        CUpgradeFormWindow* form = frame.Form();
+        for (auto& step : steps)
+            answers.Then(step);
+        answers.Start();
+        QTest::mouseClick(form->ProgramButton(), Qt::LeftButton);
+        // The application's own loop, as in tessarin-gui: the stop ends it (QCoreApplication::exit).
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
+        limit.start(kUpgradeLimitMs);
+        const int status = QCoreApplication::exec();
+        EXPECT_FALSE(form->IsRunning()) << "the upgrade has stopped before the loop ended";
+        EXPECT_FALSE(scope.Platform().Serial().DeviceOpen()) << "the port is given back";
+        app.ExitInstance();
+        return status;
+    }
+    ~GuiStopTest() override { ClearStopRequest(); }
+};
+
+TEST_F(GuiStopTest, SignalWhileAQuestionIsOpenAnswersItCancelAndEnds)
+{
+    const int status = PressAndStop({[](QWidget* window) {
+        if (!qobject_cast<FlashDialog*>(window))
+            return false;
+        std::raise(SIGTERM);  // the window closes the dialog itself
+        return true;
+    }});
+    EXPECT_EQ(status, 128 + SIGTERM);
+}
+
+TEST_F(GuiStopTest, SignalWhileTheFirmwareIsFlashedStopsBetweenRequests)
+{
+    const int status = PressAndStop({
+        [](QWidget* window) {
+            auto* flash = qobject_cast<FlashDialog*>(window);
+            if (!flash)
+                return false;
+            flash->RateButton(2)->click();
+            return PressButton(flash, "OK");
+        },
+        [](QWidget* window) {
+            auto* box = qobject_cast<QMessageBox*>(window);
+            if (!box)
+                return false;
+            const bool pressed = PressButton(box, "OK");  // bootstrap mode: the flash is next
+            std::raise(SIGHUP);
+            return pressed;
+        },
+    });
+    EXPECT_EQ(status, 128 + SIGHUP);
+    const KitCase& kit = DemoKitCase();
+    EXPECT_FALSE(rig.Radio().Memory().Flash() == FlashImage(KitFile(kit, "fw_128k"), 128 * 1024))
+        << "the upgrade stopped before the firmware was all written";
 }
 
 } // namespace

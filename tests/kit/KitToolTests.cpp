@@ -46,7 +46,7 @@ TEST(KitCipher, BadInputIsRefusedWithTheFileNamed)
         {"empty key", KitEncipher(dir.File("plain"), dir.File("o"), ""), "the key is empty"},
         {"NUL inside", KitEncipher(dir.File("nul"), dir.File("o"), "k"), "NUL byte at offset 2"},
         {"empty input", KitEncipher(dir.File("empty"), dir.File("o"), "k"), "is empty"},
-        {"missing input", KitEncipher(dir.File("none"), dir.File("o"), "k"), "cannot be read"},
+        {"missing input", KitEncipher(dir.File("none"), dir.File("o"), "k"), "Cannot read the plain kit file"},
         {"image of odd size", KitDecipher(dir.File("odd"), dir.File("o"), "k"),
          "The required data file is corrupted and unuseable\nPlease reinstall the application!"},
         {"configuration of odd size", KitDecipher(dir.File("patcher.dat"), dir.File("o"), "k"),
@@ -87,7 +87,7 @@ TEST(KitPack, RefusesSourcesTheApplicationCouldNotRead)
         const char* config;  // null: no patcher.txt
         const char* message;
     } cases[] = {
-        {"no configuration", nullptr, "no readable patcher.txt"},
+        {"no configuration", nullptr, "patcher.txt: it does not exist"},
         {"other version", "PATCH-D01.01.08\r\nT\r\nD\r\nkey\r\n", "not compatible"},
         {"empty key", "PATCH-D01.01.07\r\nT\r\nD\r\n\r\n01\r\n", "data-file key"},
     };

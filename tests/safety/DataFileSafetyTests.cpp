@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -73,8 +74,8 @@ TEST_F(DataFileSafetyTest, BootCodeOverItsBufferIsRefusedAndTheBufferLeftClear)
     }
 }
 
-// Many may read a kit at once; a writer holding its file exclusively keeps readers out, and a
-// reader keeps such a writer out.
+// Many may read a kit at once; a writer of this user's holding the kit keeps readers out, and a
+// reader keeps such a writer out. The lock is a private lock file of this user's.
 TEST_F(DataFileSafetyTest, ReadersShareAndWritersExclude)
 {
     std::vector<char> bytes = EncipherDataFile("S00600004844521B\r\n", kKey);
@@ -85,14 +86,49 @@ TEST_F(DataFileSafetyTest, ReadersShareAndWritersExclude)
     ASSERT_TRUE(first.Open(path));
     EXPECT_TRUE(second.Open(path)) << "a second reader of the same file";
     EXPECT_TRUE(ReadDataFile(path, kKey).Ok()) << "a third, while two hold it";
-    int writer = ::open(path.c_str(), O_RDWR);
-    EXPECT_NE(::flock(writer, LOCK_EX | LOCK_NB), 0) << "a writer while readers hold it";
+    EXPECT_FALSE(LockKitFolder(dir.string(), CPrivateLock::Mode::Exclusive).Locked()) << "a writer while readers hold it";
     first.Close();
     second.Close();
-    ASSERT_EQ(::flock(writer, LOCK_EX | LOCK_NB), 0);
+    CPrivateLock writer = LockKitFolder(dir.string(), CPrivateLock::Mode::Exclusive);
+    ASSERT_TRUE(writer.Locked()) << writer.Error();
     EXPECT_EQ(ReadDataFile(path, kKey).status, DataFileStatus::CannotOpen) << "a reader while a writer holds it";
-    ::close(writer);
+    writer.Release();
     EXPECT_TRUE(ReadDataFile(path, kKey).Ok());
+}
+
+// Another user who may read a kit may also lock its files and its folder: such locks never
+// make the kit unusable here.
+TEST_F(DataFileSafetyTest, AnotherUsersLocksOnTheKitAreIgnored)
+{
+    std::vector<char> bytes = EncipherDataFile("S00600004844521B\r\n", kKey);
+    WriteFile("fw_128k", std::string(bytes.begin(), bytes.end()));
+    ::chmod(PathOf("fw_128k").c_str(), 0644);
+    ::chmod(dir.c_str(), 0755);
+    for (const std::string& locked : {PathOf("fw_128k"), dir.string()}) {
+        SCOPED_TRACE(locked);
+        int ready[2], release[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        ASSERT_EQ(::pipe(release), 0);
+        pid_t other = ::fork();
+        if (other == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(3);
+            int fd = ::open(locked.c_str(), O_RDONLY);
+            char byte = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
+            (void)!::write(ready[1], &byte, 1);
+            (void)!::read(release[0], &byte, 1);
+            ::_exit(0);
+        }
+        char answer = 0;
+        ASSERT_EQ(::read(ready[0], &answer, 1), 1);
+        EXPECT_EQ(answer, 'y') << "the other user holds it exclusively";
+        EXPECT_TRUE(ReadDataFile(PathOf("fw_128k"), kKey).Ok());
+        (void)!::write(release[1], "x", 1);
+        int status = 0;
+        ::waitpid(other, &status, 0);
+        for (int fd : {ready[0], ready[1], release[0], release[1]})
+            ::close(fd);
+    }
 }
 
 }  // namespace

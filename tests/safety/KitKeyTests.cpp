@@ -39,8 +39,8 @@ protected:
     }
 };
 
-// The key comes from a file or standard input as well as from --key; plaintext written from a
-// kit is the user's only, whatever the umask.
+// The key comes from a file or standard input, never from the command line (--key is refused);
+// plaintext written from a kit is the user's only, whatever the umask.
 TEST_F(KitKeyTest, KeyFromFileOrStandardInputAndPlainOutputIsPrivate)
 {
     const std::string plain = "S1130000000102030405060708090A0B0C0D0E0F74\r\nS9030000FC\r\n";
@@ -56,7 +56,7 @@ TEST_F(KitKeyTest, KeyFromFileOrStandardInputAndPlainOutputIsPrivate)
     const Case cases[] = {
         {"--key-file FILE", {"kit", "decipher", "--key-file", PathOf("key.txt"), PathOf("fw_128k"), PathOf("out1")}, "", 0},
         {"--key-file -", {"kit", "decipher", "--key-file", "-", PathOf("fw_128k"), PathOf("out2")}, "bench key\n", 0},
-        {"--key", {"kit", "decipher", "--key", "bench key", PathOf("fw_128k"), PathOf("out3")}, "", 0},
+        {"--key is refused: others see it", {"kit", "decipher", "--key", "bench key", PathOf("fw_128k"), PathOf("out3")}, "", 2},
         {"--key and --key-file", {"kit", "decipher", "--key", "k", "--key-file", "-", PathOf("fw_128k"), PathOf("out4")}, "", 2},
     };
     const mode_t saved = ::umask(022);

@@ -52,8 +52,9 @@ protected:
     std::unique_ptr<CUiServices> previousUi;
 };
 
-// Whatever is planted under the log's name is left alone; the failure is reported once, with
-// the reason, and the sink simply writes nothing.
+// Whatever is planted under the log's name is left alone; the failure is said once on
+// standard error and kept for whoever names the log, never shown in a box (it would stop a
+// press half-way), and the sink simply writes nothing.
 TEST_F(LogFileTest, PlantedNamesAreNeverOpened)
 {
     struct Case {
@@ -73,6 +74,8 @@ TEST_F(LogFileTest, PlantedNamesAreNeverOpened)
              std::ofstream(p) << "theirs";
              return ::geteuid() == 0 && ::chown(p.c_str(), 65534, 65534) == 0;
          }, "belongs to another user"},
+        {"a hard link to one of my files", [&](const std::string& p) { return ::link(victim.c_str(), p.c_str()) == 0; },
+         "other names"},
     };
     for (const Case& c : cases) {
         WriteFile("victim", "precious");
@@ -87,6 +90,7 @@ TEST_F(LogFileTest, PlantedNamesAreNeverOpened)
             continue;
         }
         recorded->boxes.clear();
+        ::testing::internal::CaptureStderr();
         {
             CwFileLog first("tsErrlog.txt");
             first.Start();
@@ -95,11 +99,16 @@ TEST_F(LogFileTest, PlantedNamesAreNeverOpened)
             CwFileLog again("tsErrlog.txt");
             EXPECT_FALSE(again.IsOpen()) << c.what;
         }
-        ASSERT_EQ(recorded->boxes.size(), 1u) << c.what << ": reported once";
-        EXPECT_EQ(recorded->boxes[0].rfind("Unable to open Log file for writing", 0), 0u) << recorded->boxes[0];
-        EXPECT_NE(recorded->boxes[0].find(c.reason), std::string::npos) << recorded->boxes[0];
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(recorded->boxes.empty()) << c.what << ": no message box";
+        EXPECT_EQ(said.rfind("Unable to open Log file for writing: " + path, 0), 0u) << said;
+        EXPECT_EQ(said.find("Unable", 1), std::string::npos) << c.what << ": said once: " << said;
+        EXPECT_NE(said.find(c.reason), std::string::npos) << said;
+        EXPECT_EQ(CwFileLog::OpenFailure().rfind("Unable to open Log file for writing", 0), 0u);
+        EXPECT_NE(CwFileLog::OpenFailure().find(c.reason), std::string::npos) << CwFileLog::OpenFailure();
+        EXPECT_TRUE(CwFileLog::OpenPath().empty());
         EXPECT_EQ(Contents(victim), "precious") << c.what;
-        if (fs::is_regular_file(fs::symlink_status(path))) {
+        if (std::string(c.what) == "another user's file") {
             EXPECT_EQ(Contents(path), "theirs") << c.what;
         }
         fs::remove_all(path);
@@ -113,11 +122,14 @@ TEST_F(LogFileTest, PathThatDoesNotFitIsRefused)
     while (deep.size() < CwFileLog::kPathSize)
         deep += "/abcdefghijklmnopqrstuvwxyz";
     CwFileLog::SetDirectory(deep);
+    ::testing::internal::CaptureStderr();
     CwFileLog log("tsErrlog.txt");
+    const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_FALSE(log.IsOpen());
     EXPECT_STREQ(log.Path(), "");
-    ASSERT_EQ(recorded->boxes.size(), 1u);
-    EXPECT_NE(recorded->boxes[0].find("longer than 4095 bytes"), std::string::npos) << recorded->boxes[0];
+    EXPECT_TRUE(recorded->boxes.empty());
+    EXPECT_NE(said.find("longer than 4095 bytes"), std::string::npos) << said;
+    EXPECT_NE(CwFileLog::OpenFailure().find("longer than 4095 bytes"), std::string::npos);
 }
 
 // The user's own log: created 0600 whatever the umask, emptied when it exists, and emptied in
@@ -150,6 +162,29 @@ TEST_F(LogFileTest, OwnFileIsCreatedPrivateAndEmptied)
     EXPECT_EQ(Contents(PathOf("moved.txt")).find("first"), std::string::npos);
     EXPECT_NE(Contents(PathOf("moved.txt")).find("second"), std::string::npos);
     EXPECT_TRUE(recorded->boxes.empty());
+}
+
+// A relative log path is fixed when it is given: the log stays in the folder the program was
+// started in, whatever folder the work enters later (`program --kit K --log` wrote half its
+// log into the kit folder).
+TEST_F(LogFileTest, RelativePathIsFixedWhenGiven)
+{
+    fs::create_directory(dir / "start");
+    fs::create_directory(dir / "kit");
+    const fs::path before = fs::current_path();
+    fs::current_path(dir / "start");
+    CwFileLog::SetFilePath("tsErrlog.txt");
+    fs::current_path(dir / "kit");
+    {
+        CwFileLog log("tsErrlog.txt");
+        log.Start();
+        EXPECT_TRUE(log.IsOpen());
+        EXPECT_EQ(CwFileLog::OpenPath(), (dir / "start" / "tsErrlog.txt").string());
+    }
+    fs::current_path(before);
+    CwFileLog::SetFilePath("");
+    EXPECT_TRUE(fs::exists(dir / "start" / "tsErrlog.txt"));
+    EXPECT_FALSE(fs::exists(dir / "kit" / "tsErrlog.txt"));
 }
 
 }  // namespace

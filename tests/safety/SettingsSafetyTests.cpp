@@ -1,6 +1,7 @@
 #include "tests/support/ScratchDirectoryTest.h"
 #include "AsOtherUser.h"
 
+#include "platform/PrivateLock.h"
 #include "platform/SettingsStore.h"
 
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -43,7 +45,7 @@ TEST_F(SettingsSafetyTest, UnreadableFileIsNeverWrittenOver)
         {"a huge sparse file", [](const std::string& path) {
              std::ofstream(path) << kSaved;
              fs::resize_file(path, 64u << 20);
-         }, "too large"},
+         }, "more than the 1048576 a settings file may hold"},
     };
     ::chmod(dir.c_str(), 0777);  // the ordinary user may write the folder: only the file is closed to it
     for (const Case& c : cases) {
@@ -113,19 +115,86 @@ TEST_F(SettingsSafetyTest, WritesChangeOnlyTheirOwnLine)
     }
 }
 
-// Waiting for another program's lock has an end, and the message says what to do.
+// Waiting for another program's lock has an end, and the message says what to do. The lock is
+// a private lock file of this user's, never the settings folder.
 TEST_F(SettingsSafetyTest, LockWaitIsLimited)
 {
     WriteFile("settings.ini", kSaved);
-    int holder = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
     CSettingsStore store(PathOf("settings.ini"));
     store.SetLockWait(std::chrono::milliseconds(0));
-    EXPECT_FALSE(store.WriteDword("Communication", "Port ID", 5));
-    EXPECT_NE(store.LastError().find("stayed locked by another program"), std::string::npos) << store.LastError();
-    EXPECT_EQ(Contents(PathOf("settings.ini")), kSaved);
-    ::close(holder);
+    {
+        CPrivateLock holder("settings", PathOf("settings.ini"), CPrivateLock::Mode::Exclusive);
+        ASSERT_TRUE(holder.Locked()) << holder.Error();
+        EXPECT_FALSE(store.WriteDword("Communication", "Port ID", 5));
+        EXPECT_NE(store.LastError().find("stayed locked by another program"), std::string::npos) << store.LastError();
+        EXPECT_EQ(Contents(PathOf("settings.ini")), kSaved);
+    }
     EXPECT_TRUE(store.WriteDword("Communication", "Port ID", 5)) << store.LastError();
+}
+
+// Locks another user holds on what is readable to them (the settings folder, the settings file)
+// never stop this user's settings: each user locks a private lock file of their own.
+TEST_F(SettingsSafetyTest, AnotherUsersLocksDoNotStopAWrite)
+{
+    struct Case {
+        const char* what;
+        std::string locked;  // the path the other user locks
+    };
+    fs::create_directory(dir / "config");
+    ::chmod((dir / "config").c_str(), 0755);
+    ::chmod(dir.c_str(), 0755);
+    const std::string settings = (dir / "config" / "settings.ini").string();
+    std::ofstream(settings) << kSaved;
+    ::chmod(settings.c_str(), 0644);
+    const Case cases[] = {{"the settings folder", (dir / "config").string()}, {"the settings file", settings}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // The other user: a child that takes the lock and holds it until told.
+        int ready[2], release[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        ASSERT_EQ(::pipe(release), 0);
+        pid_t other = ::fork();
+        if (other == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(3);
+            int fd = ::open(c.locked.c_str(), O_RDONLY);
+            bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+            char byte = locked ? 'y' : 'n';
+            (void)!::write(ready[1], &byte, 1);
+            (void)!::read(release[0], &byte, 1);
+            ::_exit(0);
+        }
+        char answer = 0;
+        ASSERT_EQ(::read(ready[0], &answer, 1), 1);
+        EXPECT_EQ(answer, 'y') << "the other user could lock it";
+        CSettingsStore store(settings);
+        store.SetLockWait(std::chrono::milliseconds(0));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(store.WriteDword("Communication", "Port ID", 7)) << store.LastError();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        (void)!::write(release[1], "x", 1);
+        int status = 0;
+        ::waitpid(other, &status, 0);
+        for (int fd : {ready[0], ready[1], release[0], release[1]})
+            ::close(fd);
+    }
+}
+
+// A settings write keeps the file's mode: a private file stays private, whatever the umask.
+TEST_F(SettingsSafetyTest, WriteKeepsTheFilesMode)
+{
+    const mode_t saved = ::umask(022);
+    for (mode_t mode : {mode_t(0600), mode_t(0640), mode_t(0644)}) {
+        SCOPED_TRACE(mode);
+        WriteFile("settings.ini", kSaved);
+        ::chmod(PathOf("settings.ini").c_str(), mode);
+        CSettingsStore store(PathOf("settings.ini"));
+        ASSERT_TRUE(store.WriteDword("Communication", "Port ID", 9)) << store.LastError();
+        struct stat info{};
+        ASSERT_EQ(::stat(PathOf("settings.ini").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, mode);
+    }
+    ::umask(saved);
 }
 
 // A failed write reports the writer's own reason, not a guess.
