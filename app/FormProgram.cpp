@@ -34,6 +34,9 @@ ProgramOutcome CUpgradeForm::OnProgram()
     m_recordFileUsed.clear();
     m_carryOver = CarryOverRecord{};
     m_identity = RadioIdentity{};
+    m_radioVersion.clear();
+    m_radioRelease.clear();
+    m_radioLevel = -1;
     m_lastFailure.clear();
     m_codeplugJob = CodeplugJob{};
     if (!m_configLoaded) {

@@ -2,12 +2,33 @@
 
 #include "gui/Dialogs.h"
 #include "gui/MainFrame.h"
+#include "gui/UpgradeForm.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
+
+namespace {
+
+// A text broken into lines by hand keeps its lines: the label is made as wide as its widest
+// line (up to a limit), so the box does not wrap them again into ragged ones.
+void KeepHandBrokenLines(QMessageBox& box)
+{
+    constexpr int kWidestLabel = 900;
+    auto* label = box.findChild<QLabel*>("qt_msgbox_label");
+    if (label == nullptr || !box.text().contains('\n'))
+        return;
+    int widest = 0;
+    for (const QString& line : box.text().split('\n'))
+        widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+    label->setMinimumWidth(std::min(widest + label->fontMetrics().averageCharWidth(), kWidestLabel));
+}
+
+} // namespace
 
 int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption, unsigned style)
 {
@@ -16,6 +37,7 @@ int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& 
     box.setWindowTitle(QString::fromStdString(caption));
     box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdString(text));
+    KeepHandBrokenLines(box);
     switch (style & 0xF0) {
     case MB_ICONSTOP:
         box.setIcon(QMessageBox::Critical);
@@ -98,6 +120,28 @@ void CGuiUi::ShowRadio(const std::string& text)
     OnGuiThread([&] {
         if (m_frame)
             m_frame->ShowRadio(QString::fromStdString(text));
+    });
+}
+
+void CGuiUi::ShowPressEnd(const std::string& text)
+{
+    if (m_closing || text.empty())
+        return;
+    OnGuiThread([&] {
+        if (m_frame)
+            m_frame->ShowStatusText(QString::fromStdString(text));
+    });
+}
+
+void CGuiUi::ShowFormTexts(const std::string& title, const std::string& description)
+{
+    if (m_closing)
+        return;
+    OnGuiThread([&] {
+        if (m_frame && m_frame->Form()) {
+            m_frame->Form()->SetTitleText(QString::fromStdString(title));
+            m_frame->Form()->SetDescriptionText(QString::fromStdString(description));
+        }
     });
 }
 

@@ -26,6 +26,8 @@ public:
     void Quit(int exitCode) override;
     void SetProgressText(const std::string& text) override;
     void ShowRadio(const std::string& text) override;
+    void ShowPressEnd(const std::string& text) override;
+    void ShowFormTexts(const std::string& title, const std::string& description) override;
     // The flash rate dialog; 0 when it was closed without a choice.
     int AskFlashRate(int initialBaud);
 

@@ -179,7 +179,9 @@ void CMainFrame::SaveSettings()
                        "Settings", MB_OK | MB_ICONEXCLAMATION);
 }
 
-void CMainFrame::ShowRadio(const QString& text) { m_notice->SetText("Radio: " + text); }
+void CMainFrame::ShowRadio(const QString& text) { ShowStatusText("Radio: " + text); }
+
+void CMainFrame::ShowStatusText(const QString& text) { m_notice->SetText(text); }
 
 intptr_t CMainFrame::OnFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam)
 {
@@ -240,6 +242,8 @@ void CMainFrame::OnProgressClose()
 }
 
 void CMainFrame::SetProgressText(const QString& text) { m_progress->SetMessage(text); }
+
+void CMainFrame::EndStatusNotices() { m_notice->EndAll(); }
 
 void CMainFrame::HoldDisabled(bool hold)
 {

@@ -19,6 +19,8 @@ class CStatusNotice {
 public:
     explicit CStatusNotice(QLabel* pane) : m_pane(pane) {}
     void Notice(int kind);
+    // The press has ended: no notice is pending any more, whatever the last one was.
+    void EndAll() { Restore(); }
     const QString& SavedText() const { return m_saved; }
     // The pane's own text: shown now, or put back when the notice up ends.
     void SetText(const QString& text);
@@ -47,10 +49,15 @@ public:
     void ShowPort(int number);
     // The radio on the line, in the message pane while no notice is up.
     void ShowRadio(const QString& text);
+    // The message pane's own text (shown now, or once the status notice up has ended).
+    void ShowStatusText(const QString& text);
 
     // Disables the menus, the toolbar and the view while some work holds it (the progress
     // window, an upgrade running); counted, so each hold is released on its own.
     void HoldDisabled(bool hold);
+    // A press has ended: its status notices end with it (a "Verifying Checksum" shown after a
+    // failed start does not stay behind).
+    void EndStatusNotices();
     bool IsHeldDisabled() const { return m_holds > 0; }
 
     void SwitchView();

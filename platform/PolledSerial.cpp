@@ -41,12 +41,12 @@ void CPolledSerial::RaiseForErrorFlags(int flags)
     throw CCommError(9, "Unknown IO error occured while accessing communication port");
 }
 
-void CPolledSerial::RaiseDeviceGone(unsigned port, const char* device, const char* what)
+void CPolledSerial::RaiseDeviceGone(const std::string& device, const char* what)
 {
     throw CCommError(kCommDeviceGone,
-                     "The serial device of COM%u (%s) has gone while %s: reconnect it (is the USB cable "
-                     "plugged in?), then try again",
-                     port, device, what);
+                     "The serial device %s has gone while %s: reconnect it (is the USB cable plugged in?), "
+                     "then try again",
+                     device.c_str(), what);
 }
 
 void CPolledSerial::RaiseReadFailure(const char* what, unsigned count)

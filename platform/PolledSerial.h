@@ -5,6 +5,7 @@
 class CTimerCtrl;
 
 #include <cstdint>
+#include <string>
 
 // Line settings of a port: parity 0 none / 1 odd / 2 even; stop bits 0 one / 1 one and a
 // half / 2 two; character size in data bits.
@@ -55,7 +56,7 @@ public:
     [[noreturn]] static void RaiseForErrorFlags(int flags);
     // Raises the CCommError of a device that has gone (kCommDeviceGone): `device` names it,
     // `what` says which operation found out.
-    [[noreturn]] static void RaiseDeviceGone(unsigned port, const char* device, const char* what);
+    [[noreturn]] static void RaiseDeviceGone(const std::string& device, const char* what);
 
 protected:
     // Device primitives. Each raises a CCommError only where noted, and any of them raises

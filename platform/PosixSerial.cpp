@@ -48,17 +48,19 @@ const char* OpenAdvice(int error)
 }
 } // namespace
 
+std::string CPosixSerial::PortName(unsigned port, const std::string& path)
+{
+    // A device given by its path is named by that path alone: its number is only this run's.
+    if (PortTable().GivenByPath(port))
+        return path;
+    return "com" + std::to_string(port) + " (" + path + ")";
+}
+
 std::string CPosixSerial::DescribeOpenFailure(unsigned port, const std::string& path, int error)
 {
-    char text[CErrorText::kSize];
     const char* advice = OpenAdvice(error);
-    if (advice != nullptr)
-        std::snprintf(text, sizeof text, "CWinSerial::Open: Unable to open com%u (%s): %s", port, path.c_str(),
-                      advice);
-    else
-        std::snprintf(text, sizeof text, "CWinSerial::Open: Unable to open com%u (%s): %s", port, path.c_str(),
-                      std::strerror(error));
-    return text;
+    return "CWinSerial::Open: Unable to open " + PortName(port, path) + ": " +
+           (advice != nullptr ? advice : std::strerror(error));
 }
 
 bool CPosixSerial::RateReached(unsigned wanted, unsigned actual)
@@ -93,9 +95,9 @@ void CPosixSerial::OpenDevice(unsigned port)
     m_path = DeviceForRun(port);
     if (!m_path.empty() && m_path[0] != '/')
         throw CCommError(1,
-                         "CWinSerial::Open: Unable to open com%u (%s): a port's device must be given by its "
+                         "CWinSerial::Open: Unable to open %s: a port's device must be given by its "
                          "absolute path (/dev/ttyUSB0); 'tessarin ports' lists the serial ports of this machine",
-                         port, m_path.c_str());
+                         PortName(port, m_path).c_str());
     if (m_path.empty()) {
         if (std::string unreadable = PortTable().Unreadable(); !unreadable.empty())
             throw CCommError(1,
@@ -243,7 +245,7 @@ bool CPosixSerial::TransmitChar(uint8_t byte)
     if (written == 1)
         return true;
     if (written < 0 && DeviceGone(errno))
-        RaiseDeviceGone(GetPortNumber(), m_path.c_str(), "writing");
+        RaiseDeviceGone(PortName(GetPortNumber(), m_path), "writing");
     if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
         LogOnce(errno, "writing");
     return false;
@@ -256,7 +258,7 @@ unsigned CPosixSerial::InputQueueCount()
         return 0;
     if (ioctl(m_fd, TIOCINQ, &queued) != 0) {
         if (DeviceGone(errno))
-            RaiseDeviceGone(GetPortNumber(), m_path.c_str(), "counting the input");
+            RaiseDeviceGone(PortName(GetPortNumber(), m_path), "counting the input");
         LogOnce(errno, "counting the input");
         return 0;
     }
@@ -297,7 +299,7 @@ unsigned CPosixSerial::OutputQueueCount()
         return 0;
     if (ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
         if (DeviceGone(errno))
-            RaiseDeviceGone(GetPortNumber(), m_path.c_str(), "counting the output");
+            RaiseDeviceGone(PortName(GetPortNumber(), m_path), "counting the output");
         return 0;
     }
     return queued > 0 ? static_cast<unsigned>(queued) : 0;
@@ -316,7 +318,7 @@ bool CPosixSerial::ReadQueued(uint8_t* buffer, unsigned count)
             continue;
         } else {
             if (got < 0 && DeviceGone(errno))
-                RaiseDeviceGone(GetPortNumber(), m_path.c_str(), "reading");
+                RaiseDeviceGone(PortName(GetPortNumber(), m_path), "reading");
             if (got < 0)
                 LogOnce(errno, "reading");
             return false;

@@ -40,6 +40,16 @@ public:
     // The radio on the line, once verification has read it, in one line (the command line prints
     // it, the window keeps it in its status bar).
     virtual void ShowRadio(const std::string& text) { (void)text; }
+    // The kit's title and description, as soon as they are read and before any start-up
+    // warning is shown over them (the window fills its form's fields).
+    // How the last press ended, when it did not update the radio (the window keeps it in its
+    // status bar; the command line prints it itself).
+    virtual void ShowPressEnd(const std::string& text) { (void)text; }
+    virtual void ShowFormTexts(const std::string& title, const std::string& description)
+    {
+        (void)title;
+        (void)description;
+    }
 
     // The flash rate question, asked before the first firmware flashing of a run: the
     // technician picks the rate the boot code talks at. `initialBaud` is the choice shown first

@@ -49,7 +49,7 @@ bool CSimSerial::ApplyLineSettings(const LineSettings& settings)
 bool CSimSerial::TransmitChar(uint8_t byte)
 {
     if (m_deviceOpen && Gone())
-        RaiseDeviceGone(GetPortNumber(), "simulated port", "writing");
+        RaiseDeviceGone("COM" + std::to_string(GetPortNumber()) + " (simulated port)", "writing");
     if (!m_deviceOpen)
         return false;
     // The transmit register holds one byte while another shifts out; a further byte waits.
@@ -73,7 +73,7 @@ bool CSimSerial::TransmitChar(uint8_t byte)
 unsigned CSimSerial::InputQueueCount()
 {
     if (m_deviceOpen && Gone())
-        RaiseDeviceGone(GetPortNumber(), "simulated port", "counting the input");
+        RaiseDeviceGone("COM" + std::to_string(GetPortNumber()) + " (simulated port)", "counting the input");
     return static_cast<unsigned>(m_input.size());
 }
 
@@ -82,7 +82,7 @@ unsigned CSimSerial::OutputQueueCount() { return m_bytesInFlight; }
 bool CSimSerial::ReadQueued(uint8_t* buffer, unsigned count)
 {
     if (m_deviceOpen && Gone())
-        RaiseDeviceGone(GetPortNumber(), "simulated port", "reading");
+        RaiseDeviceGone("COM" + std::to_string(GetPortNumber()) + " (simulated port)", "reading");
     if (m_failNextRead || count > m_input.size()) {
         m_failNextRead = false;
         return false;

@@ -30,11 +30,12 @@ constexpr unsigned kBootcodeHelloTimeoutMs = 700;
 struct FlashProbe {
     uint32_t address;
     const char* firmwareFile;
+    int kilobytes;
 };
 constexpr std::array<FlashProbe, 3> kFlashProbes{{
-    {0x470000, "fw_512k"},
-    {0x430000, "fw_256k"},
-    {0x410000, "fw_128k"},
+    {0x470000, "fw_512k", 512},
+    {0x430000, "fw_256k", 256},
+    {0x410000, "fw_128k", 128},
 }};
 
 // Sets SkipWriteReplyCheck for as long as it lives.
@@ -131,6 +132,14 @@ void CRadioUpgrade::CheckIdentity(CVeskBroker& broker)
         Ui().MessageBox(kDifferentModelText, "Error", MB_OK | MB_ICONSTOP);
         throw CVeskError(3, "Did not received Good Write Reply for VESK Erase Flash Request");
     }
+}
+
+int FlashKilobytesOf(const std::string& firmwareFile)
+{
+    for (const FlashProbe& size : kFlashProbes)
+        if (firmwareFile == size.firmwareFile)
+            return size.kilobytes;
+    return 0;
 }
 
 const char* CRadioUpgrade::ProbeFlashSize(CVeskBroker& broker)

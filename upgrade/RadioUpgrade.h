@@ -13,6 +13,10 @@ class CSerial;
 class CVeskBroker;
 class SRecord;
 
+// The flash size, in KB, of the radio the flash size probe chose `firmwareFile` for
+// ("fw_512k": 512); 0 for any other name.
+int FlashKilobytesOf(const std::string& firmwareFile);
+
 // The engine behind Program: one object per attempt. The form calls the setters, then
 // UpgradeRadio, then destroys it; a retry builds a new one.
 //

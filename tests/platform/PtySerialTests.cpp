@@ -174,8 +174,8 @@ TEST_F(PtyPortTest, APortHeldByOneOpeningCannotBeOpenedAgainUntilClosed)
     other.Configure(9600, 0, 0, 8);
     auto error = CommError([&] { other.OpenPort(number); });
     EXPECT_EQ(error.first, 1);
-    EXPECT_EQ(error.second.rfind("CWinSerial::Open: Unable to open com" + std::to_string(number) + " (" + path + ")", 0), 0u)
-        << error.second;
+    // The device was given by its path: the message names that path, not a number of this run.
+    EXPECT_EQ(error.second.rfind("CWinSerial::Open: Unable to open " + path + ": ", 0), 0u) << error.second;
     EXPECT_TRUE(Contains(error.second, "another program holds the port")) << error.second;
 
     port.Close();
@@ -326,8 +326,7 @@ TEST_F(PtyPortTest, OpeningWhatIsNotThereOrNotAPortSaysSo)
         unsigned n = PortTable().AssignPath(c.device);
         auto error = CommError([&] { port.OpenPort(n); });
         EXPECT_EQ(error.first, 1);
-        EXPECT_TRUE(Contains(error.second, "Unable to open com" + std::to_string(n) + " (" + c.device + ")"))
-            << error.second;
+        EXPECT_TRUE(Contains(error.second, "Unable to open " + c.device + ": ")) << error.second;
         EXPECT_TRUE(Contains(error.second, c.says)) << error.second;
         PortTable().Forget(n);
     }
