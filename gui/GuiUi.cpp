@@ -49,6 +49,16 @@ void CGuiUi::OnGuiThread(const std::function<void()>& call)
         QMetaObject::invokeMethod(qApp, call, Qt::BlockingQueuedConnection);
 }
 
+void CGuiUi::OnFrame(const std::function<void(CMainFrame&)>& call)
+{
+    if (m_closing)
+        return;
+    OnGuiThread([&] {
+        if (m_frame)
+            call(*m_frame);
+    });
+}
+
 int CGuiUi::MessageBox(const std::string& text, const std::string& caption, unsigned style)
 {
     int result = IDCANCEL;
@@ -66,12 +76,7 @@ int CGuiUi::MessageBox(const std::string& text, const std::string& caption, unsi
 intptr_t CGuiUi::SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam)
 {
     intptr_t result = 0;
-    if (m_closing)
-        return 0;
-    OnGuiThread([&] {
-        if (m_frame)
-            result = m_frame->OnFrameMessage(message, wParam, lParam);
-    });
+    OnFrame([&](CMainFrame& frame) { result = frame.OnFrameMessage(message, wParam, lParam); });
     return result;
 }
 
@@ -83,22 +88,22 @@ void CGuiUi::Quit(int exitCode)
 
 void CGuiUi::SetProgressText(const std::string& text)
 {
-    if (m_closing)
-        return;
-    OnGuiThread([&] {
-        if (m_frame)
-            m_frame->SetProgressText(QString::fromStdString(text));
-    });
+    OnFrame([&](CMainFrame& frame) { frame.SetProgressText(QString::fromStdString(text)); });
 }
 
 void CGuiUi::ShowRadio(const std::string& text)
 {
-    if (m_closing)
-        return;
-    OnGuiThread([&] {
-        if (m_frame)
-            m_frame->ShowRadio(QString::fromStdString(text));
-    });
+    OnFrame([&](CMainFrame& frame) { frame.ShowRadio(QString::fromStdString(text)); });
+}
+
+void CGuiUi::ShowProgress(const ProgressReport& report)
+{
+    OnFrame([&](CMainFrame& frame) { frame.ShowProgress(report); });
+}
+
+void CGuiUi::ShowActivity(const std::string& text)
+{
+    OnFrame([&](CMainFrame& frame) { frame.ShowActivity(QString::fromStdString(text)); });
 }
 
 int CGuiUi::AskFlashRate(int initialBaud)
