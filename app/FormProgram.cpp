@@ -26,6 +26,10 @@ constexpr unsigned kNoticeEnd = 0;
 
 ProgramOutcome CUpgradeForm::OnProgram()
 {
+    // The first press of a recovery left the radio waiting for this one: said before the
+    // checks of the link and the radio begin.
+    if (RecoveryPending == 1 && RecoveryNoticeShown == 1)
+        Ui().ShowActivity(PressText::kSecondRecoveryPress);
     m_outcome = ProgramOutcome{};
     m_linkFailureCause.clear();
     ResetPressFlags();

@@ -71,6 +71,16 @@ void CGuiUi::OnGuiThread(const std::function<void()>& call)
         QMetaObject::invokeMethod(qApp, call, Qt::BlockingQueuedConnection);
 }
 
+void CGuiUi::OnFrame(const std::function<void(CMainFrame&)>& call)
+{
+    if (m_closing)
+        return;
+    OnGuiThread([&] {
+        if (m_frame)
+            call(*m_frame);
+    });
+}
+
 int CGuiUi::MessageBox(const std::string& text, const std::string& caption, unsigned style)
 {
     int result = IDCANCEL;
@@ -88,12 +98,7 @@ int CGuiUi::MessageBox(const std::string& text, const std::string& caption, unsi
 intptr_t CGuiUi::SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam)
 {
     intptr_t result = 0;
-    if (m_closing)
-        return 0;
-    OnGuiThread([&] {
-        if (m_frame)
-            result = m_frame->OnFrameMessage(message, wParam, lParam);
-    });
+    OnFrame([&](CMainFrame& frame) { result = frame.OnFrameMessage(message, wParam, lParam); });
     return result;
 }
 
@@ -105,42 +110,36 @@ void CGuiUi::Quit(int exitCode)
 
 void CGuiUi::SetProgressText(const std::string& text)
 {
-    if (m_closing)
-        return;
-    OnGuiThread([&] {
-        if (m_frame)
-            m_frame->SetProgressText(QString::fromStdString(text));
-    });
+    OnFrame([&](CMainFrame& frame) { frame.SetProgressText(QString::fromStdString(text)); });
 }
 
 void CGuiUi::ShowRadio(const std::string& text)
 {
-    if (m_closing)
-        return;
-    OnGuiThread([&] {
-        if (m_frame)
-            m_frame->ShowRadio(QString::fromStdString(text));
-    });
+    OnFrame([&](CMainFrame& frame) { frame.ShowRadio(QString::fromStdString(text)); });
+}
+
+void CGuiUi::ShowProgress(const ProgressReport& report)
+{
+    OnFrame([&](CMainFrame& frame) { frame.ShowProgress(report); });
+}
+
+void CGuiUi::ShowActivity(const std::string& text)
+{
+    OnFrame([&](CMainFrame& frame) { frame.ShowActivity(QString::fromStdString(text)); });
 }
 
 void CGuiUi::ShowPressEnd(const std::string& text)
 {
-    if (m_closing || text.empty())
-        return;
-    OnGuiThread([&] {
-        if (m_frame)
-            m_frame->ShowStatusText(QString::fromStdString(text));
-    });
+    if (!text.empty())
+        ShowActivity(text);
 }
 
 void CGuiUi::ShowFormTexts(const std::string& title, const std::string& description)
 {
-    if (m_closing)
-        return;
-    OnGuiThread([&] {
-        if (m_frame && m_frame->Form()) {
-            m_frame->Form()->SetTitleText(QString::fromStdString(title));
-            m_frame->Form()->SetDescriptionText(QString::fromStdString(description));
+    OnFrame([&](CMainFrame& frame) {
+        if (frame.Form()) {
+            frame.Form()->SetTitleText(QString::fromStdString(title));
+            frame.Form()->SetDescriptionText(QString::fromStdString(description));
         }
     });
 }

@@ -61,6 +61,9 @@ public:
     {
         formTexts.push_back({title, description, boxes.size()});
     }
+    // Each report with the platform's time it came at.
+    void ShowProgress(const ProgressReport& report) override;
+    void ShowActivity(const std::string& text) override { activities.push_back(text); }
     // Answered from flashRates (the initial choice when it is empty); each question is counted.
     int AskFlashRate(int initialBaud) override;
 
@@ -68,6 +71,12 @@ public:
     std::deque<int> flashRates;
     int flashRateQuestions = 0;
     std::vector<std::string> progressTexts;
+    struct TimedReport {
+        ProgressReport report;
+        double at;
+    };
+    std::vector<TimedReport> progressReports;
+    std::vector<std::string> activities;
     std::vector<Box> boxes;
     std::vector<FrameMessage> frameMessages;
     // The kit texts shown, with how many boxes had been shown before them.

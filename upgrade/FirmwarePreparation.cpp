@@ -67,6 +67,8 @@ void DiscardBootcodeHello(CSerial& serial)
 bool CRadioUpgrade::PrepareFirmware()
 {
     m_radioLeft = RadioLeft::InBootCode;
+    // The "Please Wait" window says what it waits for.
+    Ui().SetProgressText(kBootcodeWindowText);
     Ui().SendMainFrameMessage(WM_PROGRESS_OPEN, 0, 0);
     try {
         DownloadBootcode();
@@ -87,6 +89,7 @@ bool CRadioUpgrade::PrepareFirmware()
         return false;
     };
     try {
+        m_progress.Begin(UpgradeStage::Erase);
         broker.Comm().SetPause(0);
         broker.Comm().SetReplyTimeout(kPrepareReplyTimeoutMs);
         broker.OpenLink(m_portNumber, m_echoMode);
@@ -112,6 +115,7 @@ bool CRadioUpgrade::PrepareFirmware()
     if (!ProcessFirmwareFile(firmwareFile))
         return stop(kUpgradeInvalidDataFile);
     m_firmwareLoaded = true;
+    m_progress.Replan(ForecastWork());
     broker.CloseLink();
     return true;
 }
@@ -176,6 +180,13 @@ void CRadioUpgrade::DownloadBootcode()
     try {
         CBootstrap bootstrap(m_serial);
         bootstrap.SetLoaderType(m_flashSettings->loaderKind);
+        m_progress.Begin(UpgradeStage::Bootstrap);
+        bootstrap.SetProgress([this](unsigned blocksSent) {
+            if (blocksSent == 0)
+                m_progress.Begin(UpgradeStage::BootCode);
+            else
+                m_progress.Step();
+        });
         bootstrap.SendBootcode(image.data(), static_cast<unsigned>(image.size()));
         m_serial->SetBaud(m_flashSettings->flashBaud);
         DiscardBootcodeHello(*m_serial);
