@@ -3,6 +3,7 @@
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
 #include "platform/DeviceHolders.h"
+#include "platform/PosixTimer.h"
 #include "platform/PortTable.h"
 #include "platform/PtyLineState.h"
 
@@ -264,6 +265,7 @@ CPolledSerial::InputWait CPosixSerial::BlockUntilInput(double seconds)
 {
     if (m_fd < 0)
         return InputWait::Unsupported;
+    CPosixTimer::MakeWakeupsPrecise();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     for (;;) {
         if (InputQueueCount() > 0)
