@@ -21,8 +21,9 @@ sims=()
 cleanup() {
   for pid in "${sims[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
-  rm -rf "$WORK"
+  [ "$keep" -eq 1 ] || rm -rf "$WORK"
 }
+keep=0
 trap cleanup EXIT
 TICKS=$(getconf CLK_TCK)
 
@@ -74,7 +75,8 @@ for n in "${counts[@]}"; do
   sims=()
   for i in $(seq 1 "$n"); do
     if ! grep -q . "$WORK/$n-$i/time.out" || [ "$failed" -ne 0 ]; then
-      echo "N=$n: a program failed:"; tail -20 "$WORK/$n-$i/program.out"; exit 1
+      echo "N=$n: a program failed (its folder, with the log, stays: $WORK/$n-$i):"
+      tail -20 "$WORK/$n-$i/program.out"; keep=1; exit 1
     fi
   done
   read -r slowest cpu < <(cat "$WORK/$n"-*/time.out | awk '{ if ($1 > w) w = $1; c += $2 + $3 } END { print w, c }')
