@@ -8,7 +8,8 @@
 # and saves its pictures in docs/screenshots. `make pty-faults` runs whole upgrades through
 # `tessarin program` on the simulated radio on a pseudo-terminal, one line fault each. `make
 # bench` runs the benchmarks (the firmware phase against the simulated radio on a
-# pseudo-terminal takes several minutes).
+# pseudo-terminal takes several minutes); `make bench-radios` upgrades 1, 2, 4 and 8 simulated
+# radios at once, one `tessarin program` each (about a quarter of an hour).
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
@@ -17,7 +18,7 @@ FUZZ_SECONDS ?= 60
 # Seconds each fuzz target runs under `make test`.
 FUZZ_CI_SECONDS ?= 10
 
-.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz demo pty-faults package screenshots bench clean
+.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz demo pty-faults package screenshots bench bench-radios clean
 
 all: build
 
@@ -72,6 +73,9 @@ bench: deps
 	cmake --build $(BUILD) -j $(JOBS) --target files_bench upgrade_bench
 	$(BUILD)/bench/files_bench
 	$(BUILD)/bench/upgrade_bench
+
+bench-radios: build
+	./bench/multi-radio.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

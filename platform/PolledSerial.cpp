@@ -244,6 +244,20 @@ void CPolledSerial::SetParity(int parity)
 
 int CPolledSerial::GetBaud() { return m_live.baud; }
 
+bool CPolledSerial::AwaitOutputEmpty(CTimerCtrl& timer, double limitSeconds)
+{
+    const double byteTime = GetByteTime();
+    unsigned queued = OutputQueueCount();
+    while (queued > 0) {
+        const double left = limitSeconds - timer.Elapsed();
+        if (left <= 0)
+            return false;
+        timer.Wait(std::min(queued * byteTime, left));
+        queued = OutputQueueCount();
+    }
+    return true;
+}
+
 void CPolledSerial::DrainOutput()
 {
     unsigned queued = m_open ? OutputQueueCount() : 0;
@@ -258,13 +272,9 @@ void CPolledSerial::DrainOutput()
     const double byteTime = GetByteTime();
     const double limit = (queued + 2) * byteTime;
     timer.Start();
-    while (queued > 0 && timer.Elapsed() < limit) {
-        timer.Wait(queued * byteTime);
-        queued = OutputQueueCount();
-    }
-    if (queued > 0)
-        ErrorLog().Log("CWinSerial::SetBaud: %u bytes were still queued for transmission after %.0f ms", queued,
-                       limit * 1000.0);
+    if (!AwaitOutputEmpty(timer, limit))
+        ErrorLog().Log("CWinSerial::SetBaud: %u bytes were still queued for transmission after %.0f ms",
+                       OutputQueueCount(), limit * 1000.0);
     // The last byte leaves the shift register.
     timer.Wait(byteTime);
 }

@@ -68,9 +68,14 @@ protected:
     virtual void CloseDevice() = 0;
     // Applies the settings to the device; false when the device refuses them.
     virtual bool ApplyLineSettings(const LineSettings& settings) = 0;
-    // Hands one byte to the driver; false when it cannot take it yet.
-    virtual bool TransmitChar(uint8_t byte) = 0;
+    // Hands up to `count` bytes to the driver in one call without waiting for them to be
+    // sent (a non-blocking write; WriteFile on a port with zero write time-outs); returns how
+    // many it took, 0 when it cannot take any yet.
+    virtual unsigned TransmitBytes(const uint8_t* data, unsigned count) = 0;
     virtual unsigned InputQueueCount() = 0;
+    // Bytes the driver still holds for sending (TIOCOUTQ; ClearCommError's output count). A
+    // device that cannot tell (a pseudo-terminal) says 0: the wait for a write to leave then
+    // rests on the time its bytes need at the line rate.
     virtual unsigned OutputQueueCount() = 0;
     // Takes `count` bytes from the input queue; false when the device read fails.
     virtual bool ReadQueued(uint8_t* buffer, unsigned count) = 0;
@@ -100,9 +105,15 @@ private:
     bool PollErrorFlags(int mask, unsigned timeoutMs, bool wantSet);
     bool WaitForBreakEnd(int mask, unsigned timeoutMs);
     void DrainOutput();
-    // Sends one byte, retrying while the driver refuses it; false when `limitSeconds` on
-    // `timer` passes first.
-    bool SendByte(CTimerCtrl& timer, uint8_t byte, double limitSeconds);
+    // Writes `count` bytes to the driver whole (in one call unless its buffer is full) and
+    // waits until they have left: the character times they need from the hand-over, then the
+    // driver's output queue empty. Starts `timer`; returns how many bytes have gone, `count`
+    // unless `limitSeconds` passed first. A time-out that follows counts from the last byte
+    // leaving, as it would on a UART fed one byte at a time.
+    unsigned SendWhole(CTimerCtrl& timer, const uint8_t* data, unsigned count, double limitSeconds);
+    // Sleeps until the driver's output queue is empty, looking again after the time what it
+    // holds needs; false when `limitSeconds` on `timer` pass first.
+    bool AwaitOutputEmpty(CTimerCtrl& timer, double limitSeconds);
     void PlainWrite(const uint8_t* data, unsigned count, unsigned timeoutMs);
     void BlockEchoWrite(const uint8_t* data, unsigned count, unsigned timeoutMs);
     // Raises the echo mismatch error at the first byte of the echo buffer that differs.

@@ -3,6 +3,7 @@
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
 #include "platform/DeviceHolders.h"
+#include "platform/PosixTimer.h"
 #include "platform/PortTable.h"
 #include "platform/PtyLineState.h"
 
@@ -232,23 +233,20 @@ void CPosixSerial::LogOnce(int error, const char* what)
     ErrorLog().Log("CPosixSerial: %s on %s failed: %s", what, m_path.c_str(), std::strerror(error));
 }
 
-bool CPosixSerial::TransmitChar(uint8_t byte)
+unsigned CPosixSerial::TransmitBytes(const uint8_t* data, unsigned count)
 {
     if (m_fd < 0)
-        return false;
-    // Like a UART's transmit register, take a byte only while at most one is still waiting
-    // to go out: a write then lasts as long as its bytes take on the line, and the time-outs
-    // that follow it (the acknowledgement's) start when the request has really been sent.
-    if (OutputQueueCount() > 1)
-        return false;
-    ssize_t written = ::write(m_fd, &byte, 1);
-    if (written == 1)
-        return true;
+        return 0;
+    // The descriptor does not block: the driver takes what fits in its buffer and the port
+    // waits for the bytes to leave on its own timer.
+    ssize_t written = ::write(m_fd, data, count);
+    if (written > 0)
+        return static_cast<unsigned>(written);
     if (written < 0 && DeviceGone(errno))
         RaiseDeviceGone(PortName(GetPortNumber(), m_path), "writing");
     if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
         LogOnce(errno, "writing");
-    return false;
+    return 0;
 }
 
 unsigned CPosixSerial::InputQueueCount()
@@ -269,6 +267,7 @@ CPolledSerial::InputWait CPosixSerial::BlockUntilInput(double seconds)
 {
     if (m_fd < 0)
         return InputWait::Unsupported;
+    CPosixTimer::MakeWakeupsPrecise();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     for (;;) {
         if (InputQueueCount() > 0)
