@@ -63,7 +63,8 @@ pty-faults: build
 package: build
 	rm -rf $(BUILD)/packages
 	cd $(BUILD) && cpack -G DEB -B packages
-	lintian --fail-on error $(BUILD)/packages/*.deb
+	./scripts/finish-dbgsym.sh $(BUILD)/packages
+	lintian --fail-on error,warning $(BUILD)/packages/*.deb $(BUILD)/packages/*.ddeb
 
 screenshots: build
 	./scripts/screenshots.sh $(BUILD) docs/screenshots
