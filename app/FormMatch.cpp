@@ -10,6 +10,7 @@
 #include "files/ProductLine.h"
 #include "link/LinkFlags.h"
 #include "platform/UiServices.h"
+#include "upgrade/RadioIdentityRead.h"
 
 #include <algorithm>
 #include <cctype>
@@ -52,16 +53,6 @@ const uint8_t kFixedIdentifiers[6][16] = {
     {0xBC, 0x91, 0xAC, 0x20, 0x21, 0x4D, 0x48, 0xDD, 0x94, 0xB5, 0x7D, 0xC2, 0x99, 0x5A, 0x87, 0xAB},
     {},
 };
-
-// The text in a reply or memory buffer: up to its first zero byte and its first space, never
-// more than `limit` characters.
-std::string CutText(const char* buffer, std::size_t size, std::size_t limit)
-{
-    std::size_t n = 0;
-    while (n < size && n < limit && buffer[n] != '\0' && buffer[n] != ' ')
-        ++n;
-    return std::string(buffer, n);
-}
 
 // A signed decimal number at the start of the text, up to its first non-digit.
 int DecimalValue(const std::string& text)
