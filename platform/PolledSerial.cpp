@@ -128,8 +128,16 @@ void CPolledSerial::WaitForQueued(CTimerCtrl& timer, unsigned count, unsigned ti
                          static_cast<int>(queued));
     };
 
-    timer.SetInterval(byteTime);
+    // The timer ticks in quarter character times: a byte that is due is looked for again a
+    // quarter of a character time later, not a whole one, so a reply or an echo is taken soon
+    // after its last byte comes.
+    constexpr unsigned kLooksPerByte = 4;
+    timer.SetInterval(byteTime / kLooksPerByte);
+    const uint64_t idleLimitLooks = static_cast<uint64_t>(idleLimit) * kLooksPerByte;
     unsigned queued = InputQueueCount();
+    // Whether the queue has just been seen to gain its first byte: the rest then come one
+    // character time after another from now.
+    bool firstJustCame = false;
     if (queued == 0) {
         // Nothing in yet (an acknowledgement or a reply still on its way): a device that can
         // tell sleeps until the first byte or the time-out, rather than looking every character
@@ -137,26 +145,35 @@ void CPolledSerial::WaitForQueued(CTimerCtrl& timer, unsigned count, unsigned ti
         const InputWait first = BlockUntilInput(idleLimit * byteTime);
         if (first == InputWait::TimeUp)
             timedOut(InputQueueCount());
-        if (first == InputWait::Arrived)
+        if (first == InputWait::Arrived) {
             queued = InputQueueCount();
+            firstJustCame = true;
+        }
     }
     timer.Start();
-    unsigned seen = 0;
-    unsigned idle = 0;
+    unsigned seen = queued;
+    uint64_t idle = 0;
     while (queued < count) {
+        if (idle >= idleLimitLooks)
+            timedOut(queued);
+        // The missing bytes cannot all be in before this many character times: sleep until then
+        // (or until the idle limit), not one look at a time. When nothing has come yet, or the
+        // first byte has just come, the rest come in step from now. Bytes found waiting came
+        // at some time since the last look, so the last missing one may be due within a
+        // character time: it is looked for a quarter of one later.
+        const unsigned missing = count - queued;
+        const bool inStepFromNow = queued == 0 || firstJustCame;
+        const uint64_t due = inStepFromNow ? static_cast<uint64_t>(missing) * kLooksPerByte
+                                           : static_cast<uint64_t>(missing - 1) * kLooksPerByte + 1;
+        firstJustCame = false;
+        const uint64_t looks = std::min(due, idleLimitLooks - idle);
+        timer.WaitIntervals(static_cast<int>(std::min<uint64_t>(looks, INT32_MAX)));
+        queued = InputQueueCount();
+        idle += looks;
         if (queued != seen) {
             seen = queued;
             idle = 0;
-            continue;
         }
-        if (idle >= idleLimit)
-            timedOut(queued);
-        // The missing bytes cannot all be in before this many character times: sleep until then
-        // (or until the idle limit), not one character time at a time.
-        const unsigned ticks = std::min(count - queued, idleLimit - idle);
-        timer.WaitIntervals(ticks);
-        queued = InputQueueCount();
-        idle += ticks;
     }
 }
 
