@@ -9,16 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
 
 #include "errors/Error.h"
 #include "platform/AtomicFile.h"
 #include "platform/InputFile.h"
 #include "platform/PrivateLock.h"
+#include "platform/UserFolders.h"
 
 namespace {
 std::string Trim(const std::string& text)
@@ -55,25 +51,13 @@ std::string LockKey(const std::string& path)
     return full.empty() ? path : full.string();
 }
 
-std::string HomeDirectory()
-{
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
-        return home;
-    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr)
-        return entry->pw_dir;
-    return ".";
-}
 } // namespace
 
 CSettingsStore::CSettingsStore(std::string path) : m_path(std::move(path)) {}
 
 std::string CSettingsStore::DefaultPath()
 {
-    if (const char* explicitPath = std::getenv("TESSARIN_SETTINGS"); explicitPath != nullptr && *explicitPath != '\0')
-        return explicitPath;
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/')
-        return std::string(config) + "/tessarin/settings.ini";
-    return HomeDirectory() + "/.config/tessarin/settings.ini";
+    return SettingsFilePath();
 }
 
 namespace {

@@ -42,3 +42,10 @@ std::string LocalIsoTime(std::chrono::system_clock::time_point when)
                   static_cast<int>(offset % 3600 / 60));
     return std::string(text) + zone;
 }
+
+std::tm LocalTimeOf(std::time_t when)
+{
+    std::tm local{};
+    ::localtime_r(&when, &local);
+    return local;
+}
