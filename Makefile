@@ -11,13 +11,16 @@
 # pseudo-terminal takes several minutes).
 JOBS ?= $(shell nproc)
 BUILD ?= build
+# The cross build for 64-bit Windows (mingw-w64): `make build-windows` builds tessarin.exe
+# there, statically linked, so it runs with no DLL beside it.
+WINDOWS_BUILD ?= build-windows
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 # Seconds each fuzz target runs under `make test`.
 FUZZ_CI_SECONDS ?= 10
 
-.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz demo pty-faults package screenshots bench clean
+.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz build-windows test-windows demo pty-faults package screenshots bench clean
 
 all: build
 
@@ -27,6 +30,15 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
+
+build-windows: deps
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target tessarin
+
+# Not part of `make test` yet: tessarin.exe under Wine against the simulated radio on a COM port.
+test-windows: build build-windows
+	./scripts/windows-smoke.sh $(BUILD) $(WINDOWS_BUILD)
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -74,4 +86,4 @@ bench: deps
 	$(BUILD)/bench/upgrade_bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
