@@ -9,8 +9,6 @@
 namespace {
 constexpr int64_t kNsPerSecond = 1'000'000'000;
 
-int64_t SecondsToNs(double seconds) { return static_cast<int64_t>(seconds * static_cast<double>(kNsPerSecond)); }
-
 int64_t CounterFrequency()
 {
     static const int64_t frequency = [] {
@@ -44,7 +42,7 @@ HANDLE ThreadTimer()
 }
 } // namespace
 
-int64_t CWinTimer::NowNs()
+int64_t CDeadlineTimer::NowNs()
 {
     LARGE_INTEGER count{};
     QueryPerformanceCounter(&count);
@@ -53,7 +51,7 @@ int64_t CWinTimer::NowNs()
     return ticks / frequency * kNsPerSecond + ticks % frequency * kNsPerSecond / frequency;
 }
 
-void CWinTimer::SleepUntilNs(int64_t deadlineNs)
+void CDeadlineTimer::SleepUntilNs(int64_t deadlineNs)
 {
     HANDLE timer = ThreadTimer();
     for (;;) {
@@ -74,26 +72,4 @@ void CWinTimer::SleepUntilNs(int64_t deadlineNs)
         }
         WaitForSingleObject(timer, INFINITE);
     }
-}
-
-void CWinTimer::SetInterval(double seconds) { m_intervalNs = SecondsToNs(seconds); }
-
-void CWinTimer::Start()
-{
-    m_startNs = NowNs();
-    m_nextTickNs = m_startNs;
-}
-
-void CWinTimer::Wait(double seconds)
-{
-    if (seconds > 0)
-        SleepUntilNs(NowNs() + SecondsToNs(seconds));
-}
-
-double CWinTimer::Elapsed() { return static_cast<double>(NowNs() - m_startNs) / kNsPerSecond; }
-
-void CWinTimer::WaitIntervals(int n)
-{
-    m_nextTickNs += m_intervalNs * n;
-    SleepUntilNs(m_nextTickNs);
 }
