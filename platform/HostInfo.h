@@ -14,3 +14,5 @@ std::string UserName();
 std::string LocalIsoTime(std::chrono::system_clock::time_point when);
 // `when` in the local time zone.
 std::tm LocalTimeOf(std::time_t when);
+// `local` in ISO 8601 with `utcOffsetSeconds` as its offset from UTC.
+std::string IsoTimeText(const std::tm& local, long utcOffsetSeconds);

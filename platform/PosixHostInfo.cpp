@@ -31,16 +31,7 @@ std::string LocalIsoTime(std::chrono::system_clock::time_point when)
     std::time_t seconds = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
     localtime_r(&seconds, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    // The offset in ISO 8601's extended form, +hh:mm.
-    long offset = local.tm_gmtoff;
-    char sign = offset < 0 ? '-' : '+';
-    offset = offset < 0 ? -offset : offset;
-    char zone[48];
-    std::snprintf(zone, sizeof zone, "%c%02d:%02d", sign, static_cast<int>(offset / 3600 % 100),
-                  static_cast<int>(offset % 3600 / 60));
-    return std::string(text) + zone;
+    return IsoTimeText(local, local.tm_gmtoff);
 }
 
 std::tm LocalTimeOf(std::time_t when)

@@ -37,18 +37,9 @@ std::string LocalIsoTime(std::chrono::system_clock::time_point when)
     std::tm local = LocalTimeOf(seconds);
     std::tm utc{};
     gmtime_s(&utc, &seconds);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    // The offset in ISO 8601's extended form, +hh:mm: local time read as if it were UTC,
-    // less the time itself.
+    // The offset: local time read as if it were UTC, less the time itself.
     utc.tm_isdst = 0;
     std::tm localAsUtc = local;
     localAsUtc.tm_isdst = 0;
-    long offset = static_cast<long>(_mkgmtime(&localAsUtc) - _mkgmtime(&utc));
-    char sign = offset < 0 ? '-' : '+';
-    offset = offset < 0 ? -offset : offset;
-    char zone[48];
-    std::snprintf(zone, sizeof zone, "%c%02d:%02d", sign, static_cast<int>(offset / 3600 % 100),
-                  static_cast<int>(offset % 3600 / 60));
-    return std::string(text) + zone;
+    return IsoTimeText(local, static_cast<long>(_mkgmtime(&localAsUtc) - _mkgmtime(&utc)));
 }

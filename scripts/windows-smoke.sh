@@ -27,6 +27,8 @@ SIM_PID=$!
 for _ in $(seq 50); do [ -e "$LINK" ] && break; sleep 0.1; done
 "$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$LINK" /f >/dev/null 2>&1
 "$WINESERVER" -k >/dev/null 2>&1 || true
+# The server the next start uses, with its own output kept out of ours.
+"$WINESERVER" -p5 >/dev/null 2>&1
 
 "$WINE" "$WINDOWS_BUILD/cli/tessarin.exe" --version
 status="$("$WINE" "$WINDOWS_BUILD/cli/tessarin.exe" radio status 0 --port 5 | tr -d '\r')"
