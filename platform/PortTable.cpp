@@ -10,9 +10,7 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-// COM7 (any case) → 7; 0 for anything else.
-unsigned NumberOfKey(const std::string& key)
+unsigned ComPortNumber(const std::string& key)
 {
     if (key.size() < 4 || key.size() > 5)
         return 0;
@@ -25,7 +23,6 @@ unsigned NumberOfKey(const std::string& key)
     unsigned number = static_cast<unsigned>(std::strtoul(key.c_str() + 3, nullptr, 10));
     return number <= CPortTable::kMaxNumber ? number : 0;
 }
-} // namespace
 
 std::string CanonicalDevicePath(const std::string& path)
 {
@@ -55,7 +52,7 @@ std::vector<PortEntry> CPortTable::Entries() const
     const bool unreadable = !m_store.Unreadable().empty();
     if (!unreadable) {
         for (const auto& [key, path] : m_store.ReadSection(kSection))
-            take(NumberOfKey(key), path, "", PortEntry::Source::Saved);
+            take(ComPortNumber(key), path, "", PortEntry::Source::Saved);
     }
     for (const auto& [number, path] : m_thisRun)
         take(number, path, "", PortEntry::Source::ThisRun);

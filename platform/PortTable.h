@@ -17,6 +17,9 @@ struct SerialDevice {
 // Whether the device at `path` is there now.
 bool SerialDevicePresent(const std::string& path);
 
+// "COM7" (any case) → 7; 0 for anything else (and for numbers above 99).
+unsigned ComPortNumber(const std::string& name);
+
 // `path` with links resolved (itself when it cannot be resolved).
 std::string CanonicalDevicePath(const std::string& path);
 

@@ -3,26 +3,14 @@
 #include "platform/WinText.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
 
 #include <windows.h>
 
 namespace {
-// "COM7" (any case, with or without the \\.\ prefix) → 7; 0 for anything else.
-unsigned ComNumber(std::string name)
+// "COM7" or "\\.\COM7" → 7; 0 for anything else.
+unsigned ComNumber(const std::string& name)
 {
-    if (name.rfind("\\\\.\\", 0) == 0)
-        name = name.substr(4);
-    if (name.size() < 4 || name.size() > 6)
-        return 0;
-    for (int i = 0; i < 3; ++i) {
-        if (std::toupper(static_cast<unsigned char>(name[static_cast<std::size_t>(i)])) != "COM"[i])
-            return 0;
-    }
-    if (!std::all_of(name.begin() + 3, name.end(), [](unsigned char c) { return std::isdigit(c); }))
-        return 0;
-    return static_cast<unsigned>(std::strtoul(name.c_str() + 3, nullptr, 10));
+    return ComPortNumber(name.rfind("\\\\.\\", 0) == 0 ? name.substr(4) : name);
 }
 } // namespace
 
