@@ -8,7 +8,8 @@
 # and saves its pictures in docs/screenshots. `make pty-faults` runs whole upgrades through
 # `tessarin program` on the simulated radio on a pseudo-terminal, one line fault each. `make
 # bench` runs the benchmarks (the firmware phase against the simulated radio on a
-# pseudo-terminal takes several minutes).
+# pseudo-terminal takes several minutes); `make bench-radios` upgrades 1, 2, 4 and 8 simulated
+# radios at once, one `tessarin program` each (about a quarter of an hour).
 JOBS ?= $(shell nproc)
 BUILD ?= build
 # The cross build for 64-bit Windows (mingw-w64): `make build-windows` builds tessarin.exe
@@ -20,7 +21,7 @@ FUZZ_SECONDS ?= 60
 # Seconds each fuzz target runs under `make test`.
 FUZZ_CI_SECONDS ?= 10
 
-.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz build-windows test-windows demo pty-faults package screenshots bench clean
+.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz build-windows test-windows demo pty-faults package screenshots bench bench-radios clean
 
 all: build
 
@@ -74,7 +75,8 @@ pty-faults: build
 package: build
 	rm -rf $(BUILD)/packages
 	cd $(BUILD) && cpack -G DEB -B packages
-	lintian --fail-on error $(BUILD)/packages/*.deb
+	./scripts/finish-dbgsym.sh $(BUILD)/packages
+	lintian --fail-on error,warning $(BUILD)/packages/*.deb $(BUILD)/packages/*.ddeb
 
 screenshots: build
 	./scripts/screenshots.sh $(BUILD) docs/screenshots
@@ -84,6 +86,9 @@ bench: deps
 	cmake --build $(BUILD) -j $(JOBS) --target files_bench upgrade_bench
 	$(BUILD)/bench/files_bench
 	$(BUILD)/bench/upgrade_bench
+
+bench-radios: build
+	./bench/multi-radio.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

@@ -102,8 +102,10 @@ void CUpgradeForm::RunAttempts()
             m_outcome.flashBaud = m_flashFirmware ? m_flashSettings.flashBaud : 0;
             result = engine->UpgradeRadio();
         }
-        if (!engine->FirmwareFile().empty())
+        if (!engine->FirmwareFile().empty() && engine->FirmwareFile() != m_outcome.firmwareFile) {
             m_outcome.firmwareFile = engine->FirmwareFile();
+            Ui().ShowRadio(RadioLine());  // the flash size is known now
+        }
         m_lastFailure = result == kUpgradeSucceeded ? std::string() : engine->FailureText();
         if (!m_lastFailure.empty())
             m_outcome.detail = "failed at " + m_lastFailure;

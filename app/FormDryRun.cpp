@@ -26,9 +26,9 @@ PlanReport CUpgradeForm::DryRun()
                 Fail(ProgramEnd::Updated);
         }
     } catch (const CError& error) {
-        ShowError(error.GetText());
+        ShowLinkError(error);
         CloseLink();
-        Fail(m_failureKind);
+        Fail(m_failureKind, m_failureKind == ProgramEnd::Refused ? m_refusalDetail : std::string(error.GetText()));
     }
     PlanToggle = planToggle;
     report.end = m_outcome.end;

@@ -1,6 +1,7 @@
 // Matching the radio to the kit: its model (which codeplug image and patch group), its identity
 // (which plan), and the patch entries of the plan.
 #include "app/FormMessages.h"
+#include "app/RefusalText.h"
 #include "app/UpgradeForm.h"
 #include "app/WorkflowFlags.h"
 #include "errors/Error.h"
@@ -9,11 +10,30 @@
 #include "files/ProductLine.h"
 #include "link/LinkFlags.h"
 #include "platform/UiServices.h"
+#include "upgrade/RadioIdentityRead.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 
 namespace {
+
+// The two release bytes as the radio reported them: text when they are printable, else hex.
+std::string ReleaseText(const char* release)
+{
+    std::string text;
+    bool printable = true;
+    for (int i = 0; i < 2 && release[i] != '\0'; ++i) {
+        printable = printable && std::isprint(static_cast<unsigned char>(release[i]));
+        text += release[i];
+    }
+    if (printable)
+        return text;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%02X %02X", static_cast<uint8_t>(release[0]), static_cast<uint8_t>(release[1]));
+    return hex;
+}
 
 constexpr uint8_t kModelSelector = 0;
 constexpr uint8_t kIdentitySelector = 3;
@@ -33,16 +53,6 @@ const uint8_t kFixedIdentifiers[6][16] = {
     {0xBC, 0x91, 0xAC, 0x20, 0x21, 0x4D, 0x48, 0xDD, 0x94, 0xB5, 0x7D, 0xC2, 0x99, 0x5A, 0x87, 0xAB},
     {},
 };
-
-// The text in a reply or memory buffer: up to its first zero byte and its first space, never
-// more than `limit` characters.
-std::string CutText(const char* buffer, std::size_t size, std::size_t limit)
-{
-    std::size_t n = 0;
-    while (n < size && n < limit && buffer[n] != '\0' && buffer[n] != ' ')
-        ++n;
-    return std::string(buffer, n);
-}
 
 // A signed decimal number at the start of the text, up to its first non-digit.
 int DecimalValue(const std::string& text)
@@ -151,6 +161,8 @@ bool CUpgradeForm::ProcessCodeplugFile()
     release[2] = '\0';
     m_identity.modelText = modelText;
     m_identity.serial = thirdText;
+    m_radioRelease = ReleaseText(release);
+    m_radioLevel = level;
     bool releaseRule = productLine == 3 || productLine == 10 || recoveryLine;
     bool secondReleaseMarked = static_cast<uint8_t>(release[1]) == 0xFE;
 
@@ -174,6 +186,13 @@ bool CUpgradeForm::ProcessCodeplugFile()
         }
     }
     if (matched == nullptr) {
+        std::vector<std::string> patterns;
+        for (const ModelEntry& entry : entries)
+            patterns.push_back(entry.pattern);
+        m_refusalDetail = "model matching: the radio reports model \"" + modelText + "\", serial \"" + thirdText +
+                          "\", release " + ShownBytes(release, 2) + ", level " + std::to_string(level) +
+                          "; no model entry of the kit matches all of these (its models: " +
+                          QuotedChoices(patterns) + ")";
         m_failureKind = ProgramEnd::Refused;
         throw CGenError(3, "%s", FormText::kModelNotSupported);
     }
@@ -231,10 +250,12 @@ void CUpgradeForm::MatchRadio()
             ConfigSyntaxError(FormText::kRadioMatchingSyntax);
     }
     m_radioRow = 0;
+    std::vector<std::string> rowNames;  // all of them when none matches
     for (int row = 1; row <= rows && row <= kMaxTableLines; ++row) {
         std::string text;
         if (!m_config.GetField(row + 1, 1, text))
             break;
+        rowNames.push_back(text);
         if (text == identity || text == "*") {
             m_radioRow = row;
             break;
@@ -262,6 +283,9 @@ void CUpgradeForm::MatchRadio()
         m_plan.applyPatches = 0;
     } else {
         if (m_radioRow == 0) {
+            m_refusalDetail = "radio matching: the radio reports version " +
+                              ShownBytes(m_radioVersion.data(), m_radioVersion.size()) +
+                              " (status 3), the kit plans upgrades from " + QuotedChoices(rowNames);
             m_failureKind = ProgramEnd::Refused;
             throw CGenError(3, "%s", FormText::kRadioNotMatched);
         }

@@ -138,3 +138,15 @@ inline constexpr const char kFinishQuestionStart[] = "No radio answers on the po
 inline constexpr const char kFinishingNoteStart[] = "The last upgrade of this radio was not finished.";
 
 } // namespace RecordText
+
+// What a press says it is doing where nothing else would (texts of this program's own).
+namespace PressText {
+
+// A press that continues a recovery: the first press left the radio ready for its firmware.
+inline constexpr const char kSecondRecoveryPress[] =
+    "Second press of the recovery: checking the radio again, then its firmware is flashed.";
+// `tessarin program` makes the second press of a recovery itself.
+inline constexpr const char kPressingAgain[] =
+    "Pressing Program again for the second press of the recovery (tessarin program does this itself).";
+
+} // namespace PressText

@@ -26,6 +26,10 @@ constexpr unsigned kNoticeEnd = 0;
 
 ProgramOutcome CUpgradeForm::OnProgram()
 {
+    // The first press of a recovery left the radio waiting for this one: said before the
+    // checks of the link and the radio begin.
+    if (RecoveryPending == 1 && RecoveryNoticeShown == 1)
+        Ui().ShowActivity(PressText::kSecondRecoveryPress);
     m_outcome = ProgramOutcome{};
     m_linkFailureCause.clear();
     ResetPressFlags();
@@ -34,6 +38,9 @@ ProgramOutcome CUpgradeForm::OnProgram()
     m_recordFileUsed.clear();
     m_carryOver = CarryOverRecord{};
     m_identity = RadioIdentity{};
+    m_radioVersion.clear();
+    m_radioRelease.clear();
+    m_radioLevel = -1;
     m_lastFailure.clear();
     m_codeplugJob = CodeplugJob{};
     if (!m_configLoaded) {

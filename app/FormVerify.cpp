@@ -1,6 +1,7 @@
 // Verification of the attached radio against the configuration file: the version line, the
 // radio group, the release of two product lines and the verification block.
 #include "app/FormMessages.h"
+#include "app/RefusalText.h"
 #include "app/UpgradeForm.h"
 #include "app/WorkflowFlags.h"
 #include "errors/Error.h"
@@ -9,6 +10,7 @@
 #include "link/LinkFlags.h"
 #include "platform/UiServices.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -61,6 +63,7 @@ bool CUpgradeForm::VerifyRadio(bool dryRun)
     }
     try {
         m_failureKind = ProgramEnd::LinkFailed;
+        m_refusalDetail.clear();
         m_dryRun = dryRun;
         if (VerifyRadioChecks(dryRun))
             return true;
@@ -72,7 +75,7 @@ bool CUpgradeForm::VerifyRadio(bool dryRun)
             ShowLinkError(error);
         else
             ShowError(error.GetText());
-        Fail(m_failureKind);
+        Fail(m_failureKind, m_failureKind == ProgramEnd::Refused ? m_refusalDetail : std::string());
     }
     CloseLink();
     return false;
@@ -91,8 +94,13 @@ bool CUpgradeForm::VerifyRadioChecks(bool dryRun)
         m_broker.RadioStatusRequest(kGroupSelector, m_regionId.data(), m_regionId.size());
     }
     bool groupFound = SearchRadioGroup();
-    if (!groupFound && !(recoveryLine && RecoverRequested == 1))
+    if (!groupFound && !(recoveryLine && RecoverRequested == 1)) {
+        m_refusalDetail = "radio group: the radio's group identifier (status 15) is " +
+                          ShownBytes(reinterpret_cast<const char*>(m_regionId.data()), kIdentifierSize) +
+                          ", which none of the kit's " + std::to_string(m_config.CountLines("RADIO_GROUP_REGION")) +
+                          " radio groups lists";
         return RefuseUnlessRecorded(FormText::kNotSupportedSeries);
+    }
     m_groupIndex = 1;
     if ((productLine == 1 || productLine == 2) && !CheckRelease())
         return false;
@@ -131,7 +139,7 @@ bool CUpgradeForm::RefuseUnlessRecorded(const char* text)
     if (!m_dryRun && FinishRecordedPress())
         return Planned();
     ShowError(text);
-    Fail(ProgramEnd::Refused);
+    Fail(ProgramEnd::Refused, m_refusalDetail);
     return false;
 }
 
@@ -240,10 +248,21 @@ bool CUpgradeForm::CheckVerificationBlock()
             }
         }
         bool passed = false;
-        for (; i < entries.size() && entries[i].selector == selector; ++i)
+        std::vector<std::string> expected;
+        int shownLength = 0;
+        for (; i < entries.size() && entries[i].selector == selector; ++i) {
             passed = passed || VerifyBypass == 1 || EntryMatches(entries[i], reply);
-        if (!passed)
+            int length = std::clamp(entries[i].length, 0, static_cast<int>(kReplySize));
+            shownLength = std::max(shownLength, length);
+            expected.push_back(entries[i].bytes ? ShownBytes(entries[i].value.data(), entries[i].value.size())
+                                                : entries[i].value);
+        }
+        if (!passed) {
+            m_refusalDetail = "verification: status " + std::to_string(selector) + " of the radio is " +
+                              ShownBytes(reply, static_cast<std::size_t>(shownLength)) + ", the kit expects " +
+                              QuotedChoices(expected);
             return false;
+        }
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include "app/UpgradeForm.h"
 #include "files/DataFile.h"
 #include "files/Kit.h"
+#include "upgrade/ProgressForecast.h"
 #include "upgrade/UpgradeTexts.h"
 
 #include <system_error>
@@ -54,6 +55,7 @@ bool CUpgradeForm::CheckFirmwareImages()
 {
     bool any = false;
     std::string missing;
+    std::vector<ImageCounts> images;
     for (const char* name : kFirmwareImages) {
         std::error_code error;
         if (!std::filesystem::exists(m_kitDirectory / name, error)) {
@@ -65,7 +67,9 @@ bool CUpgradeForm::CheckFirmwareImages()
         std::string problem = file.Ok() ? ImageTextProblem(file.Text()) : DescribeDataFileStatus(file.status);
         if (!problem.empty())
             return RefuseKitFile(name, problem);
+        images.push_back(CountImage(file.Text()));
     }
+    m_flashSettings.firmwareForecast = FirmwareBeforeProbe(images);
     if (!any)
         return RefuseKitFile("fw_128k", "the kit holds no firmware image (fw_128k, fw_256k or fw_512k) to flash");
     if (!missing.empty()) {

@@ -1,6 +1,7 @@
 #include "app/PressJournal.h"
 
 #include "app/KitFingerprint.h"
+#include "app/RadioFacts.h"
 #include "app/UpgradeForm.h"
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
@@ -18,13 +19,6 @@ namespace {
 using json = nlohmann::json;
 
 constexpr const char kJournalName[] = "journal.jsonl";
-
-json RadioJson(const RadioIdentity& radio)
-{
-    if (!radio.Known())
-        return nullptr;
-    return json{{"model", radio.modelText}, {"serial", radio.serial}, {"radioCode", radio.radioCode}};
-}
 
 json PlanJson(const ProgramOutcome& outcome)
 {
@@ -115,7 +109,7 @@ std::string PressEntryLine(const CUpgradeForm& form, const ProgramOutcome& outco
                 {{"title", form.Title()},
                  {"folder", form.KitDirectory().string()},
                  {"fingerprint", KitFingerprint(form.KitDirectory())}}},
-               {"radio", RadioJson(form.Identity())},
+               {"radio", RadioFactsJson(form, outcome.firmwareFile)},
                {"radioAfter", nullptr},
                {"plan", PlanJson(outcome)},
                {"stage", StageReached(form)},

@@ -39,3 +39,10 @@ int ProgramExitStatus(ProgramEnd end)
     }
     return kExitFailed;
 }
+
+std::string PressEndText(const ProgramOutcome& outcome)
+{
+    if (outcome.end == ProgramEnd::Updated || outcome.detail.empty())
+        return {};
+    return std::string("Last press ") + ProgramEndName(outcome.end) + ": " + outcome.detail;
+}

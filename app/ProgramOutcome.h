@@ -48,6 +48,11 @@ struct ProgramOutcome {
     std::string detail;        // what the front end may add to the message (e.g. the port's own error)
 };
 
+// What a window keeps in its status bar after a press that did not update the radio: how it
+// ended and why ("refused: verification: ..." or "upgrade-failed: failed at codeplug
+// programming: ..."); empty after an update or when nothing more than the message was known.
+std::string PressEndText(const ProgramOutcome& outcome);
+
 // What a dry run found: the plan for the attached radio in the kit's terms.
 struct PlanReport {
     ProgramEnd end = ProgramEnd::LinkFailed;  // Updated here means "a plan was found"

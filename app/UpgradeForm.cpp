@@ -6,6 +6,7 @@
 #include "files/ProductLine.h"
 #include "link/LinkFlags.h"
 #include "platform/UiServices.h"
+#include "upgrade/RadioUpgrade.h"
 
 CUpgradeForm::CUpgradeForm(std::filesystem::path kitDirectory, const CCommSettings& settings)
     : m_kitDirectory(std::filesystem::absolute(std::move(kitDirectory)).lexically_normal()),
@@ -36,6 +37,7 @@ bool CUpgradeForm::OnInitialUpdate()
     m_config.FindBlock(kConfigVersionLine);
     m_config.GetLine(1, m_title);
     m_config.GetLine(2, m_description);
+    Ui().ShowFormTexts(m_title, m_description);
     m_config.GetLine(3, m_dataFileKey);
     m_codeplugType = m_config.GetNumber(4, 1);
     m_identifier.fill(0);
@@ -72,8 +74,14 @@ std::string CUpgradeForm::RadioLine() const
     std::string line = m_identity.Text();
     if (!m_radioVersion.empty())
         line += ", version " + m_radioVersion;
+    if (!m_radioRelease.empty())
+        line += ", release " + m_radioRelease;
+    if (m_radioLevel >= 0)
+        line += ", level " + std::to_string(m_radioLevel);
     if (m_codeplugType >= 1 && m_codeplugType <= 3)
         line += ", codeplug layout " + std::to_string(m_codeplugType) + " (" + kLayouts[m_codeplugType] + ")";
+    if (int kilobytes = FlashKilobytesOf(m_outcome.firmwareFile); kilobytes != 0)
+        line += ", flash " + std::to_string(kilobytes) + " KB";
     return line;
 }
 

@@ -94,7 +94,11 @@ public:
     const RadioIdentity& Identity() const { return m_identity; }
     // The version text the radio reported to matching (status request 3).
     const std::string& RadioVersion() const { return m_radioVersion; }
-    // The radio in one line: identity, version and codeplug layout.
+    // The release bytes and the level byte matching read ("" and -1 before matching).
+    const std::string& RadioRelease() const { return m_radioRelease; }
+    int RadioLevel() const { return m_radioLevel; }
+    // The radio in one line: identity, version, release and level, codeplug layout, and the
+    // flash size once the press has probed it.
     std::string RadioLine() const;
     // The record of the press under way or last made ("" file when none is on disk).
     const CarryOverRecord& PressRecord() const { return m_carryOver; }
@@ -175,6 +179,8 @@ private:
     bool RefuseKitFile(const std::string& file, const std::string& problem);
 
     bool RefuseUnlessRecorded(const char* text);
+    // Why the radio was refused: the check, what the radio reported, what the kit expected.
+    std::string m_refusalDetail;
     // Verification and matching done: the link is closed and the plan reported.
     bool Planned();
     std::string ReadCodeplugImage(const std::string& file, std::string& problem);
@@ -224,6 +230,8 @@ private:
     CCarryOverStore m_carryOverStore;
     RadioIdentity m_identity;
     std::string m_radioVersion;
+    std::string m_radioRelease;    // the release bytes matching read (status 14), as text
+    int m_radioLevel = -1;         // the level byte matching read (status 16); -1 before
     std::string m_lastFailure;     // the stage and error of the last failed engine run
     CodeplugJob m_codeplugJob;     // the plan's codeplug job, laid out after matching
     bool m_finishing = false;      // this press finishes a recorded one

@@ -1,6 +1,7 @@
 #include "cli/ProgramCommand.h"
 
 #include "app/CommSettings.h"
+#include "app/FormMessages.h"
 #include "app/PressJournal.h"
 #include "app/UpgradeForm.h"
 #include "cli/ProgramReport.h"
@@ -184,6 +185,9 @@ int RunProgram(const ProgramOptions& options, ProgramStreams io)
     if (status == 0) {
         RunOnWorker(session.Ui(), [&] {
             do {
+                // The second press of a recovery is this command's own: it says so.
+                if (presses > 0)
+                    session.Ui().ShowActivity(PressText::kPressingAgain);
                 ++presses;
                 CPressWatch watch(session.Ui().Recorded(), "command line");
                 outcome = form.OnProgram();

@@ -10,15 +10,32 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
 namespace {
 
+// Empty when `dir` is a folder that may hold a kit, else what is wrong, naming the folder.
+std::string KitFolderProblem(const std::string& dir)
+{
+    std::error_code error;
+    auto status = std::filesystem::status(dir, error);
+    if (status.type() == std::filesystem::file_type::not_found)
+        return "the kit folder " + dir + " does not exist. Give the folder the kit was installed in";
+    if (error)
+        return "the kit folder " + dir + " cannot be used: " + error.message();
+    if (status.type() != std::filesystem::file_type::directory)
+        return dir + " is not a folder. Give the folder the kit was installed in, not one of its files";
+    return {};
+}
+
 void AddWorkflowOptions(CLI::App& command, ProgramOptions& options)
 {
-    command.add_option("--kit", options.kit, "The kit directory (patcher.dat and its data files)")->required();
+    command.add_option("--kit", options.kit, "The kit directory (patcher.dat and its data files)")
+        ->required()
+        ->check(CLI::Validator(KitFolderProblem, "DIR"));
     auto* device = command.add_option("--device", options.port.device, "Serial device of the interface box");
     auto* port = command.add_option("--port", options.port.port, "Port number N (COMN) from the port table "
                                                                  "(default: the saved \"Port ID\")")

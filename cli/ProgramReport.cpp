@@ -1,5 +1,6 @@
 #include "cli/ProgramReport.h"
 
+#include "app/RadioFacts.h"
 #include "app/UpgradeForm.h"
 
 #include <nlohmann/json.hpp>
@@ -79,6 +80,7 @@ void PrintProgramJson(std::FILE* out, const CUpgradeForm& form, const ProgramOut
                  {"presses", presses},
                  {"kit", form.KitDirectory().string()},
                  {"title", form.Title()},
+                 {"radio", RadioFactsJson(form, outcome.firmwareFile)},
                  {"plan", outcome.planned ? PlanJson(outcome.plan) : json(nullptr)},
                  {"codeplugFile", outcome.planned ? json(outcome.codeplugFile) : json(nullptr)},
                  {"firmwareFile", outcome.firmwareFile.empty() ? json(nullptr) : json(outcome.firmwareFile)},
@@ -140,6 +142,7 @@ void PrintPlanJson(std::FILE* out, const CUpgradeForm& form, const PlanReport& r
                  {"exitStatus", exitStatus},
                  {"kit", form.KitDirectory().string()},
                  {"title", form.Title()},
+                 {"radio", RadioFactsJson(form)},
                  {"bootState", report.bootState},
                  {"plan", report.planned ? PlanJson(report.plan) : json(nullptr)},
                  {"entryIndex", report.entryIndex},

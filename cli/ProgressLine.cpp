@@ -1,5 +1,7 @@
 #include "cli/ProgressLine.h"
 
+#include "app/ProgressText.h"
+
 namespace {
 
 constexpr int kBarWidth = 24;
@@ -18,57 +20,21 @@ const char* NoticeText(unsigned kind)
     }
 }
 
-const char* NoticeStage(unsigned kind)
-{
-    switch (kind) {
-    case 1:
-        return "Downloading bootcode";
-    case 2:
-        return "Erasing flash ROM";
-    case 3:
-        return "Verifying checksum";
-    default:
-        return nullptr;
-    }
-}
-
 } // namespace
 
-std::string CProgressLine::StageOf(const std::string& text)
-{
-    std::string stage = text.substr(0, text.find('\n'));
-    while (!stage.empty() && (stage.back() == '.' || stage.back() == ' '))
-        stage.pop_back();
-    return stage;
-}
-
-std::string CProgressLine::FormatSeconds(double seconds)
-{
-    long total = seconds < 0 ? 0 : static_cast<long>(seconds + 0.5);
-    char text[32];
-    if (total >= 3600)
-        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
-    else
-        std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
-    return text;
-}
+std::string CProgressLine::FormatSeconds(double seconds) { return FormatDuration(seconds); }
 
 void CProgressLine::Open(unsigned total, bool percentageMode)
 {
-    if (m_open) {
-        // The patcher asks for its own window while the engine's is up: its entries are the
-        // last steps of the same count.
-        if (percentageMode)
-            StageLine("Applying patches");
-        return;
-    }
+    (void)percentageMode;
+    if (m_open)
+        return;  // the patcher's window inside the engine's: its steps are the count's last
     m_open = true;
     m_total = total;
     m_position = 0;
     m_lastTenth = -1;
-    m_started = Clock::now();
-    if (percentageMode && m_stage.empty())
-        StageLine("Applying patches");
+    if (!m_reporting)
+        m_started = Clock::now();
     Draw();
 }
 
@@ -82,7 +48,7 @@ void CProgressLine::Step()
         int tenth = static_cast<int>(m_position * 10 / m_total);
         if (tenth != m_lastTenth) {
             m_lastTenth = tenth;
-            std::fprintf(m_out, "  %3d %%  %s\n", tenth * 10, m_stage.c_str());
+            std::fprintf(m_out, "  %3d %%  %s\n", tenth * 10, m_report.stageName.c_str());
             std::fflush(m_out);
         }
         return;
@@ -95,12 +61,14 @@ void CProgressLine::Close()
     if (!m_open)
         return;
     Draw();
+    m_open = false;
+    if (m_reporting)
+        return;  // the run goes on: the line stays with its stage
     if (m_live && m_drawn) {
         std::fputc('\n', m_out);
         std::fflush(m_out);
     }
     m_drawn = false;
-    m_open = false;
 }
 
 void CProgressLine::Notice(unsigned kind)
@@ -115,32 +83,48 @@ void CProgressLine::Notice(unsigned kind)
     Suspend();
     std::fprintf(m_out, "%s\n", text);
     std::fflush(m_out);
-    if (const char* stage = NoticeStage(kind))
-        m_stage = stage;
     Resume();
 }
 
-void CProgressLine::SetText(const std::string& text)
+void CProgressLine::Report(const ProgressReport& report)
 {
-    std::string stage = StageOf(text);
-    if (!stage.empty() && stage != m_stage)
-        StageLine(stage);
-}
-
-void CProgressLine::StageLine(const std::string& stage)
-{
-    m_stage = stage;
-    if (m_live) {
-        Draw();
+    if (report.Finished()) {
+        if (!m_reporting)
+            return;
+        m_reporting = false;
+        if (!m_open && m_live && m_drawn) {
+            Draw();
+            std::fputc('\n', m_out);
+            std::fflush(m_out);
+            m_drawn = false;
+        }
         return;
     }
-    std::fprintf(m_out, "%s\n", stage.c_str());
+    if (!m_reporting && !m_open)
+        m_started = Clock::now();
+    const bool newStage = !m_reporting || report.stageNumber != m_report.stageNumber;
+    m_reporting = true;
+    m_report = report;
+    m_reportAt = Clock::now();
+    if (m_live) {
+        Draw();
+    } else if (newStage) {
+        std::fprintf(m_out, "%s\n", ProgressReportText(report).c_str());
+        std::fflush(m_out);
+    }
+}
+
+void CProgressLine::Activity(const std::string& text)
+{
+    Suspend();
+    std::fprintf(m_out, "%s\n", text.c_str());
     std::fflush(m_out);
+    Resume();
 }
 
 void CProgressLine::Refresh()
 {
-    if (m_live && m_open)
+    if (m_live && Showing())
         Draw();
 }
 
@@ -157,22 +141,26 @@ void CProgressLine::Resume() { Refresh(); }
 
 void CProgressLine::Draw()
 {
-    if (!m_live || !m_open)
+    if (!m_live || !Showing())
         return;
-    double elapsed = std::chrono::duration<double>(Clock::now() - m_started).count();
+    const Clock::time_point now = Clock::now();
+    const double elapsed = std::chrono::duration<double>(now - m_started).count();
     std::string line = "\r\033[K";
-    if (m_total > 0) {
+    if (m_open && m_total > 0) {
         unsigned percent = m_position * 100 / m_total;
         int filled = static_cast<int>(m_position * kBarWidth / m_total);
         line += '[' + std::string(filled, '#') + std::string(kBarWidth - filled, '-') + ']';
-        char numbers[128];
-        std::string left = m_position > 0 ? FormatSeconds(elapsed * (m_total - m_position) / m_position) : "?";
-        std::snprintf(numbers, sizeof numbers, " %3u%%  %s  %s elapsed, %s left", percent, m_stage.c_str(),
-                      FormatSeconds(elapsed).c_str(), left.c_str());
-        line += numbers;
+        char number[16];
+        std::snprintf(number, sizeof number, " %3u%%  ", percent);
+        line += number;
     } else {
-        line += "[" + std::string(kBarWidth, ' ') + "]       " + m_stage + "  " + FormatSeconds(elapsed) + " elapsed";
+        line += "[" + std::string(kBarWidth, ' ') + "]        ";
     }
+    if (m_reporting) {
+        const double since = std::chrono::duration<double>(now - m_reportAt).count();
+        line += ProgressReportText(m_report, since) + "  ";
+    }
+    line += FormatDuration(elapsed) + " elapsed";
     std::fputs(line.c_str(), m_out);
     std::fflush(m_out);
     m_drawn = true;

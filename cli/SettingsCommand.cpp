@@ -15,6 +15,7 @@ namespace {
 
 struct SettingsOptions {
     int port = 0;
+    bool portGiven = false;  // --port 0 is given too, and refused
     std::string echo;
 };
 
@@ -31,8 +32,8 @@ int RunSettings(const SettingsOptions& options)
                      unreadable.c_str(), Settings().Path().c_str());
         return 1;
     }
-    if (options.port != 0 || !options.echo.empty()) {
-        if (options.port != 0) {
+    if (options.portGiven || !options.echo.empty()) {
+        if (options.portGiven) {
             if (!CCommSettings::IsValidPort(options.port)) {
                 std::fprintf(stderr, "tessarin settings: --port must be between 1 and 99, not %d\n", options.port);
                 return 2;
@@ -69,8 +70,11 @@ void AddSettingsCommands(CLI::App& app, int& exitCode)
                                "Show or set the communication settings (\"Port ID\", \"ORX Echo Type\")",
                                "tessarin settings --port 3 --echo off");
     // The range is checked by the command itself, so that the refusal says what is wrong.
-    command->add_option("--port", options->port, "The port number N (COMN), 1 to 99");
+    auto* port = command->add_option("--port", options->port, "The port number N (COMN), 1 to 99");
     command->add_option("--echo", options->echo, "Whether the interface box echoes what is sent")
         ->check(CLI::IsMember({"on", "off"}));
-    command->callback([options, &exitCode] { exitCode = RunSettings(*options); });
+    command->callback([options, port, &exitCode] {
+        options->portGiven = port->count() != 0;
+        exitCode = RunSettings(*options);
+    });
 }

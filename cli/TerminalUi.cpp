@@ -188,8 +188,20 @@ intptr_t CTerminalUi::SendMainFrameMessage(unsigned message, uintptr_t wParam, i
 
 void CTerminalUi::SetProgressText(const std::string& text)
 {
+    // The window's text; the terminal's line names the stage from the engine's reports.
+    (void)text;
+}
+
+void CTerminalUi::ShowProgress(const ProgressReport& report)
+{
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_progress.SetText(text);
+    m_progress.Report(report);
+}
+
+void CTerminalUi::ShowActivity(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_progress.Activity(text);
 }
 
 void CTerminalUi::ShowRadio(const std::string& text)

@@ -35,6 +35,8 @@ public:
     void Quit(int exitCode) override;
     void SetProgressText(const std::string& text) override;
     void ShowRadio(const std::string& text) override;
+    void ShowProgress(const ProgressReport& report) override;
+    void ShowActivity(const std::string& text) override;
     int AskFlashRate(int initialBaud) override;
 
     void Tick();

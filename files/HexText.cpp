@@ -1,18 +1,28 @@
 #include "files/HexText.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
-int HexDigitValue(char c)
+namespace {
+constexpr std::array<int8_t, 256> MakeHexDigitValues()
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    std::array<int8_t, 256> values{};
+    for (int c = 0; c < 256; ++c) {
+        if (c >= '0' && c <= '9')
+            values[c] = static_cast<int8_t>(c - '0');
+        else if (c >= 'A' && c <= 'F')
+            values[c] = static_cast<int8_t>(c - 'A' + 10);
+        else if (c >= 'a' && c <= 'f')
+            values[c] = static_cast<int8_t>(c - 'a' + 10);
+        else
+            values[c] = -1;
+    }
+    return values;
 }
+} // namespace
+
+constinit const std::array<int8_t, 256> kHexDigitValues = MakeHexDigitValues();
 
 std::string BytesToHex(const uint8_t* bytes, std::size_t count)
 {

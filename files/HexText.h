@@ -1,11 +1,15 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+// The value of each character as a hexadecimal digit of either case; -1 for anything else.
+extern const std::array<int8_t, 256> kHexDigitValues;
+
 // The value of one hexadecimal digit of either case; -1 for anything else.
-int HexDigitValue(char c);
+inline int HexDigitValue(char c) { return kHexDigitValues[static_cast<uint8_t>(c)]; }
 
 // Two upper-case hexadecimal digits per byte, no separators ("0A1B").
 std::string BytesToHex(const uint8_t* bytes, std::size_t count);

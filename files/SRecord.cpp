@@ -61,12 +61,16 @@ SRecord::Next SRecord::ReadRecordText()
     if (m_text == nullptr || m_text[0] == '\0' || m_position >= m_length)
         return Next::End;
     const uint32_t start = m_position;
-    std::memset(m_work, 0, sizeof m_work);
-    for (uint32_t i = 0; i < kRecordChars && start + i < m_length; ++i) {
-        m_work[i] = m_text[start + i];
-        if (m_work[i] == '\n')
-            break;
-    }
+    // The record up to its line end (or as much of it as fits); what decoding may look at past
+    // it reads as nothing, as the last record's characters are cleared.
+    const uint32_t available = std::min(kRecordChars, m_length - start);
+    const char* from = m_text + start;
+    const auto* lineEnd = static_cast<const char*>(std::memchr(from, '\n', available));
+    const uint32_t copied = lineEnd ? uint32_t(lineEnd - from) + 1 : available;
+    std::memcpy(m_work, from, copied);
+    if (copied < m_workUsed)
+        std::memset(m_work + copied, 0, m_workUsed - copied);
+    m_workUsed = copied;
     if (m_work[1] == '9') {
         m_atTerminator = true;  // the position stays on the S9 record
         return Next::End;
@@ -78,8 +82,10 @@ SRecord::Next SRecord::ReadRecordText()
         return Next::Malformed;
     }
     m_position = after + 1;
-    while (m_position < m_length && m_text[m_position] != 'S')
-        ++m_position;
+    if (m_position < m_length) {
+        const auto* next = static_cast<const char*>(std::memchr(m_text + m_position, 'S', m_length - m_position));
+        m_position = next ? uint32_t(next - m_text) : m_length;
+    }
     if (m_position >= m_length)
         return Next::End;  // nothing follows: this record is not delivered
     m_recordStart = start;

@@ -98,4 +98,6 @@ private:
     uint32_t m_recordStart = 0;
     bool m_atTerminator = false;
     char m_work[kRecordChars + 1] = {};
+    // How much of m_work the last record filled; everything past it is zero.
+    uint32_t m_workUsed = 0;
 };

@@ -45,14 +45,11 @@ CAboutDlg::CAboutDlg(const QString& productTitle, QWidget* parent) : QDialog(par
 }
 
 CCommDialog::CCommDialog(int currentPort, QWidget* parent)
-    : QDialog(parent), m_currentPort(currentPort), m_ports(new QComboBox), m_device(new QLabel)
+    : QDialog(parent), m_currentPort(currentPort), m_ports(new QComboBox)
 {
     setWindowTitle("Communication Settings");
     setObjectName("CommDialog");
     m_ports->setObjectName("PortList");
-    m_device->setObjectName("PortDevice");
-    m_device->setTextFormat(Qt::PlainText);
-    m_device->setWordWrap(true);
     int selected = -1;
     for (const PortEntry& entry : ListAvailablePorts()) {
         if (!entry.present)
@@ -77,7 +74,6 @@ CCommDialog::CCommDialog(int currentPort, QWidget* parent)
     portRow->addWidget(m_ports, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(portRow);
-    layout->addWidget(m_device);
     layout->addStretch();
     layout->addWidget(buttons);
     resize(340, 140);
@@ -93,11 +89,13 @@ int CCommDialog::PortNumber() const
 
 void CCommDialog::ShowDevice()
 {
+    // The device behind the chosen number is the list's tool tip: the dialog itself keeps its
+    // one row of port choice.
     if (m_ports->currentIndex() < 0)
-        m_device->setText(m_ports->count() == 0 ? "No serial port was found on this machine."
-                                                : "No port is selected.");
+        m_ports->setToolTip(m_ports->count() == 0 ? "No serial port was found on this machine."
+                                                  : "No port is selected.");
     else
-        m_device->setText("Device: " + m_ports->currentData(Qt::ToolTipRole).toString());
+        m_ports->setToolTip(m_ports->currentData(Qt::ToolTipRole).toString());
 }
 
 COrxDialog::COrxDialog(int echoType, QWidget* parent)

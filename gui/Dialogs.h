@@ -36,7 +36,6 @@ private:
 
     int m_currentPort;
     QComboBox* m_ports;
-    QLabel* m_device;
 };
 
 // "ORX Setting": whether the interface box echoes what the PC sends.

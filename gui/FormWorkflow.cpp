@@ -70,6 +70,7 @@ void CFormWorkflow::OnProgram()
     }
     CPressWatch watch(ShownByTheWindow(), "window");
     ProgramOutcome outcome = m_impl->form->OnProgram();
+    Ui().ShowPressEnd(PressEndText(outcome));
     std::string problem = JournalPress(*m_impl->form, outcome, watch.Facts(outcome, m_impl->settings.portNumber));
     if (!problem.empty())
         std::fprintf(stderr, "tessarin-gui: %s\n", problem.c_str());

@@ -2,12 +2,33 @@
 
 #include "gui/Dialogs.h"
 #include "gui/MainFrame.h"
+#include "gui/UpgradeForm.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
+
+namespace {
+
+// A text broken into lines by hand keeps its lines: the label is made as wide as its widest
+// line (up to a limit), so the box does not wrap them again into ragged ones.
+void KeepHandBrokenLines(QMessageBox& box)
+{
+    constexpr int kWidestLabel = 900;
+    auto* label = box.findChild<QLabel*>("qt_msgbox_label");
+    if (label == nullptr || !box.text().contains('\n'))
+        return;
+    int widest = 0;
+    for (const QString& line : box.text().split('\n'))
+        widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+    label->setMinimumWidth(std::min(widest + label->fontMetrics().averageCharWidth(), kWidestLabel));
+}
+
+} // namespace
 
 int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& caption, unsigned style)
 {
@@ -16,6 +37,7 @@ int ShowMessageBox(QWidget* parent, const std::string& text, const std::string& 
     box.setWindowTitle(QString::fromStdString(caption));
     box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdString(text));
+    KeepHandBrokenLines(box);
     switch (style & 0xF0) {
     case MB_ICONSTOP:
         box.setIcon(QMessageBox::Critical);
@@ -49,6 +71,16 @@ void CGuiUi::OnGuiThread(const std::function<void()>& call)
         QMetaObject::invokeMethod(qApp, call, Qt::BlockingQueuedConnection);
 }
 
+void CGuiUi::OnFrame(const std::function<void(CMainFrame&)>& call)
+{
+    if (m_closing)
+        return;
+    OnGuiThread([&] {
+        if (m_frame)
+            call(*m_frame);
+    });
+}
+
 int CGuiUi::MessageBox(const std::string& text, const std::string& caption, unsigned style)
 {
     int result = IDCANCEL;
@@ -66,12 +98,7 @@ int CGuiUi::MessageBox(const std::string& text, const std::string& caption, unsi
 intptr_t CGuiUi::SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam)
 {
     intptr_t result = 0;
-    if (m_closing)
-        return 0;
-    OnGuiThread([&] {
-        if (m_frame)
-            result = m_frame->OnFrameMessage(message, wParam, lParam);
-    });
+    OnFrame([&](CMainFrame& frame) { result = frame.OnFrameMessage(message, wParam, lParam); });
     return result;
 }
 
@@ -83,21 +110,37 @@ void CGuiUi::Quit(int exitCode)
 
 void CGuiUi::SetProgressText(const std::string& text)
 {
-    if (m_closing)
-        return;
-    OnGuiThread([&] {
-        if (m_frame)
-            m_frame->SetProgressText(QString::fromStdString(text));
-    });
+    OnFrame([&](CMainFrame& frame) { frame.SetProgressText(QString::fromStdString(text)); });
 }
 
 void CGuiUi::ShowRadio(const std::string& text)
 {
-    if (m_closing)
-        return;
-    OnGuiThread([&] {
-        if (m_frame)
-            m_frame->ShowRadio(QString::fromStdString(text));
+    OnFrame([&](CMainFrame& frame) { frame.ShowRadio(QString::fromStdString(text)); });
+}
+
+void CGuiUi::ShowProgress(const ProgressReport& report)
+{
+    OnFrame([&](CMainFrame& frame) { frame.ShowProgress(report); });
+}
+
+void CGuiUi::ShowActivity(const std::string& text)
+{
+    OnFrame([&](CMainFrame& frame) { frame.ShowActivity(QString::fromStdString(text)); });
+}
+
+void CGuiUi::ShowPressEnd(const std::string& text)
+{
+    if (!text.empty())
+        ShowActivity(text);
+}
+
+void CGuiUi::ShowFormTexts(const std::string& title, const std::string& description)
+{
+    OnFrame([&](CMainFrame& frame) {
+        if (frame.Form()) {
+            frame.Form()->SetTitleText(QString::fromStdString(title));
+            frame.Form()->SetDescriptionText(QString::fromStdString(description));
+        }
     });
 }
 

@@ -26,6 +26,10 @@ public:
     void Quit(int exitCode) override;
     void SetProgressText(const std::string& text) override;
     void ShowRadio(const std::string& text) override;
+    void ShowPressEnd(const std::string& text) override;
+    void ShowFormTexts(const std::string& title, const std::string& description) override;
+    void ShowProgress(const ProgressReport& report) override;
+    void ShowActivity(const std::string& text) override;
     // The flash rate dialog; 0 when it was closed without a choice.
     int AskFlashRate(int initialBaud);
 
@@ -37,6 +41,9 @@ public:
     void OnGuiThread(const std::function<void()>& call);
 
 private:
+    // Runs `call` on the main frame on the GUI thread; nothing once the loop is closing.
+    void OnFrame(const std::function<void(CMainFrame&)>& call);
+
     QPointer<CMainFrame> m_frame;
     std::atomic<bool> m_closing{false};
     CShownMessages m_shown;

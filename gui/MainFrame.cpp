@@ -1,5 +1,6 @@
 #include "gui/MainFrame.h"
 
+#include "app/ProgressText.h"
 #include "files/ProductLine.h"
 #include "gui/Artwork.h"
 #include "gui/Dialogs.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 void CStatusNotice::Notice(int kind)
@@ -158,8 +160,15 @@ void CMainFrame::CreateStatusBar()
     m_portPane->setFrameStyle(QFrame::Panel | QFrame::Raised);
     m_portPane->setAlignment(Qt::AlignCenter);
     m_portPane->setMinimumWidth(QFontMetrics(m_portPane->font()).horizontalAdvance("COM  ") + 16);
+    m_stagePane = new QLabel;
+    m_stagePane->setObjectName("StagePane");
+    m_stagePane->hide();
     statusBar()->addWidget(m_messagePane, 1);
+    statusBar()->addPermanentWidget(m_stagePane);
     statusBar()->addPermanentWidget(m_portPane);
+    m_stageTimer = new QTimer(this);
+    m_stageTimer->setInterval(1000);
+    connect(m_stageTimer, &QTimer::timeout, this, [this] { ShowStage(); });
     m_notice = std::make_unique<CStatusNotice>(m_messagePane);
 }
 
@@ -179,7 +188,32 @@ void CMainFrame::SaveSettings()
                        "Settings", MB_OK | MB_ICONEXCLAMATION);
 }
 
-void CMainFrame::ShowRadio(const QString& text) { m_notice->SetText("Radio: " + text); }
+void CMainFrame::ShowRadio(const QString& text) { ShowActivity("Radio: " + text); }
+
+void CMainFrame::ShowActivity(const QString& text) { m_notice->SetText(text); }
+
+void CMainFrame::ShowProgress(const ProgressReport& report)
+{
+    m_report = report;
+    m_reportAge.start();
+    if (report.Finished()) {
+        m_stageTimer->stop();
+        m_stagePane->clear();
+        m_stagePane->hide();
+        return;
+    }
+    ShowStage();
+    m_stagePane->show();
+    if (!m_stageTimer->isActive())
+        m_stageTimer->start();
+}
+
+void CMainFrame::ShowStage()
+{
+    const double since = m_reportAge.isValid() ? m_reportAge.elapsed() / 1000.0 : 0;
+    m_stagePane->setText(QString::fromStdString(ProgressReportText(m_report, since)));
+    m_stagePane->repaint();
+}
 
 intptr_t CMainFrame::OnFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam)
 {
@@ -240,6 +274,8 @@ void CMainFrame::OnProgressClose()
 }
 
 void CMainFrame::SetProgressText(const QString& text) { m_progress->SetMessage(text); }
+
+void CMainFrame::EndStatusNotices() { m_notice->EndAll(); }
 
 void CMainFrame::HoldDisabled(bool hold)
 {

@@ -54,6 +54,7 @@ void CUpgradeFormWindow::OnWorkerFinished()
     m_worker->wait();
     delete m_worker;
     m_worker = nullptr;
+    m_frame.EndStatusNotices();
     m_frame.HoldDisabled(false);
     ProgramButton()->setFocus();
     emit programFinished();

@@ -2,6 +2,7 @@
 
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
+#include "platform/PortTable.h"
 #include "platform/PortTimerLoan.h"
 
 #include <algorithm>
@@ -41,12 +42,20 @@ void CPolledSerial::RaiseForErrorFlags(int flags)
     throw CCommError(9, "Unknown IO error occured while accessing communication port");
 }
 
-void CPolledSerial::RaiseDeviceGone(unsigned port, const char* device, const char* what)
+void CPolledSerial::RaiseDeviceGone(const std::string& device, const char* what)
 {
     throw CCommError(kCommDeviceGone,
-                     "The serial device of COM%u (%s) has gone while %s: reconnect it (is the USB cable "
-                     "plugged in?), then try again",
-                     port, device, what);
+                     "The serial device %s has gone while %s: reconnect it (is the USB cable plugged in?), "
+                     "then try again",
+                     device.c_str(), what);
+}
+
+std::string CPolledSerial::PortName(unsigned port, const std::string& device)
+{
+    // A device given by its path is named by that path alone: its number is only this run's.
+    if (PortTable().GivenByPath(port))
+        return device;
+    return "com" + std::to_string(port) + " (" + device + ")";
 }
 
 void CPolledSerial::RaiseReadFailure(const char* what, unsigned count)
@@ -244,6 +253,20 @@ void CPolledSerial::SetParity(int parity)
 
 int CPolledSerial::GetBaud() { return m_live.baud; }
 
+bool CPolledSerial::AwaitOutputEmpty(CTimerCtrl& timer, double limitSeconds)
+{
+    const double byteTime = GetByteTime();
+    unsigned queued = OutputQueueCount();
+    while (queued > 0) {
+        const double left = limitSeconds - timer.Elapsed();
+        if (left <= 0)
+            return false;
+        timer.Wait(std::min(queued * byteTime, left));
+        queued = OutputQueueCount();
+    }
+    return true;
+}
+
 void CPolledSerial::DrainOutput()
 {
     unsigned queued = m_open ? OutputQueueCount() : 0;
@@ -258,13 +281,9 @@ void CPolledSerial::DrainOutput()
     const double byteTime = GetByteTime();
     const double limit = (queued + 2) * byteTime;
     timer.Start();
-    while (queued > 0 && timer.Elapsed() < limit) {
-        timer.Wait(queued * byteTime);
-        queued = OutputQueueCount();
-    }
-    if (queued > 0)
-        ErrorLog().Log("CWinSerial::SetBaud: %u bytes were still queued for transmission after %.0f ms", queued,
-                       limit * 1000.0);
+    if (!AwaitOutputEmpty(timer, limit))
+        ErrorLog().Log("CWinSerial::SetBaud: %u bytes were still queued for transmission after %.0f ms",
+                       OutputQueueCount(), limit * 1000.0);
     // The last byte leaves the shift register.
     timer.Wait(byteTime);
 }

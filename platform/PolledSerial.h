@@ -5,6 +5,7 @@
 class CTimerCtrl;
 
 #include <cstdint>
+#include <string>
 
 // Line settings of a port: parity 0 none / 1 odd / 2 even; stop bits 0 one / 1 one and a
 // half / 2 two; character size in data bits.
@@ -55,7 +56,10 @@ public:
     [[noreturn]] static void RaiseForErrorFlags(int flags);
     // Raises the CCommError of a device that has gone (kCommDeviceGone): `device` names it,
     // `what` says which operation found out.
-    [[noreturn]] static void RaiseDeviceGone(unsigned port, const char* device, const char* what);
+    [[noreturn]] static void RaiseDeviceGone(const std::string& device, const char* what);
+    // How messages name port `port` on `device`: "com3 (/dev/ttyUSB0)", or the device alone
+    // when the user gave it by its path.
+    static std::string PortName(unsigned port, const std::string& device);
 
 protected:
     // Device primitives. Each raises a CCommError only where noted, and any of them raises
@@ -67,9 +71,14 @@ protected:
     virtual void CloseDevice() = 0;
     // Applies the settings to the device; false when the device refuses them.
     virtual bool ApplyLineSettings(const LineSettings& settings) = 0;
-    // Hands one byte to the driver; false when it cannot take it yet.
-    virtual bool TransmitChar(uint8_t byte) = 0;
+    // Hands up to `count` bytes to the driver in one call (a non-blocking write on POSIX; on
+    // Windows WriteFile, bounded by the port's write time-out); returns how many it took, 0
+    // when it cannot take any yet.
+    virtual unsigned TransmitBytes(const uint8_t* data, unsigned count) = 0;
     virtual unsigned InputQueueCount() = 0;
+    // Bytes the driver still holds for sending (TIOCOUTQ; ClearCommError's output count). A
+    // device that cannot tell (a pseudo-terminal) says 0: the wait for a write to leave then
+    // rests on the time its bytes need at the line rate.
     virtual unsigned OutputQueueCount() = 0;
     // Takes `count` bytes from the input queue; false when the device read fails.
     virtual bool ReadQueued(uint8_t* buffer, unsigned count) = 0;
@@ -99,9 +108,15 @@ private:
     bool PollErrorFlags(int mask, unsigned timeoutMs, bool wantSet);
     bool WaitForBreakEnd(int mask, unsigned timeoutMs);
     void DrainOutput();
-    // Sends one byte, retrying while the driver refuses it; false when `limitSeconds` on
-    // `timer` passes first.
-    bool SendByte(CTimerCtrl& timer, uint8_t byte, double limitSeconds);
+    // Writes `count` bytes to the driver whole (in one call unless its buffer is full) and
+    // waits until they have left: the character times they need from the hand-over, then the
+    // driver's output queue empty. Starts `timer`; returns how many bytes have gone, `count`
+    // unless `limitSeconds` passed first. A time-out that follows counts from the last byte
+    // leaving, as it would on a UART fed one byte at a time.
+    unsigned SendWhole(CTimerCtrl& timer, const uint8_t* data, unsigned count, double limitSeconds);
+    // Sleeps until the driver's output queue is empty, looking again after the time what it
+    // holds needs; false when `limitSeconds` on `timer` pass first.
+    bool AwaitOutputEmpty(CTimerCtrl& timer, double limitSeconds);
     void PlainWrite(const uint8_t* data, unsigned count, unsigned timeoutMs);
     void BlockEchoWrite(const uint8_t* data, unsigned count, unsigned timeoutMs);
     // Raises the echo mismatch error at the first byte of the echo buffer that differs.

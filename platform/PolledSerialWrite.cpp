@@ -5,6 +5,8 @@
 #include "errors/ErrorLog.h"
 #include "platform/PortTimerLoan.h"
 
+#include <algorithm>
+
 // Writing: the plain write with its echo read, the block-echo write used while flashing, and
 // the sync pulse detection of the bootstrap.
 
@@ -22,15 +24,28 @@ bool LooksLikeSyncPulse(uint8_t byte)
 }
 } // namespace
 
-bool CPolledSerial::SendByte(CTimerCtrl& timer, uint8_t byte, double limitSeconds)
+unsigned CPolledSerial::SendWhole(CTimerCtrl& timer, const uint8_t* data, unsigned count, double limitSeconds)
 {
-    while (!TransmitChar(byte)) {
+    const double byteTime = GetByteTime();
+    timer.SetInterval(byteTime);
+    timer.Start();
+    unsigned handed = TransmitBytes(data, count);
+    while (handed < count) {
         if (timer.Elapsed() > limitSeconds)
-            return false;
-        // Give the driver one character time to make room.
-        timer.Wait(GetByteTime());
+            return handed;
+        // The driver's buffer is full: room comes as what it holds goes out.
+        const unsigned queued = std::max(1u, OutputQueueCount());
+        timer.Wait(std::min(queued, count - handed) * byteTime);
+        handed += TransmitBytes(data + handed, count - handed);
     }
-    return true;
+    // The bytes need this long on the line from the hand-over; a driver that keeps a queue must
+    // also have sent them all (bounded, so that a stuck driver cannot hold the write for ever).
+    timer.WaitIntervals(static_cast<int>(count));
+    if (!AwaitOutputEmpty(timer, std::max(limitSeconds, (count + 2) * byteTime))) {
+        const unsigned left = std::min(count, OutputQueueCount());
+        return count - left;
+    }
+    return count;
 }
 
 void CPolledSerial::CompareEcho(const uint8_t* data, unsigned count) const
@@ -69,12 +84,10 @@ void CPolledSerial::PlainWrite(const uint8_t* data, unsigned count, unsigned tim
     if (!loan.Held())
         throw CGenError(1);
     CTimerCtrl& timer = loan.Timer();
-    timer.Start();
-    for (unsigned i = 0; i < count; ++i) {
-        if (!SendByte(timer, data[i], timeoutMs * 0.001)) {
-            loan.Release();
-            throw CCommError(kCommNoData, "CWinSerial::Write: Timeout after sending out %d bytes", static_cast<int>(i));
-        }
+    const unsigned sent = SendWhole(timer, data, count, timeoutMs * 0.001);
+    if (sent < count) {
+        loan.Release();
+        throw CCommError(kCommNoData, "CWinSerial::Write: Timeout after sending out %d bytes", static_cast<int>(sent));
     }
     // Whatever transmission left of the time-out goes to the echo; never less than nothing,
     // so the echo still gets its inter-byte allowance.
@@ -95,37 +108,39 @@ void CPolledSerial::BlockEchoWrite(const uint8_t* data, unsigned count, unsigned
         throw CGenError(1);
     // The echo waits tick on the timer this write already holds.
     CTimerCtrl& timer = loan.Timer();
-    for (unsigned i = 0; i < count; ++i) {
-        timer.Start();
-        if (!SendByte(timer, data[i], perByteMs * 0.001)) {
+    const bool echo = GetEchoMode() == 1;
+    // Each chunk goes whole and its echo is collected before the next; without the echo there
+    // is nothing to wait for between chunks, and the bytes go whole.
+    const unsigned chunkSize = echo ? kEchoChunk : count;
+    for (unsigned done = 0; done < count;) {
+        const unsigned chunk = std::min(chunkSize, count - done);
+        const unsigned sent = SendWhole(timer, data + done, chunk, perByteMs * chunk * 0.001);
+        if (sent < chunk) {
             loan.Release();
-            throw CCommError(kCommNoData, "CWinSerial::Write: Timeout after sending out %d bytes", static_cast<int>(i));
+            throw CCommError(kCommNoData, "CWinSerial::Write: Timeout after sending out %d bytes",
+                             static_cast<int>(done + sent));
         }
-        const unsigned sent = i + 1;
-        unsigned chunk = 0;
-        if (sent % kEchoChunk == 0)
-            chunk = kEchoChunk;
-        else if (sent == count)
-            chunk = count % kEchoChunk;
-        if (chunk == 0 || GetEchoMode() != 1)
-            continue;
-        try {
-            WaitForQueued(timer, chunk, kEchoChunkTimeoutMs);
-        } catch (const CError& error) {
-            loan.Release();
-            ErrorLog().Log("%s", error.GetText());
-            ErrorLog().Log("CWinSerial::Write: Timeout after sending out %d bytes", static_cast<int>(i));
-            throw;
+        const int lastByte = static_cast<int>(done + chunk - 1);
+        if (echo) {
+            try {
+                WaitForQueued(timer, chunk, kEchoChunkTimeoutMs);
+            } catch (const CError& error) {
+                loan.Release();
+                ErrorLog().Log("%s", error.GetText());
+                ErrorLog().Log("CWinSerial::Write: Timeout after sending out %d bytes", lastByte);
+                throw;
+            }
+            if (!ReadQueued(m_echoBuffer + done, chunk)) {
+                loan.Release();
+                ErrorLog().Log("CWinSerial::Write: Read echo byte failed");
+                ErrorLog().Log("CWinSerial::Write: Comm read failure after sending out %d bytes", lastByte);
+                RaiseReadFailure("CWinSerial::Write", chunk);
+            }
         }
-        if (!ReadQueued(m_echoBuffer + (sent - chunk), chunk)) {
-            loan.Release();
-            ErrorLog().Log("CWinSerial::Write: Read echo byte failed");
-            ErrorLog().Log("CWinSerial::Write: Comm read failure after sending out %d bytes", static_cast<int>(i));
-            RaiseReadFailure("CWinSerial::Write", chunk);
-        }
+        done += chunk;
     }
     loan.Release();
-    if (GetEchoMode() == 1)
+    if (echo)
         CompareEcho(data, count);
 }
 

@@ -104,6 +104,7 @@ unsigned CPortTable::AssignPath(const std::string& path)
             // A found device's number could move when devices come and go: pin it.
             if (entry.source == PortEntry::Source::Found)
                 m_thisRun[entry.number] = entry.path;
+            m_givenByPath.insert(entry.number);
             return entry.number;
         }
     }
@@ -117,6 +118,7 @@ unsigned CPortTable::AssignPath(const std::string& path)
     if (number > kMaxNumber)
         return 0;
     m_thisRun[number] = path;
+    m_givenByPath.insert(number);
     return number;
 }
 
@@ -139,6 +141,7 @@ bool CPortTable::Save(unsigned number, const std::string& path)
 bool CPortTable::Forget(unsigned number)
 {
     m_thisRun.erase(number);
+    m_givenByPath.erase(number);
     return m_store.Remove(kSection, "COM" + std::to_string(number));
 }
 

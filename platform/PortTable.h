@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,9 @@ public:
     // The number of a device given by its path: its number in the table if it has one, else
     // the lowest free number, kept for this run only (not saved). 0 when all are taken.
     unsigned AssignPath(const std::string& path);
+    // True when `number` came from AssignPath in this run: the user named the device by its
+    // path, so messages name it by that path rather than by a number the user never chose.
+    bool GivenByPath(unsigned number) const { return m_givenByPath.count(number) != 0; }
     // Saves `path` as port `number`: false when the number is out of range, the path is not
     // a serial device (CheckSerialDevicePath) or the settings cannot be written; LastError
     // says which.
@@ -83,6 +87,7 @@ private:
     Finder m_finder;
     Checker m_checker;
     std::map<unsigned, std::string> m_thisRun;
+    std::set<unsigned> m_givenByPath;
     std::string m_lastError;
 };
 

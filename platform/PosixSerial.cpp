@@ -3,6 +3,7 @@
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
 #include "platform/DeviceHolders.h"
+#include "platform/PosixTimer.h"
 #include "platform/PortTable.h"
 #include "platform/PtyLineState.h"
 
@@ -50,15 +51,9 @@ const char* OpenAdvice(int error)
 
 std::string CPosixSerial::DescribeOpenFailure(unsigned port, const std::string& path, int error)
 {
-    char text[CErrorText::kSize];
     const char* advice = OpenAdvice(error);
-    if (advice != nullptr)
-        std::snprintf(text, sizeof text, "CWinSerial::Open: Unable to open com%u (%s): %s", port, path.c_str(),
-                      advice);
-    else
-        std::snprintf(text, sizeof text, "CWinSerial::Open: Unable to open com%u (%s): %s", port, path.c_str(),
-                      std::strerror(error));
-    return text;
+    return "CWinSerial::Open: Unable to open " + PortName(port, path) + ": " +
+           (advice != nullptr ? advice : std::strerror(error));
 }
 
 bool CPosixSerial::RateReached(unsigned wanted, unsigned actual)
@@ -93,9 +88,9 @@ void CPosixSerial::OpenDevice(unsigned port)
     m_path = DeviceForRun(port);
     if (!m_path.empty() && m_path[0] != '/')
         throw CCommError(1,
-                         "CWinSerial::Open: Unable to open com%u (%s): a port's device must be given by its "
+                         "CWinSerial::Open: Unable to open %s: a port's device must be given by its "
                          "absolute path (/dev/ttyUSB0); 'tessarin ports' lists the serial ports of this machine",
-                         port, m_path.c_str());
+                         PortName(port, m_path).c_str());
     if (m_path.empty()) {
         if (std::string unreadable = PortTable().Unreadable(); !unreadable.empty())
             throw CCommError(1,
@@ -230,23 +225,20 @@ void CPosixSerial::LogOnce(int error, const char* what)
     ErrorLog().Log("CPosixSerial: %s on %s failed: %s", what, m_path.c_str(), std::strerror(error));
 }
 
-bool CPosixSerial::TransmitChar(uint8_t byte)
+unsigned CPosixSerial::TransmitBytes(const uint8_t* data, unsigned count)
 {
     if (m_fd < 0)
-        return false;
-    // Like a UART's transmit register, take a byte only while at most one is still waiting
-    // to go out: a write then lasts as long as its bytes take on the line, and the time-outs
-    // that follow it (the acknowledgement's) start when the request has really been sent.
-    if (OutputQueueCount() > 1)
-        return false;
-    ssize_t written = ::write(m_fd, &byte, 1);
-    if (written == 1)
-        return true;
+        return 0;
+    // The descriptor does not block: the driver takes what fits in its buffer and the port
+    // waits for the bytes to leave on its own timer.
+    ssize_t written = ::write(m_fd, data, count);
+    if (written > 0)
+        return static_cast<unsigned>(written);
     if (written < 0 && DeviceGone(errno))
-        RaiseDeviceGone(GetPortNumber(), m_path.c_str(), "writing");
+        RaiseDeviceGone(PortName(GetPortNumber(), m_path), "writing");
     if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
         LogOnce(errno, "writing");
-    return false;
+    return 0;
 }
 
 unsigned CPosixSerial::InputQueueCount()
@@ -256,7 +248,7 @@ unsigned CPosixSerial::InputQueueCount()
         return 0;
     if (ioctl(m_fd, TIOCINQ, &queued) != 0) {
         if (DeviceGone(errno))
-            RaiseDeviceGone(GetPortNumber(), m_path.c_str(), "counting the input");
+            RaiseDeviceGone(PortName(GetPortNumber(), m_path), "counting the input");
         LogOnce(errno, "counting the input");
         return 0;
     }
@@ -267,6 +259,7 @@ CPolledSerial::InputWait CPosixSerial::BlockUntilInput(double seconds)
 {
     if (m_fd < 0)
         return InputWait::Unsupported;
+    CPosixTimer::MakeWakeupsPrecise();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     for (;;) {
         if (InputQueueCount() > 0)
@@ -297,7 +290,7 @@ unsigned CPosixSerial::OutputQueueCount()
         return 0;
     if (ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
         if (DeviceGone(errno))
-            RaiseDeviceGone(GetPortNumber(), m_path.c_str(), "counting the output");
+            RaiseDeviceGone(PortName(GetPortNumber(), m_path), "counting the output");
         return 0;
     }
     return queued > 0 ? static_cast<unsigned>(queued) : 0;
@@ -316,7 +309,7 @@ bool CPosixSerial::ReadQueued(uint8_t* buffer, unsigned count)
             continue;
         } else {
             if (got < 0 && DeviceGone(errno))
-                RaiseDeviceGone(GetPortNumber(), m_path.c_str(), "reading");
+                RaiseDeviceGone(PortName(GetPortNumber(), m_path), "reading");
             if (got < 0)
                 LogOnce(errno, "reading");
             return false;

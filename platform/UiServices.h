@@ -25,6 +25,17 @@ enum : unsigned {
     WM_STATUS_NOTICE = 0x8005,
 };
 
+// Where an engine run stands, as its one estimate says: the stage that runs (its number among
+// the run's stages, from 1, and its name) and the time left in seconds (below 0: not known).
+// A report with no stages (stageCount 0) says the run's reports are over.
+struct ProgressReport {
+    int stageNumber = 0;
+    int stageCount = 0;
+    std::string stageName;
+    double secondsLeft = -1;
+    bool Finished() const { return stageCount == 0; }
+};
+
 // What the workflow asks of the window system: message boxes, messages to the main frame,
 // the cancel event and quitting. The GUI, the command line and tests each implement it.
 class CUiServices {
@@ -40,6 +51,22 @@ public:
     // The radio on the line, once verification has read it, in one line (the command line prints
     // it, the window keeps it in its status bar).
     virtual void ShowRadio(const std::string& text) { (void)text; }
+    // The stage an engine run has reached and the time left: on the terminal's progress line,
+    // in the window's status bar. Sent when a stage begins and now and then while it runs.
+    virtual void ShowProgress(const ProgressReport& report) { (void)report; }
+    // What the workflow does while no window or stage says it (a press it makes of its own, a
+    // wait): the terminal prints it, the window shows it in its status bar.
+    virtual void ShowActivity(const std::string& text) { (void)text; }
+    // How the last press ended, when it did not update the radio (the window keeps it in its
+    // status bar; the command line prints it itself).
+    virtual void ShowPressEnd(const std::string& text) { (void)text; }
+    // The kit's title and description, as soon as they are read and before any start-up
+    // warning is shown over them (the window fills its form's fields).
+    virtual void ShowFormTexts(const std::string& title, const std::string& description)
+    {
+        (void)title;
+        (void)description;
+    }
 
     // The flash rate question, asked before the first firmware flashing of a run: the
     // technician picks the rate the boot code talks at. `initialBaud` is the choice shown first

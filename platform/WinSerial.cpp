@@ -76,11 +76,9 @@ std::string CWinSerial::DeviceName(const std::string& name)
 
 std::string CWinSerial::DescribeOpenFailure(unsigned port, const std::string& device, unsigned long error)
 {
-    char text[CErrorText::kSize];
     const char* advice = OpenAdvice(error);
-    std::snprintf(text, sizeof text, "CWinSerial::Open: Unable to open com%u (%s): %s", port, device.c_str(),
-                  advice != nullptr ? advice : SystemErrorText(error).c_str());
-    return text;
+    return "CWinSerial::Open: Unable to open " + PortName(port, device) + ": " +
+           (advice != nullptr ? advice : SystemErrorText(error));
 }
 
 CWinSerial::~CWinSerial() { ReleaseDevice(); }
@@ -111,6 +109,7 @@ void CWinSerial::OpenDevice(unsigned port)
     // Reads return at once with what is queued; the waits are the port algorithm's own.
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.WriteTotalTimeoutMultiplier = 2;  // ms a byte: twice its time at 9,600 Bd
     timeouts.WriteTotalTimeoutConstant = 2000;
     if (!GetCommState(handle, &saved) || !GetCommTimeouts(handle, &savedTimeouts) ||
         !SetupComm(handle, 4096, 4096) || !SetCommTimeouts(handle, &timeouts)) {
@@ -159,7 +158,7 @@ void CWinSerial::ReleaseDevice()
 
 void CWinSerial::CloseDevice() { ReleaseDevice(); }
 
-void CWinSerial::RaiseGone(const char* what) { RaiseDeviceGone(GetPortNumber(), m_device.c_str(), what); }
+void CWinSerial::RaiseGone(const char* what) { RaiseDeviceGone(PortName(GetPortNumber(), m_device), what); }
 
 void CWinSerial::LogOnce(unsigned long error, const char* what)
 {
@@ -227,22 +226,20 @@ CWinSerial::QueueState CWinSerial::Poll(const char* what)
     return QueueState{static_cast<unsigned>(status.cbInQue), static_cast<unsigned>(status.cbOutQue)};
 }
 
-bool CWinSerial::TransmitChar(uint8_t byte)
+unsigned CWinSerial::TransmitBytes(const uint8_t* data, unsigned count)
 {
-    if (m_handle == nullptr)
-        return false;
-    // As on a UART's transmit register: a byte is taken only while at most one is still
-    // waiting to go out, so a write lasts as long as its bytes take on the line.
-    if (OutputQueueCount() > 1)
-        return false;
+    if (m_handle == nullptr || count == 0)
+        return 0;
+    // The whole frame in one call; the write time-out set at opening bounds it, and the port
+    // waits for the output queue to empty on its own timer.
     DWORD written = 0;
-    if (WriteFile(Handle(m_handle), &byte, 1, &written, nullptr) && written == 1)
-        return true;
+    if (WriteFile(Handle(m_handle), data, count, &written, nullptr) || written > 0)
+        return static_cast<unsigned>(written);
     DWORD error = GetLastError();
     if (DeviceGone(error))
         RaiseGone("writing");
     LogOnce(error, "writing");
-    return false;
+    return 0;
 }
 
 unsigned CWinSerial::InputQueueCount() { return m_handle == nullptr ? 0 : Poll("counting the input").input; }

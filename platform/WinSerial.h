@@ -24,7 +24,7 @@ protected:
     void OpenDevice(unsigned port) override;
     void CloseDevice() override;
     bool ApplyLineSettings(const LineSettings& settings) override;
-    bool TransmitChar(uint8_t byte) override;
+    unsigned TransmitBytes(const uint8_t* data, unsigned count) override;
     unsigned InputQueueCount() override;
     unsigned OutputQueueCount() override;
     bool ReadQueued(uint8_t* buffer, unsigned count) override;

@@ -2,6 +2,7 @@
 
 #include "errors/ErrorLog.h"
 #include "errors/Log.h"
+#include "platform/Platform.h"
 
 #include <cmath>
 
@@ -39,6 +40,11 @@ intptr_t CScriptedUi::SendMainFrameMessage(unsigned message, uintptr_t wParam, i
     if (onFrameMessage)
         onFrameMessage(frameMessages.back());
     return 0;
+}
+
+void CScriptedUi::ShowProgress(const ProgressReport& report)
+{
+    progressReports.push_back({report, GetPlatform()->MonotonicTime()});
 }
 
 int CScriptedUi::AskFlashRate(int initialBaud)

@@ -57,6 +57,13 @@ public:
     intptr_t SendMainFrameMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
     void Quit(int exitCode) override { quitCode = exitCode; }
     void SetProgressText(const std::string& text) override { progressTexts.push_back(text); }
+    void ShowFormTexts(const std::string& title, const std::string& description) override
+    {
+        formTexts.push_back({title, description, boxes.size()});
+    }
+    // Each report with the platform's time it came at.
+    void ShowProgress(const ProgressReport& report) override;
+    void ShowActivity(const std::string& text) override { activities.push_back(text); }
     // Answered from flashRates (the initial choice when it is empty); each question is counted.
     int AskFlashRate(int initialBaud) override;
 
@@ -64,8 +71,21 @@ public:
     std::deque<int> flashRates;
     int flashRateQuestions = 0;
     std::vector<std::string> progressTexts;
+    struct TimedReport {
+        ProgressReport report;
+        double at;
+    };
+    std::vector<TimedReport> progressReports;
+    std::vector<std::string> activities;
     std::vector<Box> boxes;
     std::vector<FrameMessage> frameMessages;
+    // The kit texts shown, with how many boxes had been shown before them.
+    struct FormTexts {
+        std::string title;
+        std::string description;
+        std::size_t boxesBefore;
+    };
+    std::vector<FormTexts> formTexts;
     // Called after each main-frame message is recorded (a test acting at a point of the run).
     std::function<void(const FrameMessage&)> onFrameMessage;
     int quitCode = -1000;

@@ -46,34 +46,37 @@ bool CSimSerial::ApplyLineSettings(const LineSettings& settings)
     return true;
 }
 
-bool CSimSerial::TransmitChar(uint8_t byte)
+unsigned CSimSerial::TransmitBytes(const uint8_t* data, unsigned count)
 {
     if (m_deviceOpen && Gone())
-        RaiseDeviceGone(GetPortNumber(), "simulated port", "writing");
+        RaiseDeviceGone("COM" + std::to_string(GetPortNumber()) + " (simulated port)", "writing");
     if (!m_deviceOpen)
-        return false;
-    // The transmit register holds one byte while another shifts out; a further byte waits.
-    double characterTime = CharacterTime(m_settings);
-    if (m_toPeerBusyUntil - m_clock->Now() > characterTime * (1 + 1e-9))
-        return false;
-    double start = std::max(m_clock->Now(), m_toPeerBusyUntil);
-    m_toPeerBusyUntil = start + characterTime;
-    ++m_bytesInFlight;
-    LineSettings sentWith = m_settings;
-    uint64_t generation = m_transmitGeneration;
-    m_clock->Schedule(m_toPeerBusyUntil, [this, byte, sentWith, generation] {
-        if (generation != m_transmitGeneration)
-            return;
-        --m_bytesInFlight;
-        m_peer->OnHostByte(byte, sentWith);
-    });
-    return true;
+        return 0;
+    // The driver queues what fits in its buffer; the bytes then go one character time each,
+    // one after another.
+    const unsigned taken = std::min(count, kOutputBufferSize - std::min(kOutputBufferSize, m_bytesInFlight));
+    const double characterTime = CharacterTime(m_settings);
+    const LineSettings sentWith = m_settings;
+    const uint64_t generation = m_transmitGeneration;
+    const double first = std::max(m_clock->Now(), m_toPeerBusyUntil);
+    for (unsigned i = 0; i < taken; ++i) {
+        const uint8_t byte = data[i];
+        m_toPeerBusyUntil = first + (i + 1) * characterTime;
+        ++m_bytesInFlight;
+        m_clock->Schedule(m_toPeerBusyUntil, [this, byte, sentWith, generation] {
+            if (generation != m_transmitGeneration)
+                return;
+            --m_bytesInFlight;
+            m_peer->OnHostByte(byte, sentWith);
+        });
+    }
+    return taken;
 }
 
 unsigned CSimSerial::InputQueueCount()
 {
     if (m_deviceOpen && Gone())
-        RaiseDeviceGone(GetPortNumber(), "simulated port", "counting the input");
+        RaiseDeviceGone("COM" + std::to_string(GetPortNumber()) + " (simulated port)", "counting the input");
     return static_cast<unsigned>(m_input.size());
 }
 
@@ -82,7 +85,7 @@ unsigned CSimSerial::OutputQueueCount() { return m_bytesInFlight; }
 bool CSimSerial::ReadQueued(uint8_t* buffer, unsigned count)
 {
     if (m_deviceOpen && Gone())
-        RaiseDeviceGone(GetPortNumber(), "simulated port", "reading");
+        RaiseDeviceGone("COM" + std::to_string(GetPortNumber()) + " (simulated port)", "reading");
     if (m_failNextRead || count > m_input.size()) {
         m_failNextRead = false;
         return false;

@@ -28,6 +28,8 @@ public:
     void FailNextRead() { m_failNextRead = true; }
     // The size of the driver's input buffer; bytes beyond it are lost with CE_RXOVER.
     static constexpr std::size_t kInputBufferSize = 4096;
+    // The size of the driver's output buffer; a write beyond it is taken in part.
+    static constexpr unsigned kOutputBufferSize = 4096;
 
     // CSimWire
     double Now() override { return m_clock->Now(); }
@@ -45,7 +47,7 @@ protected:
     void OpenDevice(unsigned port) override;
     void CloseDevice() override;
     bool ApplyLineSettings(const LineSettings& settings) override;
-    bool TransmitChar(uint8_t byte) override;
+    unsigned TransmitBytes(const uint8_t* data, unsigned count) override;
     unsigned InputQueueCount() override;
     unsigned OutputQueueCount() override;
     bool ReadQueued(uint8_t* buffer, unsigned count) override;

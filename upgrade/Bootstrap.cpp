@@ -108,6 +108,7 @@ unsigned CBootstrap::K4_Send_Bootcode(const uint8_t* code, unsigned length)
         ErrorLog().Log("Bootstrap::K4_Send_Bootcode: Write sync character failed");
         throw CGenError(3, "Write sync character failed");
     }
+    Told(0);
     unsigned chunks = 0;
     for (unsigned offset = 0; offset < length; offset += kK4ChunkBytes) {
         // Between two chunks is a safe point for a stop.
@@ -121,6 +122,7 @@ unsigned CBootstrap::K4_Send_Bootcode(const uint8_t* code, unsigned length)
             throw CGenError(3, "Sending bootcode failed");
         }
         ++chunks;
+        Told(chunks);
     }
     return chunks;
 }
@@ -134,6 +136,7 @@ void CBootstrap::FL0_Send_Bootcode(const uint8_t* code, unsigned length)
         throw CGenError(3, "Bootstrap baudrate is not set correctly");
     }
     FL0_Sync(sync);
+    Told(0);
 
     const uint8_t echoMode = m_serial->GetEchoMode();
     m_serial->SetEchoMode(0);
@@ -161,6 +164,7 @@ void CBootstrap::FL0_Send_Bootcode(const uint8_t* code, unsigned length)
             m_serial->SetEchoMode(echoMode);
             throw CGenError(3, "Bootcode verification failed");
         }
+        Told(offset / kFL0BlockBytes + 1);
     }
     m_serial->SetEchoMode(echoMode);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 class CSerial;
 
@@ -16,6 +17,9 @@ public:
     explicit CBootstrap(CSerial* serial) : m_serial(serial) {}
 
     void SetLoaderType(int type) { m_loaderType = type; }
+    // Told how the download goes: 0 once the loader has taken the sync character (the code
+    // follows), then the blocks (or chunks) sent so far after each one.
+    void SetProgress(std::function<void(unsigned blocksSent)> progress) { m_progress = std::move(progress); }
     int GetLoaderType() const { return m_loaderType; }
     void Reset();
 
@@ -44,6 +48,13 @@ private:
     // Reads the answer to the sync character; true when it is 0xFF.
     bool ReadSyncAnswer();
 
+    void Told(unsigned blocksSent) const
+    {
+        if (m_progress)
+            m_progress(blocksSent);
+    }
+
     CSerial* m_serial = nullptr;
     int m_loaderType = kUnknown;
+    std::function<void(unsigned)> m_progress;
 };

@@ -71,11 +71,12 @@ void SaveCarryOver(const CarryOverSetting& s, CCarryOverPath& path, CarryOverRec
 
 // The programming loop: 32-byte writes from the image over the region, one progress step each.
 void ProgramRegion(CCodeplug& codeplug, const uint8_t* image, uint32_t start, uint32_t end, bool progress,
-                   const char* logLine)
+                   const char* logLine, CUpgradeProgress& reports)
 {
     for (uint32_t pos = start; pos < end;) {
         if (progress)
             Ui().SendMainFrameMessage(WM_PROGRESS_STEP, 0, 0);
+        reports.Step();
         uint32_t n = std::min<uint32_t>(CCodeplug::kChunk, end - pos);
         try {
             codeplug.GetBroker().WriteRequest(pos, n, image + pos);
@@ -96,6 +97,7 @@ void CRadioUpgrade::DoProgCp()
     if (m_codeplugJob.image.empty())
         throw CGenError(3, "Error in calculating the programmable codeplug region");
     const CodeplugJob& job = m_codeplugJob;
+    m_progress.Begin(UpgradeStage::Codeplug);
 
     std::unique_ptr<CCodeplug> codeplug = CreateCodeplug(m_codeplugType);
     codeplug->SetLink(m_portNumber, m_echoMode);
@@ -120,7 +122,8 @@ void CRadioUpgrade::DoProgCp()
     m_radioLeft = RadioLeft::CodeplugPartlyWritten;
     MarkUnsafeToStop(kStopLeavesPartCodeplugText);
     path->BeforeProgramming(record);
-    ProgramRegion(*codeplug, job.image.data(), job.regionStart, job.regionEnd, m_progressShown, path->ProgrammingLogLine());
+    ProgramRegion(*codeplug, job.image.data(), job.regionStart, job.regionEnd, m_progressShown, path->ProgrammingLogLine(),
+                  m_progress);
     path->Restore(record, std::vector<uint8_t>(job.image.begin(), job.image.begin() + 2));
     // Restored and read back. The record stays, with its data, until the press has finished the
     // radio: a retry of this press, or a later press that finishes it, restores the same data.

@@ -30,11 +30,12 @@ constexpr unsigned kBootcodeHelloTimeoutMs = 700;
 struct FlashProbe {
     uint32_t address;
     const char* firmwareFile;
+    int kilobytes;
 };
 constexpr std::array<FlashProbe, 3> kFlashProbes{{
-    {0x470000, "fw_512k"},
-    {0x430000, "fw_256k"},
-    {0x410000, "fw_128k"},
+    {0x470000, "fw_512k", 512},
+    {0x430000, "fw_256k", 256},
+    {0x410000, "fw_128k", 128},
 }};
 
 // Sets SkipWriteReplyCheck for as long as it lives.
@@ -66,6 +67,8 @@ void DiscardBootcodeHello(CSerial& serial)
 bool CRadioUpgrade::PrepareFirmware()
 {
     m_radioLeft = RadioLeft::InBootCode;
+    // The "Please Wait" window says what it waits for.
+    Ui().SetProgressText(kBootcodeWindowText);
     Ui().SendMainFrameMessage(WM_PROGRESS_OPEN, 0, 0);
     try {
         DownloadBootcode();
@@ -86,6 +89,7 @@ bool CRadioUpgrade::PrepareFirmware()
         return false;
     };
     try {
+        m_progress.Begin(UpgradeStage::Erase);
         broker.Comm().SetPause(0);
         broker.Comm().SetReplyTimeout(kPrepareReplyTimeoutMs);
         broker.OpenLink(m_portNumber, m_echoMode);
@@ -111,6 +115,7 @@ bool CRadioUpgrade::PrepareFirmware()
     if (!ProcessFirmwareFile(firmwareFile))
         return stop(kUpgradeInvalidDataFile);
     m_firmwareLoaded = true;
+    m_progress.Replan(ForecastWork());
     broker.CloseLink();
     return true;
 }
@@ -131,6 +136,14 @@ void CRadioUpgrade::CheckIdentity(CVeskBroker& broker)
         Ui().MessageBox(kDifferentModelText, "Error", MB_OK | MB_ICONSTOP);
         throw CVeskError(3, "Did not received Good Write Reply for VESK Erase Flash Request");
     }
+}
+
+int FlashKilobytesOf(const std::string& firmwareFile)
+{
+    for (const FlashProbe& size : kFlashProbes)
+        if (firmwareFile == size.firmwareFile)
+            return size.kilobytes;
+    return 0;
 }
 
 const char* CRadioUpgrade::ProbeFlashSize(CVeskBroker& broker)
@@ -167,6 +180,13 @@ void CRadioUpgrade::DownloadBootcode()
     try {
         CBootstrap bootstrap(m_serial);
         bootstrap.SetLoaderType(m_flashSettings->loaderKind);
+        m_progress.Begin(UpgradeStage::Bootstrap);
+        bootstrap.SetProgress([this](unsigned blocksSent) {
+            if (blocksSent == 0)
+                m_progress.Begin(UpgradeStage::BootCode);
+            else
+                m_progress.Step();
+        });
         bootstrap.SendBootcode(image.data(), static_cast<unsigned>(image.size()));
         m_serial->SetBaud(m_flashSettings->flashBaud);
         DiscardBootcodeHello(*m_serial);

@@ -36,6 +36,7 @@ void CRadioUpgrade::FlashFirmware()
         broker.EraseFlashRequest();
 
         Ui().SetProgressText(kProgrammingFlashText);
+        m_progress.Begin(UpgradeStage::Firmware);
         FlashWriteMode = 1;
         broker.Comm().SetAttempts(kFlashWriteAttempts);
         WriteRecords(reader, broker);
@@ -71,5 +72,6 @@ void CRadioUpgrade::WriteRecords(SRecord& reader, CVeskBroker& broker)
         broker.WriteRequest(record.address | kFlashBase, record.length, record.data);
         if (m_progressShown)
             Ui().SendMainFrameMessage(WM_PROGRESS_STEP, 0, 0);
+        m_progress.Step();
     }
 }

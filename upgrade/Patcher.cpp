@@ -109,7 +109,7 @@ bool CPatcher::RunEntries(const PatchEntries& entries, uint8_t* blockBytes, uint
             if (m_codeplug->ReadCpBlock(block, BlockIdOf(e)) == 1) {
                 // The radio has no such block: its modify and write entries do not apply.
                 blockRead = false;
-                Ui().SendMainFrameMessage(WM_PROGRESS_STEP, 0, 0);
+                StepDone();
                 if (CancelAsked()) {
                     ErrorLog().Log("CPatcher::UpdateRadio: Operation Interrupted");
                     return false;
@@ -140,7 +140,7 @@ bool CPatcher::RunEntries(const PatchEntries& entries, uint8_t* blockBytes, uint
             stop = true;
             break;
         }
-        Ui().SendMainFrameMessage(WM_PROGRESS_STEP, 0, 0);
+        StepDone();
         if (CancelAsked()) {
             ErrorLog().Log("CPatcher::UpdateRadio: Operation Interrupted");
             return false;
@@ -149,4 +149,11 @@ bool CPatcher::RunEntries(const PatchEntries& entries, uint8_t* blockBytes, uint
             break;
     }
     return ok;
+}
+
+void CPatcher::StepDone()
+{
+    Ui().SendMainFrameMessage(WM_PROGRESS_STEP, 0, 0);
+    if (m_stepHook)
+        m_stepHook();
 }

@@ -3,6 +3,7 @@
 #include "upgrade/UpgradePlan.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class CCodeplug;
@@ -26,6 +27,8 @@ public:
     // Runs the entries up to the end entry. False when the codeplug cannot be accessed, the
     // buffer cannot be had, a verify entry fails, the user cancels or an error is raised.
     bool UpdateRadio(const PatchEntries& entries, int port, uint8_t echoMode, int baud);
+    // Called after each entry's progress step (the engine's time left counts them).
+    void SetStepHook(std::function<void()> hook) { m_stepHook = std::move(hook); }
 
     static constexpr uint32_t kBlockBufferSize = 2048;
     static constexpr uint32_t kReplyBufferSize = 30;
@@ -34,6 +37,10 @@ private:
     // Runs the entries; false when the run must end unsuccessfully (logged).
     bool RunEntries(const PatchEntries& entries, uint8_t* block, uint32_t count);
 
+    // The progress step of an entry done.
+    void StepDone();
+
+    std::function<void()> m_stepHook;
     uint8_t m_lastStatusId = 255;
     std::unique_ptr<CCodeplug> m_codeplug;
 };

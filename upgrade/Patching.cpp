@@ -9,7 +9,9 @@
 // the patcher resets at the end.
 void CRadioUpgrade::DoPatch()
 {
+    m_progress.Begin(UpgradeStage::Patches);
     CPatcher patcher(m_codeplugType);
+    patcher.SetStepHook([this] { m_progress.Step(); });
     if (m_codeplugType == 3)
         patcher.SetImage(m_codeplugImage ? m_codeplugImage->c_str() : nullptr, m_radioCode);
     // After flashing the radio still runs the boot code, at the flash rate.

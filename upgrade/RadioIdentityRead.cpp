@@ -14,16 +14,15 @@ constexpr unsigned kModelBufferSize = 525;
 constexpr unsigned kSerialBufferSize = 11;
 constexpr unsigned kReplySize = 256;
 
-// A status reply as text: up to its first zero byte or space, at most `limit` characters.
-std::string ReplyText(const std::vector<char>& reply, std::size_t limit)
+}  // namespace
+
+std::string CutText(const char* buffer, std::size_t size, std::size_t limit)
 {
     std::size_t n = 0;
-    while (n < reply.size() && n < limit && reply[n] != '\0' && reply[n] != ' ')
+    while (n < size && n < limit && buffer[n] != '\0' && buffer[n] != ' ')
         ++n;
-    return std::string(reply.data(), n);
+    return std::string(buffer, n);
 }
-
-}  // namespace
 
 RadioIdentity RequestRadioIdentity(CVeskBroker& broker)
 {
@@ -35,8 +34,8 @@ RadioIdentity RequestRadioIdentity(CVeskBroker& broker)
     std::vector<char> code(kReplySize, 0);
     broker.RadioStatusRequest(kRadioCodeSelector, code.data(), kReplySize);
     RadioIdentity identity;
-    identity.modelText = ReplyText(model, kModelBufferSize - 1);
-    identity.serial = ReplyText(serial, kSerialBufferSize - 1);
+    identity.modelText = CutText(model.data(), model.size(), kModelBufferSize - 1);
+    identity.serial = CutText(serial.data(), serial.size(), kSerialBufferSize - 1);
     identity.radioCode = std::string(code.data(), strnlen(code.data(), 2));
     return identity;
 }

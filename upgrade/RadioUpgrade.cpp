@@ -52,14 +52,18 @@ int CRadioUpgrade::UpgradeRadio()
         m_result = kUpgradeInvalidDataFile;
         return m_result;
     }
+    m_progress.Start(ForecastWork());
     try {
         if (!StopRequested() && m_plan->flashFirmware == 1 && !PrepareFirmware()) {
             MarkSafeToStop();
             LogStop();
+            m_progress.Finish();
             return m_result;
         }
-        if (!StopRequested() && !RunPrepareUpgrade())
+        if (!StopRequested() && !RunPrepareUpgrade()) {
+            m_progress.Finish();
             return m_result;
+        }
         if (!StopRequested()) {
             OpenCountedProgress();
             RunStages();
@@ -72,6 +76,7 @@ int CRadioUpgrade::UpgradeRadio()
     MarkSafeToStop();
     if (m_progressShown)
         Ui().SendMainFrameMessage(WM_PROGRESS_CLOSE, 0, 0);
+    m_progress.Finish();
     LogStop();
     return m_result;
 }
@@ -173,14 +178,52 @@ void CRadioUpgrade::PrepareUpgrade()
     }
     if (m_plan->codeplugMode != 0)
         CountCodeplugChunks();
-    if (m_plan->applyPatches == 1) {
-        m_patchCount = 0;
-        for (const PatchEntry& entry : *m_patchEntries) {
-            if (entry.kind == kPatchEnd)
-                break;
-            ++m_patchCount;
+    if (m_plan->applyPatches == 1)
+        m_patchCount = CountPatchEntries(*m_patchEntries);
+}
+
+int CountPatchEntries(const PatchEntries& entries)
+{
+    int count = 0;
+    for (const PatchEntry& entry : entries) {
+        if (entry.kind == kPatchEnd)
+            break;
+        ++count;
+    }
+    return count;
+}
+
+UpgradeWork CRadioUpgrade::ForecastWork() const
+{
+    UpgradeWork work;
+    work.plan = *m_plan;
+    work.bootstrapBaud = m_flashSettings->portBaud > 0 ? m_flashSettings->portBaud : work.bootstrapBaud;
+    work.flashBaud = m_flashSettings->flashBaud > 0 ? m_flashSettings->flashBaud : work.flashBaud;
+    if (m_plan->flashFirmware == 1) {
+        SRecord bootcode;
+        bootcode.AttachText(m_flashSettings->bootcodeText);
+        work.bootcodeBytes = bootcode.CheckFirstRecord() ? bootcode.CountDataBytes() : 0;
+        bootcode.Detach();
+        // Until the flash size has chosen the image, the kit's largest stands for it.
+        ImageCounts firmware = m_firmwareLoaded ? CountImage(m_flashSettings->firmwareText)
+                                                : m_flashSettings->firmwareForecast;
+        work.firmwareRecords = firmware.records;
+        work.firmwareBytes = firmware.dataBytes;
+    }
+    if (m_plan->codeplugMode != 0) {
+        try {
+            CodeplugJob job = m_codeplugJob.image.empty()
+                                  ? PrepareCodeplugJob(*m_plan, *m_codeplugImage, m_codeplugType, m_radioCode)
+                                  : m_codeplugJob;
+            work.codeplugChunks = static_cast<uint32_t>(job.chunks);
+            work.codeplugBytes = job.regionEnd - job.regionStart;
+        } catch (const CError&) {
+            // PrepareUpgrade says what is wrong with the image, in its place in the run.
         }
     }
+    if (m_plan->applyPatches == 1)
+        work.patchEntries = static_cast<uint32_t>(CountPatchEntries(*m_patchEntries));
+    return work;
 }
 
 void CRadioUpgrade::CountCodeplugChunks()

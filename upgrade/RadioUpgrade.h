@@ -3,6 +3,7 @@
 #include "upgrade/CarryOver.h"
 #include "upgrade/CodeplugJob.h"
 #include "upgrade/RadioLeft.h"
+#include "upgrade/UpgradeProgress.h"
 #include "upgrade/UpgradePlan.h"
 
 #include <cstdint>
@@ -12,6 +13,10 @@
 class CSerial;
 class CVeskBroker;
 class SRecord;
+
+// The flash size, in KB, of the radio the flash size probe chose `firmwareFile` for
+// ("fw_512k": 512); 0 for any other name.
+int FlashKilobytesOf(const std::string& firmwareFile);
 
 // The engine behind Program: one object per attempt. The form calls the setters, then
 // UpgradeRadio, then destroys it; a retry builds a new one.
@@ -69,6 +74,8 @@ public:
     int GetPatchCount() const { return m_patchCount; }
     uint32_t GetRegionStart() const { return m_regionStart; }
     uint32_t GetRegionEnd() const { return m_regionEnd; }
+    // The stages reported and the time left, as the run has gone so far.
+    const CUpgradeProgress& Progress() const { return m_progress; }
 
     // The boot code image is built in a buffer of this many bytes; a longer one is refused
     // before anything is sent.
@@ -91,6 +98,8 @@ private:
     bool RunPrepareUpgrade();
     void CountCodeplugChunks();
     void OpenCountedProgress();
+    // The run's work as far as it is known now, for the time left.
+    UpgradeWork ForecastWork() const;
     // FlashFirmware, DoProgCp and DoPatch as the plan asks; a failure leaves the result at the
     // stage that failed.
     void RunStages();
@@ -130,4 +139,8 @@ private:
     bool m_firmwareLoaded = false;
     CarryOverRecord* m_carryOver = nullptr;
     CCarryOverStore* m_carryOverStore = nullptr;
+    CUpgradeProgress m_progress;
 };
+
+// The patch entries before the end entry.
+int CountPatchEntries(const PatchEntries& entries);

@@ -14,6 +14,12 @@ struct UpgradePlan {
     std::string modelTag;      // field 6 of the matched model entry; empty until a model matched
 };
 
+// How much an S-record image holds: its records and their data bytes.
+struct ImageCounts {
+    uint32_t records = 0;
+    uint64_t dataBytes = 0;
+};
+
 // The boot code and firmware the engine sends, and the rates it sends them at. Belongs to the
 // form, edited by the flash rate choice, borrowed by the engine (which fills firmwareText).
 struct FlashSettings {
@@ -22,6 +28,9 @@ struct FlashSettings {
     std::string firmwareText;  // deciphered firmware image; emptied by the form before each run
     int portBaud = 0;          // the bootstrap port's rate (2400)
     int flashBaud = 0;         // 19200, 38400 or 115200: the rate the boot code talks at
+    // What the time left counts the firmware as until the flash size has chosen the kit's image
+    // (the form fills it from the kit's images, see FirmwareBeforeProbe).
+    ImageCounts firmwareForecast;
 };
 
 // One line of a patch group: six hexadecimal fields.

@@ -23,3 +23,7 @@ inline constexpr char kStopLeavesNoFirmwareText[] =
 inline constexpr char kStopLeavesPartCodeplugText[] =
     "Stopping now leaves the radio's codeplug part-programmed (its own data is kept in its record).\n"
     "Press Ctrl-C again to stop anyway (the upgrade can then be retried, or finished later).";
+
+// The "Please Wait" window while the boot code goes to the radio.
+inline constexpr char kBootcodeWindowText[] =
+    "Sending boot code to the radio...\nKeep the radio in bootstrap mode until the firmware is flashed";

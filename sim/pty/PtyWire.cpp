@@ -2,6 +2,7 @@
 
 #include "errors/Error.h"
 #include "platform/Serial.h"
+#include "platform/PosixTimer.h"
 #include "platform/SerialTermios2.h"
 
 #include <algorithm>
@@ -254,6 +255,8 @@ void CPtyWire::RunDueEvents()
 
 void CPtyWire::Run(const std::function<bool()>& keepRunning)
 {
+    // The bytes are paced to the character: the loop wakes at its deadlines, not after them.
+    CPosixTimer::MakeWakeupsPrecise();
     while (keepRunning()) {
         TakePosted();
         RunDueEvents();

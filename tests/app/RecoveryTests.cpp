@@ -13,31 +13,7 @@ using namespace FormText;
 
 namespace {
 
-const char kRecoveryKit[] = "PATCH-D01.01.07\n"
-                            "LINDOR recovery test kit\n"
-                            "Recovers LD-1100 radios that lost their application.\n"
-                            "DemoKitDataKey-2026-R0205\n"
-                            "01\n"
-                            "PRODUCT_LINE\n"
-                            "LINDOR\n"
-                            "RADIO_GROUP_REGION\n"
-                            "LD radios\n"
-                            "bc19200\n"
-                            "bc38400\n"
-                            "bc115200\n"
-                            "01\n"
-                            "00000000000000000000000000000000\n"
-                            "VERIFICATION_BLOCK\n"
-                            "00\n"
-                            "MODEL_MATCHING_BLOCK\n"
-                            "01\n"
-                            "01\n"
-                            "LD1100,000000000,0000000000,00,00,REC,cp_demo,LD-1100\n"
-                            "RADIO_MATCHING_BLOCK\n"
-                            "01\n"
-                            "*,01,01,03,00\n"
-                            "PATCHER_DATA_BLOCK\n"
-                            "99,00,00,0000,00,00\n";
+const std::string kRecoveryKit = RecoveryKitConfigText();
 
 } // namespace
 
@@ -56,6 +32,7 @@ TEST_F(WorkflowTest, RecoveryTakesTwoPressesCodeplugThenFirmware)
     EXPECT_EQ(boxes[0].rfind("Error: ", 0), 0u) << "the link's recovery prompt";
     EXPECT_EQ(boxes[1], std::string("NOTE: ") + kPressAgain);
     EXPECT_EQ(first.end, ProgramEnd::PressAgain);
+    EXPECT_TRUE(ScriptedUi().activities.empty()) << "the first press is an ordinary one";
     ASSERT_EQ(engine.runs, 1);
     EXPECT_EQ(engine.plans[0].flashFirmware, 0);
     EXPECT_EQ(engine.plans[0].codeplugMode, 3);
@@ -72,6 +49,8 @@ TEST_F(WorkflowTest, RecoveryTakesTwoPressesCodeplugThenFirmware)
     // Second press: the radio still answers from its boot state; time-outs are forgiven and the
     // firmware is flashed (with the codeplug) after the bootstrap prompt.
     ProgramOutcome second = Form().OnProgram();
+    EXPECT_EQ(ScriptedUi().activities, std::vector<std::string>{PressText::kSecondRecoveryPress})
+        << "the second press says what it does before its checks begin";
     EXPECT_EQ(TakeBoxes(), (std::vector<std::string>{std::string("NOTE: ") + kBootstrapFirst,
                                                       std::string("NOTE: ") + kUpdateSuccessful}));
     EXPECT_EQ(second.end, ProgramEnd::Updated);

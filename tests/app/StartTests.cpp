@@ -60,6 +60,10 @@ TEST_F(WorkflowTest, TestingKitWarnsAndCancelEndsTheApplication)
     kit.SetConfig(Replace(DemoConfigText(), "bc19200", "tbc19200"));
     Answer({IDOK});
     EXPECT_TRUE(Start());
+    // The kit's texts are on the form before the warning is shown over it.
+    ASSERT_EQ(ScriptedUi().formTexts.size(), 1u);
+    EXPECT_EQ(ScriptedUi().formTexts[0].title, "Tessarin demo kit: DM-450 and DM-470 to firmware R02.05");
+    EXPECT_EQ(ScriptedUi().formTexts[0].boxesBefore, 0u);
     EXPECT_EQ(TakeBoxes(), (std::vector<std::string>{std::string("Warning: ") + kTestingKit}));
     EXPECT_EQ(ScriptedUi().boxes.back().style, MB_OKCANCEL | MB_ICONEXCLAMATION);
     Answer({IDCANCEL});

@@ -23,6 +23,9 @@ struct Case {
     std::vector<int> answers;
     std::vector<std::string> boxes;
     ProgramEnd end;
+    // What the outcome's detail says of a refusal: the check, what the radio reported, what
+    // the kit expected.
+    std::vector<std::string> detailSays = {};
 };
 
 } // namespace
@@ -44,19 +47,22 @@ TEST_F(WorkflowTest, VerificationAndMatchingTable)
          same,
          {},
          {Err(kNotSupportedSeries)},
-         ProgramEnd::Refused},
+         ProgramEnd::Refused,
+         {"radio group", "11 11 11 11 11 11 11 11 11 11 11 11 11 11 11 11"}},
         {"requirements not met",
          [](RadioProfile& p) { p.status[1] = Text("R09.00"); },
          same,
          {},
          {Err(kRequirementsNotMet)},
-         ProgramEnd::Refused},
+         ProgramEnd::Refused,
+         {"verification: status 1", "\"R09.00\"", "\"R01.02\""}},
         {"a byte value compared in full",
          [](RadioProfile& p) { p.status[8] = {0xA5, 0x5B}; },
          same,
          {},
          {Err(kRequirementsNotMet)},
-         ProgramEnd::Refused},
+         ProgramEnd::Refused,
+         {"verification: status 8", "A5 5B", "A5 5A"}},
         {"a wildcard value passes whatever the radio says",
          [](RadioProfile& p) { p.status[1] = Text("R09.00"); },
          [](std::string t) { return Replace(t, "01,00,00,00,06,R01.02", "01,00,00,00,06,*"); },
@@ -77,13 +83,15 @@ TEST_F(WorkflowTest, VerificationAndMatchingTable)
          same,
          {},
          {Err(kModelNotSupported)},
-         ProgramEnd::Refused},
+         ProgramEnd::Refused,
+         {"model matching", "\"ZX900\"", "\"DM450\" or \"DM470\""}},
         {"no radio matching row",
          [](RadioProfile& p) { p.status[3] = Text("R05.00"); },
          [](std::string t) { return Replace(t, "*,00,00,03,01,00,00,00,01", "R01.07,00,00,03,01,00,00,00,01"); },
          {},
          {Err(kRadioNotMatched)},
-         ProgramEnd::Refused},
+         ProgramEnd::Refused,
+         {"radio matching", "\"R05.00\"", "\"R01.07\""}},
         {"release R02 on an R03 kit",
          [](RadioProfile& p) { p.status[4] = Text("02"); },
          [](std::string t) { return Replace(t, "PILLAN", "QUELLO3"); },
@@ -149,6 +157,8 @@ TEST_F(WorkflowTest, VerificationAndMatchingTable)
         ProgramOutcome outcome = Form().OnProgram();
         EXPECT_EQ(TakeBoxes(), c.boxes);
         EXPECT_EQ(outcome.end, c.end) << ProgramEndName(outcome.end);
+        for (const std::string& words : c.detailSays)
+            EXPECT_NE(outcome.detail.find(words), std::string::npos) << words << " not in: " << outcome.detail;
         bool ran = c.end == ProgramEnd::Updated;
         EXPECT_EQ(engine.runs - runsBefore, ran ? 1 : 0);
         // The identity mark is written before verification, whatever it finds.

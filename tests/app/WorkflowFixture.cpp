@@ -164,3 +164,32 @@ void WorkflowTest::Answer(std::initializer_list<int> answers)
 }
 
 uint8_t WorkflowTest::CodeplugByte(uint32_t address) { return rig->Radio().Memory().Read(address); }
+
+std::string RecoveryKitConfigText()
+{
+    return "PATCH-D01.01.07\n"
+           "LINDOR recovery test kit\n"
+           "Recovers LD-1100 radios that lost their application.\n"
+           "DemoKitDataKey-2026-R0205\n"
+           "01\n"
+           "PRODUCT_LINE\n"
+           "LINDOR\n"
+           "RADIO_GROUP_REGION\n"
+           "LD radios\n"
+           "bc19200\n"
+           "bc38400\n"
+           "bc115200\n"
+           "01\n"
+           "00000000000000000000000000000000\n"
+           "VERIFICATION_BLOCK\n"
+           "00\n"
+           "MODEL_MATCHING_BLOCK\n"
+           "01\n"
+           "01\n"
+           "LD1100,000000000,0000000000,00,00,REC,cp_demo,LD-1100\n"
+           "RADIO_MATCHING_BLOCK\n"
+           "01\n"
+           "*,01,01,03,00\n"
+           "PATCHER_DATA_BLOCK\n"
+           "99,00,00,0000,00,00\n";
+}

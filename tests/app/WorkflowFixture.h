@@ -17,6 +17,9 @@ namespace fs = std::filesystem;
 
 // The demo kit's configuration text (plain, LF line ends), for tests to change a line of.
 std::string DemoConfigText();
+// A kit for product line 11 radios that lost their application: the codeplug from the boot
+// state, then the firmware with a second press.
+std::string RecoveryKitConfigText();
 // Replaces the first occurrence of `from` in `text` (the test fails when it is not there).
 std::string Replace(std::string text, const std::string& from, const std::string& to);
 

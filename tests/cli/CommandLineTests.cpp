@@ -95,6 +95,9 @@ TEST(CommandLine, ErrorsNameTheOptionAndWhatItAccepts)
         {{"codeplug", "blocks", "--image", "x.s19", "--type", "7"}, {"--type", "0", "3"}},
         {{"codeplug", "--image", "x.s19", "blocks", "--variant", "2"}, {"--variant", "0", "1"}},
         {{"ports", "set", "0", "/dev/ttyUSB0"}, {"N", "1", "99"}},
+        {{"program", "--kit", "/nonexistent/kit", "--device", "/dev/null", "--yes"},
+         {"--kit", "the kit folder /nonexistent/kit does not exist"}},
+        {{"plan", "--kit", "/dev/null", "--device", "/dev/null"}, {"--kit", "/dev/null is not a folder"}},
     };
     for (const Case& c : cases) {
         int exitCode = -1;
@@ -102,6 +105,16 @@ TEST(CommandLine, ErrorsNameTheOptionAndWhatItAccepts)
         ASSERT_NE(error, "") << c.args[0] << " " << c.args[1];
         for (const std::string& word : c.said)
             EXPECT_NE(error.find(word), std::string::npos) << "\"" << word << "\" not in: " << error;
+    }
+}
+
+// A port number out of range is refused before anything is saved, 0 as well as 100.
+TEST(CommandLine, SettingsRefuseAPortOutOfRange)
+{
+    for (const char* port : {"0", "100", "-3"}) {
+        int exitCode = -1;
+        EXPECT_EQ(Parse({"settings", "--port", port}, exitCode), "") << port;
+        EXPECT_EQ(exitCode, 2) << port;
     }
 }
 

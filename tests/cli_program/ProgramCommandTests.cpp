@@ -1,6 +1,8 @@
 // `tessarin program` and `tessarin plan` on the simulated line: exit statuses, the refusal to
 // run unattended without --yes, the JSON summary.
 #include "cli/ProgramCommand.h"
+#include "cli/TerminalUi.h"
+#include "app/FormMessages.h"
 #include "platform/SettingsStore.h"
 #include "app/WorkflowFlags.h"
 #include "platform/FlashWriteMode.h"
@@ -213,3 +215,46 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"Codeplug", SIGHUP, [](CSimRadio& r) { return FramesDoing(r, "write 32 at 00") >= 3; },
                  "tessarin carryover restore", 129}),
     [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
+
+// Not on a terminal, the progress is a line per stage: every stage the demo kit plans, in the
+// order the radio goes through them, each with the time left.
+TEST_F(ProgramCommandTest, PlainProgressNamesEachStageInOrder)
+{
+    Attach(Profile("demo"));
+    rig->Radio().SetAutoBootstrap(true);
+    options.answers.yes = true;
+    options.answers.flashBaud = 115200;
+    ASSERT_EQ(Run(), kExitUpdated) << out.Text() << err.Text();
+    const std::string text = out.Text();
+    std::size_t at = 0;
+    for (const char* stage : {"Stage 1 of 6: Bootstrap, about ", "Stage 2 of 6: Boot code, about ",
+                              "Stage 3 of 6: Erase, about ", "Stage 4 of 6: Firmware, about ",
+                              "Stage 5 of 6: Codeplug programming, about ", "Stage 6 of 6: Patches, about "}) {
+        std::size_t found = text.find(stage, at);
+        ASSERT_NE(found, std::string::npos) << stage << " after offset " << at << " in\n" << text;
+        at = found;
+    }
+}
+
+// What the workflow says it does (the second press of a recovery the command makes itself, the
+// form's word at the start of that press) is a line of its own between the stage lines.
+TEST(TerminalUi, ActivitiesAndStagesArePlainLines)
+{
+    Capture out;
+    Capture in("");
+    CTerminalUi ui(out.File(), in.File(), false, TerminalAnswers{});
+    ProgressReport codeplug;
+    codeplug.stageNumber = 1;
+    codeplug.stageCount = 2;
+    codeplug.stageName = "Codeplug programming";
+    codeplug.secondsLeft = 4;
+    ui.ShowProgress(codeplug);
+    ProgressReport later = codeplug;
+    later.secondsLeft = 3;
+    ui.ShowProgress(later);
+    ui.ShowProgress(ProgressReport{});
+    ui.ShowActivity(PressText::kPressingAgain);
+    ui.ShowActivity(PressText::kSecondRecoveryPress);
+    EXPECT_EQ(out.Text(), std::string("Stage 1 of 2: Codeplug programming, about 0:04 left\n") +
+                              PressText::kPressingAgain + "\n" + PressText::kSecondRecoveryPress + "\n");
+}

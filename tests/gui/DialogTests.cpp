@@ -1,5 +1,6 @@
 #include "GuiTestSupport.h"
 
+#include "app/FormMessages.h"
 #include "gui/Dialogs.h"
 #include "gui/GuiUi.h"
 #include "gui/MainFrame.h"
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <algorithm>
 #include <fstream>
 
 namespace {
@@ -85,7 +87,9 @@ TEST_F(SettingsDialogTest, CommDialogListsThePortsPresentAndSelectsTheSavedOne)
     EXPECT_EQ(dialog.windowTitle(), "Communication Settings");
     EXPECT_EQ(list->currentText(), "COM97");
     EXPECT_EQ(list->findText("COM96"), -1) << "a saved port whose device is gone is not offered";
-    EXPECT_TRUE(dialog.findChild<QLabel*>("PortDevice")->text().contains("adapter"));
+    EXPECT_TRUE(list->toolTip().contains("adapter")) << "the device is the list's tool tip";
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        EXPECT_EQ(label->text(), "Comm Port") << "the dialog has no line of its own for the device";
     EXPECT_EQ(dialog.PortNumber(), 97);
 }
 
@@ -179,9 +183,22 @@ TEST(MessageBoxTest, CaptionIconAndButtonsFollowTheStyle)
         QTest::keyClick(box, Qt::Key_Escape);
         return true;
     });
+    // A text broken by hand (the testing-kit warning) is not wrapped again: its widest line fits.
+    answers.Then([](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (!box)
+            return false;
+        auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+        int widest = 0;
+        for (const QString& line : box->text().split('\n'))
+            widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+        EXPECT_GE(label->width(), widest) << "the hand-broken lines are wrapped again";
+        return PressButton(box, "OK");
+    });
     answers.Start();
     EXPECT_EQ(ui.MessageBox("line one\nline two", "NOTE", MB_OKCANCEL | MB_ICONINFORMATION), IDCANCEL);
     EXPECT_EQ(ui.MessageBox("stop", "Error", MB_OK | MB_ICONSTOP), IDOK);
+    EXPECT_EQ(ui.MessageBox(FormText::kTestingKit, "Warning", MB_OKCANCEL | MB_ICONEXCLAMATION), IDOK);
     EXPECT_TRUE(answers.Done());
 }
 

@@ -159,11 +159,44 @@ TEST_F(ProgressTest, StatusNoticesSaveThePaneTextOnceAndPutItBack)
         {3, "Ready"},
         {3, "Please Wait: Verifying Checksum ..."},
         {3, "Ready"},
+        {1, "Please Wait: Downloading bootcode ..."},
+        {3, "Ready"},
+        {3, "Please Wait: Verifying Checksum ..."},
     };
     for (const Step& step : steps) {
         Send(WM_STATUS_NOTICE, step.kind);
         EXPECT_EQ(pane->text(), step.shown) << "kind " << step.kind;
     }
+    // A failed boot code start on a line without a checksum check leaves that last notice up;
+    // the end of the press takes it down.
+    frame.EndStatusNotices();
+    EXPECT_EQ(pane->text(), "Ready");
+}
+
+// The engine's stage and time left show in a pane of their own beside the port, while notices
+// keep the message pane; the pane goes once the run's reports end. An activity shows in the
+// message pane, and waits there behind a notice that is up.
+TEST_F(ProgressTest, StageAndTimeLeftShowInTheStatusBar)
+{
+    QLabel* stage = frame.StagePane();
+    ProgressReport report;
+    report.stageNumber = 4;
+    report.stageCount = 6;
+    report.stageName = "Firmware";
+    report.secondsLeft = 48;
+    frame.ShowProgress(report);
+    EXPECT_FALSE(stage->isHidden());
+    EXPECT_EQ(stage->text(), "Stage 4 of 6: Firmware, about 0:48 left");
+    Send(WM_STATUS_NOTICE, 2);
+    EXPECT_EQ(frame.MessagePane()->text(), "Please Wait: Flashing firmware ...");
+    EXPECT_EQ(stage->text(), "Stage 4 of 6: Firmware, about 0:48 left");
+    frame.ShowActivity("Second press");
+    EXPECT_EQ(frame.MessagePane()->text(), "Please Wait: Flashing firmware ...");
+    Send(WM_STATUS_NOTICE, 0);
+    EXPECT_EQ(frame.MessagePane()->text(), "Second press");
+    frame.ShowProgress(ProgressReport{});
+    EXPECT_TRUE(stage->isHidden());
+    EXPECT_EQ(stage->text(), "");
 }
 
 } // namespace

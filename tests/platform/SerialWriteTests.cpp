@@ -111,9 +111,9 @@ TEST_F(SimPortTest, AMissingEchoChunkIsLoggedWithTheBytesSent)
     EXPECT_TRUE(Logged("CWinSerial::WaitForBytesUnless: No data received when timeout"));
     EXPECT_TRUE(Logged("CWinSerial::Write: Timeout after sending out 4 bytes"));
     EXPECT_EQ(radio.bytes.size(), 5u);
-    // The transmit register takes two bytes at once and each further one a character time
-    // later; then 6000 ms for 5 bytes at 9600 Bd: 1152 idle character times.
-    EXPECT_NEAR(scope.Clock().Now(), (3 + 1152) * CharTime(), 1e-6);
+    // The chunk goes whole and takes five character times; then 6000 ms for 5 bytes at 9600 Bd:
+    // 1152 idle character times.
+    EXPECT_NEAR(scope.Clock().Now(), (5 + 1152) * CharTime(), 1e-6);
     EXPECT_NE(scope.Platform().GetPortTimer(), nullptr) << "the port timer was given back";
 }
 
@@ -198,6 +198,18 @@ TEST_F(SimPortTest, ARateChangeLetsTheQueuedBytesGoFirst)
     EXPECT_EQ(port.GetBaud(), 38400);
 }
 
+// A frame goes to the driver whole; the write returns when its last byte has reached the far
+// end, so that the reply's time-out counts from there.
+TEST_F(SimPortTest, AWriteEndsWhenItsLastByteHasArrived)
+{
+    const auto data = Counting(40);
+    const double start = scope.Clock().Now();
+    port.Write(data.data(), 40, 1000);
+    EXPECT_NEAR(scope.Clock().Now() - start, 40 * CharTime(), 1e-9);
+    ASSERT_EQ(radio.bytes, data);
+    EXPECT_NEAR(radio.times.back() - start, 40 * CharTime(), 1e-9);
+}
+
 // ---- transmission refused by the driver -----------------------------------------------------
 
 // Device primitives under the test's control, on the simulated platform's clock: the driver
@@ -213,13 +225,14 @@ protected:
     void OpenDevice(unsigned) override {}
     void CloseDevice() override {}
     bool ApplyLineSettings(const LineSettings&) override { return true; }
-    bool TransmitChar(uint8_t byte) override
+    unsigned TransmitBytes(const uint8_t* data, unsigned count) override
     {
         if (m_clock.Now() < acceptFrom || sent.size() >= refuseAfter)
-            return false;
-        sent.push_back(byte);
-        m_input.push_back(byte);
-        return true;
+            return 0;
+        const auto taken = static_cast<unsigned>(std::min<std::size_t>(count, refuseAfter - sent.size()));
+        sent.insert(sent.end(), data, data + taken);
+        m_input.insert(m_input.end(), data, data + taken);
+        return taken;
     }
     unsigned InputQueueCount() override { return static_cast<unsigned>(m_input.size()); }
     unsigned OutputQueueCount() override { return 0; }
@@ -275,7 +288,7 @@ TEST_F(RefusingDriver, ARefusedByteTimesOutNamingTheBytesSent)
         std::size_t refuseAfter;
         unsigned timeoutMs;
         double failsAfter;  // seconds
-    } cases[] = {{0, 0, 10, 0.010}, {0, 2, 10, 0.010}, {1, 1, 60, 0.010}, {1, 4, 60, 0.010}};
+    } cases[] = {{0, 0, 10, 0.010}, {0, 2, 10, 0.010}, {1, 1, 60, 0.060}, {1, 4, 60, 0.060}};
     for (const auto& c : cases) {
         FlashWriteMode = c.flash;
         device.refuseAfter = c.refuseAfter;

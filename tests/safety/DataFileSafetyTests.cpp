@@ -1,4 +1,5 @@
 #include "tests/support/ScratchDirectoryTest.h"
+#include "AsOtherUser.h"
 
 #include "files/DataFile.h"
 
@@ -106,28 +107,9 @@ TEST_F(DataFileSafetyTest, AnotherUsersLocksOnTheKitAreIgnored)
     ::chmod(dir.c_str(), 0755);
     for (const std::string& locked : {PathOf("fw_128k"), dir.string()}) {
         SCOPED_TRACE(locked);
-        int ready[2], release[2];
-        ASSERT_EQ(::pipe(ready), 0);
-        ASSERT_EQ(::pipe(release), 0);
-        pid_t other = ::fork();
-        if (other == 0) {
-            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-                ::_exit(3);
-            int fd = ::open(locked.c_str(), O_RDONLY);
-            char byte = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
-            (void)!::write(ready[1], &byte, 1);
-            (void)!::read(release[0], &byte, 1);
-            ::_exit(0);
-        }
-        char answer = 0;
-        ASSERT_EQ(::read(ready[0], &answer, 1), 1);
-        EXPECT_EQ(answer, 'y') << "the other user holds it exclusively";
+        COtherUsersLock other(locked);
+        EXPECT_TRUE(other.Held()) << "the other user holds it exclusively";
         EXPECT_TRUE(ReadDataFile(PathOf("fw_128k"), kKey).Ok());
-        (void)!::write(release[1], "x", 1);
-        int status = 0;
-        ::waitpid(other, &status, 0);
-        for (int fd : {ready[0], ready[1], release[0], release[1]})
-            ::close(fd);
     }
 }
 

@@ -20,7 +20,7 @@ public:
     using CSimSerial::PurgeDevice;
     using CSimSerial::ReadAndClearErrors;
     using CSimSerial::ReadQueued;
-    using CSimSerial::TransmitChar;
+    using CSimSerial::TransmitBytes;
     using CSimSerial::ApplyLineSettings;
 };
 
@@ -93,10 +93,9 @@ TEST(VirtualClock, RunsEventsInTimeOrderAndTimersWaitWithoutDrift)
 
 TEST_F(WireTest, BytesTakeOneCharacterTimeEachInTurn)
 {
-    ASSERT_TRUE(port.TransmitChar(0x11));
-    ASSERT_TRUE(port.TransmitChar(0x22));
-    // One byte shifts out, one waits in the transmit register; a third must wait its turn.
-    EXPECT_FALSE(port.TransmitChar(0x33));
+    const uint8_t frame[] = {0x11, 0x22};
+    // The driver takes the frame whole and sends it a byte at a time.
+    ASSERT_EQ(port.TransmitBytes(frame, 2), 2u);
     EXPECT_EQ(port.OutputQueueCount(), 2u);
     clock.AdvanceBy(1);
     ASSERT_EQ(peer.arrivals.size(), 2u);
@@ -170,8 +169,8 @@ TEST_F(WireTest, PurgesDropQueuedBytesAndUnpluggedPortFails)
     port.PurgeDevice(true, false);
     EXPECT_EQ(port.InputQueueCount(), 0u);
 
-    port.TransmitChar(1);
-    port.TransmitChar(2);
+    const uint8_t frame[] = {1, 2};
+    port.TransmitBytes(frame, 2);
     port.PurgeDevice(false, true);
     clock.AdvanceBy(1);
     EXPECT_TRUE(peer.arrivals.empty());
@@ -181,7 +180,7 @@ TEST_F(WireTest, PurgesDropQueuedBytesAndUnpluggedPortFails)
     port.SetUnplugged(true);
     uint8_t buffer[2];
     EXPECT_THROW(port.ReadQueued(buffer, 2), CCommError);
-    EXPECT_THROW(port.TransmitChar(1), CCommError);
+    EXPECT_THROW(port.TransmitBytes(frame, 1), CCommError);
     EXPECT_THROW(port.InputQueueCount(), CCommError);
 }
 
@@ -192,9 +191,7 @@ TEST_F(WireTest, InterfaceBoxEchoesBeforeTheRadioAnswers)
     port.Attach(&clock, &box);
     radio.Push(CScriptedPeer::Reply(0x8B, {0x00, 'O', 'K'}));
     auto request = CScriptedPeer::Frame(0x23, {0x00});
-    for (uint8_t b : request)
-        while (!port.TransmitChar(b))
-            clock.AdvanceBy(kChar9600 / 4);
+    ASSERT_EQ(port.TransmitBytes(request.data(), static_cast<unsigned>(request.size())), request.size());
     clock.AdvanceBy(1);
     auto got = Drain();
     std::vector<uint8_t> expected = request;
@@ -211,7 +208,8 @@ TEST_F(WireTest, LoopedBackEchoArrivesWithTheByteItself)
     CScriptedPeer radio(port);
     CInterfaceBox box(port, radio, true);
     port.Attach(&clock, &box);
-    ASSERT_TRUE(port.TransmitChar(0x42));
+    const uint8_t byte = 0x42;
+    ASSERT_EQ(port.TransmitBytes(&byte, 1), 1u);
     clock.AdvanceTo(kChar9600 * 0.999);
     EXPECT_EQ(port.InputQueueCount(), 0u);
     clock.AdvanceTo(kChar9600);

@@ -8,6 +8,7 @@
 #include "sim/model/FaultPlan.h"
 #include "tests/support/FlashImage.h"
 #include "tests/support/ScratchDirectory.h"
+#include "upgrade/UpgradeTexts.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -93,7 +94,8 @@ TEST_F(Firmware, ProgressIsOneCountedWindowOfOneStepPerRecord)
         notices.push_back(m.wParam);
     EXPECT_EQ(notices, (std::vector<uintptr_t>{1, 2, 3}));
     EXPECT_EQ(Ui().progressTexts,
-              (std::vector<std::string>{"Programming flash ROM...\nWARNING!! Ensure process is not interrupted",
+              (std::vector<std::string>{kBootcodeWindowText,
+                                        "Programming flash ROM...\nWARNING!! Ensure process is not interrupted",
                                         "Erasing flash ROM...\nWARNING!! Ensure process is not interrupted",
                                         "Programming flash ROM...\nWARNING!! Ensure process is not interrupted"}));
 }
