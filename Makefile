@@ -21,7 +21,7 @@ FUZZ_SECONDS ?= 60
 # Seconds each fuzz target runs under `make test`.
 FUZZ_CI_SECONDS ?= 10
 
-.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz build-windows test-windows demo pty-faults package screenshots bench bench-radios clean
+.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz build-windows test-windows demo-windows package-windows demo pty-faults package screenshots bench bench-radios clean
 
 all: build
 
@@ -40,6 +40,16 @@ build-windows: deps
 # Not part of `make test` yet: tessarin.exe under Wine against the simulated radio on a COM port.
 test-windows: build build-windows
 	./scripts/windows-smoke.sh $(BUILD) $(WINDOWS_BUILD)
+
+# A whole upgrade (codeplug and patches) by tessarin.exe under Wine through a COM port mapped to
+# the simulated radio's pseudo-terminal, proved equal to the same upgrade by the Linux tessarin.
+demo-windows: build build-windows
+	./scripts/windows-demo.sh $(BUILD) $(WINDOWS_BUILD)
+
+# tessarin-<version>-win64.zip in $(WINDOWS_BUILD)/packages: tessarin.exe, the demo kit, the
+# simulated radio's profile and a README for Windows.
+package-windows: build build-windows
+	./scripts/package-windows.sh $(BUILD) $(WINDOWS_BUILD) $(WINDOWS_BUILD)/packages
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -28,6 +28,8 @@ std::string CarryOverFolder()
     return (fs::path(home && *home ? home : ".") / ".local" / "state" / "tessarin" / "carryover").string();
 }
 
+std::string DefaultLogFolder() { return {}; }
+
 std::string SettingsFilePath()
 {
     if (const char* explicitPath = std::getenv("TESSARIN_SETTINGS"); explicitPath != nullptr && *explicitPath != '\0')

@@ -1,5 +1,6 @@
 #include "platform/UserFolders.h"
 
+#include "platform/RegistrySettings.h"
 #include "platform/WinText.h"
 
 #include <cstdlib>
@@ -34,9 +35,17 @@ std::string CarryOverFolder()
     return PathText(ProgramFolder() / "carryover");
 }
 
+std::string DefaultLogFolder()
+{
+    // Made here, so that a log asked for on the first run can be opened.
+    std::error_code error;
+    std::filesystem::create_directories(ProgramFolder(), error);
+    return PathText(ProgramFolder());
+}
+
 std::string SettingsFilePath()
 {
     if (std::string path = Variable(L"TESSARIN_SETTINGS"); !path.empty())
         return path;
-    return PathText(ProgramFolder() / "settings.ini");
+    return RegistrySettings::kDefaultLocation;
 }
