@@ -12,13 +12,16 @@
 # radios at once, one `tessarin program` each (about a quarter of an hour).
 JOBS ?= $(shell nproc)
 BUILD ?= build
+# The cross build for 64-bit Windows (mingw-w64): `make build-windows` builds tessarin.exe
+# there, statically linked, so it runs with no DLL beside it.
+WINDOWS_BUILD ?= build-windows
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 # Seconds each fuzz target runs under `make test`.
 FUZZ_CI_SECONDS ?= 10
 
-.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz demo pty-faults package screenshots bench bench-radios clean
+.PHONY: all deps build test test-plain test-asan test-fuzz fuzz-build fuzz build-windows test-windows demo-windows package-windows demo pty-faults package screenshots bench bench-radios clean
 
 all: build
 
@@ -28,6 +31,25 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
+
+build-windows: deps
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target tessarin
+
+# Not part of `make test` yet: tessarin.exe under Wine against the simulated radio on a COM port.
+test-windows: build build-windows
+	./scripts/windows-smoke.sh $(BUILD) $(WINDOWS_BUILD)
+
+# A whole upgrade (codeplug and patches) by tessarin.exe under Wine through a COM port mapped to
+# the simulated radio's pseudo-terminal, proved equal to the same upgrade by the Linux tessarin.
+demo-windows: build build-windows
+	./scripts/windows-demo.sh $(BUILD) $(WINDOWS_BUILD)
+
+# tessarin-<version>-win64.zip in $(WINDOWS_BUILD)/packages: tessarin.exe, the demo kit, the
+# simulated radio's profile and a README for Windows.
+package-windows: build build-windows
+	./scripts/package-windows.sh $(BUILD) $(WINDOWS_BUILD) $(WINDOWS_BUILD)/packages
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -79,4 +101,4 @@ bench-radios: build
 	./bench/multi-radio.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

@@ -122,7 +122,7 @@ int RunCarryOverList(CarryOverStreams io)
     CCarryOverStore store;
     auto files = store.List();
     if (files.empty()) {
-        std::fprintf(io.out, "No unfinished carry-over records in %s.\n", store.Directory().c_str());
+        std::fprintf(io.out, "No unfinished carry-over records in %s.\n", store.Directory().string().c_str());
         return 0;
     }
     for (const auto& file : files) {
@@ -131,7 +131,7 @@ int RunCarryOverList(CarryOverStreams io)
             PrintRecord(io.out, r);
             std::fprintf(io.out, "  to do: %s\n", CarryOverAdvice(r).c_str());
         } catch (const CError& e) {
-            std::fprintf(io.out, "%s\n  unreadable, not used: %s\n", file.c_str(), e.GetText());
+            std::fprintf(io.out, "%s\n  unreadable, not used: %s\n", file.string().c_str(), e.GetText());
         }
     }
     return 0;

@@ -7,10 +7,12 @@
 #include "platform/PortTable.h"
 #include "platform/Serial.h"
 #include "platform/SettingsStore.h"
+#include "platform/UserFolders.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cctype>
+#include <filesystem>
 #include <cerrno>
 #include <cstdlib>
 
@@ -29,11 +31,24 @@ void AddPortOptions(CLI::App& command, PortOptions& options)
     command.add_option("--baud", options.baud, "Line rate after opening at 9600 Bd")
         ->check(CLI::Range(50, 4000000));
     command.add_flag("--trace", options.trace, "Print every frame sent and received on stderr");
-    command.add_option("--log", options.log,
-                       "Write the error log: to tsErrlog.txt in the current directory, or with --log=FILE to FILE "
-                       "(without --log no log file is written)")
+    AddLogOption(command, options.log, " (without --log no log file is written)");
+}
+
+namespace {
+constexpr const char kLogFileName[] = "tsErrlog.txt";
+} // namespace
+
+void AddLogOption(CLI::App& command, std::string& target, const std::string& more)
+{
+    const std::string folder = DefaultLogFolder();
+    const std::string file = folder.empty() ? std::string(kLogFileName)
+                                            : (std::filesystem::path(folder) / kLogFileName).string();
+    command.add_option("--log", target,
+                       "Write the error log: to " + std::string(kLogFileName) + " in " +
+                           (folder.empty() ? std::string("the current directory") : folder) +
+                           ", or with --log=FILE to FILE" + more)
         ->expected(0, 1)
-        ->default_str("tsErrlog.txt");
+        ->default_str(file);
 }
 
 int SavedEchoType()

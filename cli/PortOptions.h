@@ -32,6 +32,9 @@ struct PortOptions {
 };
 
 void AddPortOptions(CLI::App& command, PortOptions& options);
+// --log [FILE] into `target`: without FILE, tsErrlog.txt in the current directory, or in the
+// system's log folder where it has one (platform/UserFolders.h). `more` ends the help text.
+void AddLogOption(CLI::App& command, std::string& target, const std::string& more);
 
 // The port number and echo mode the options name. Raises CUsageError when both or neither of
 // --device and --port are given, or a value is out of range.

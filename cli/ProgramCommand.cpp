@@ -12,14 +12,12 @@
 #include "link/LinkTrace.h"
 #include "platform/SettingsStore.h"
 #include "platform/StopRequest.h"
+#include "platform/Terminal.h"
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <csignal>
-#include <pthread.h>
-#include <unistd.h>
 
 namespace {
 
@@ -88,27 +86,6 @@ bool ResolveComm(const ProgramOptions& options, CCommSettings& saved, CCommSetti
     }
 }
 
-// Keeps SIGINT, SIGTERM and SIGHUP off the calling thread while it lives, so that they reach
-// the worker: a question waiting for its answer on the terminal is then cut short and the stop
-// seen at once.
-class CStopSignalsToWorker {
-public:
-    CStopSignalsToWorker()
-    {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int signal : {SIGINT, SIGTERM, SIGHUP})
-            sigaddset(&set, signal);
-        pthread_sigmask(SIG_BLOCK, &set, &m_previous);
-    }
-    ~CStopSignalsToWorker() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
-    CStopSignalsToWorker(const CStopSignalsToWorker&) = delete;
-    CStopSignalsToWorker& operator=(const CStopSignalsToWorker&) = delete;
-
-private:
-    sigset_t m_previous;
-};
-
 // Runs `work` on a worker thread while this thread keeps the live progress line's clock moving.
 template <class Work>
 void RunOnWorker(CTerminalUi& ui, Work work)
@@ -123,7 +100,7 @@ void RunOnWorker(CTerminalUi& ui, Work work)
         done.notify_all();
     });
     {
-        CStopSignalsToWorker toWorker;
+        CStopsToOtherThreads toWorker;
         std::unique_lock<std::mutex> lock(mutex);
         while (!finished) {
             done.wait_for(lock, std::chrono::milliseconds(250));
@@ -161,7 +138,7 @@ int StartForm(CUpgradeForm& form, std::FILE* human)
         return CUpgradeForm::ProductLine() == kUnmatchedProductLine ? kExitKitUnusable : kExitCancelled;
     if (!form.HasConfiguration()) {
         std::fprintf(human, "The kit in %s cannot be used: its configuration file is missing or unreadable.\n",
-                     form.KitDirectory().c_str());
+                     form.KitDirectory().string().c_str());
         return kExitKitUnusable;
     }
     std::fprintf(human, "%s\n%s\n%s\n", CUpgradeForm::WindowTitle().c_str(), form.Title().c_str(),
@@ -175,8 +152,8 @@ int StartForm(CUpgradeForm& form, std::FILE* human)
 ProgramStreams ConsoleStreams(bool json)
 {
     ProgramStreams io;
-    io.interactive = isatty(STDIN_FILENO) != 0;
-    io.liveProgress = isatty(json ? STDERR_FILENO : STDOUT_FILENO) != 0;
+    io.interactive = IsTerminal(StdStream::In);
+    io.liveProgress = IsTerminal(json ? StdStream::Err : StdStream::Out);
     return io;
 }
 

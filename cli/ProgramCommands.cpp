@@ -51,10 +51,7 @@ void AddWorkflowOptions(CLI::App& command, ProgramOptions& options)
                      "Answer OK to the warning that the kit is a testing version");
     command.add_flag("--json", options.json, "Print one JSON summary on standard output at the end");
     command.add_flag("--trace", options.port.trace, "Print every frame sent and received on stderr");
-    command.add_option("--log", options.port.log,
-                       "Write the error log: to tsErrlog.txt in the current directory, or with --log=FILE to FILE")
-        ->expected(0, 1)
-        ->default_str("tsErrlog.txt");
+    AddLogOption(command, options.port.log, "");
 }
 
 // The saved port is used only when it is known: a settings file that cannot be read (or holds

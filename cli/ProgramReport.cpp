@@ -131,7 +131,7 @@ void PrintPlanWords(std::FILE* out, const CUpgradeForm& form, const PlanReport& 
     }
     for (const auto& note : report.notes)
         std::fprintf(out, "Note: %s\n", note.c_str());
-    std::fprintf(out, "Nothing was written to the radio (kit: %s).\n", form.KitDirectory().c_str());
+    std::fprintf(out, "Nothing was written to the radio (kit: %s).\n", form.KitDirectory().string().c_str());
     std::fflush(out);
 }
 

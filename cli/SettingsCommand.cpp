@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "platform/PortTable.h"
+#include "platform/RegistrySettings.h"
 #include "platform/SettingsStore.h"
 
 #include <CLI/CLI.hpp>
@@ -57,7 +58,8 @@ int RunSettings(const SettingsOptions& options)
     }
     std::printf("ORX Echo Type  %d (%s)\n", settings.echoType,
                 settings.EchoMode() == 1 ? "the interface box echoes what is sent" : "no echo");
-    std::printf("Settings file  %s\n", Settings().Path().c_str());
+    std::printf("%s  %s\n", RegistrySettings::IsLocation(Settings().Path()) ? "Registry key " : "Settings file",
+                Settings().Path().c_str());
     return settings.PortKnown() ? 0 : 1;
 }
 

@@ -31,11 +31,19 @@ private:
     char m_text[kSize] = {};
 };
 
+// Format checks by the C99 rules (%zu) with every compiler: to mingw's compiler plain
+// "printf" means the formats of the old Microsoft runtime.
+#if defined(__MINGW32__)
+#define TESSARIN_PRINTF_FORMAT gnu_printf
+#else
+#define TESSARIN_PRINTF_FORMAT printf
+#endif
+
 #define TESSARIN_ERROR_KIND(Kind)                                                         \
     class Kind : public CError {                                                          \
     public:                                                                               \
         explicit Kind(int code, const char* format = nullptr, ...)                        \
-            __attribute__((format(printf, 3, 4)));                                        \
+            __attribute__((format(TESSARIN_PRINTF_FORMAT, 3, 4)));                                   \
         int GetCode() const override { return m_code; }                                   \
         int CopyText(char* dest, std::size_t destSize) const override                     \
         {                                                                                 \

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "errors/Error.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -20,7 +22,7 @@ public:
     ~CErrorLog();
 
     // printf-style; a null format writes nothing. A line is cut at 511 characters.
-    void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void Log(const char* format, ...) __attribute__((format(TESSARIN_PRINTF_FORMAT, 2, 3)));
     // Upper-case hex, two digits a byte, no separators; a dump longer than 511 bytes goes on
     // as many lines as it needs.
     void LogBytes(const uint8_t* bytes, std::size_t count);

@@ -1,14 +1,14 @@
 #include "errors/Log.h"
 
+#include "platform/HostInfo.h"
+#include "platform/LogFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 void CLog::Start()
 {
@@ -32,7 +32,7 @@ struct FileLogPlace {
 // moment, so the log stays where it was asked for whatever folder the work enters later.
 std::string Absolute(const std::string& path)
 {
-    if (path.empty() || path[0] == '/')
+    if (path.empty() || std::filesystem::path(path).is_absolute())
         return path;
     std::error_code error;
     std::filesystem::path full = std::filesystem::absolute(path, error);
@@ -45,36 +45,6 @@ FileLogPlace& Place()
     return place;
 }
 
-// Opens the log file for writing: never through a link, only a regular file of this user,
-// created 0600, emptied. Returns the open file, or null with `reason` set.
-std::FILE* OpenLogFile(const char* path, std::string& reason)
-{
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        reason = errno == ELOOP ? "it is a symbolic link" : std::strerror(errno);
-        return nullptr;
-    }
-    struct stat info{};
-    if (::fstat(fd, &info) != 0)
-        reason = std::strerror(errno);
-    else if (!S_ISREG(info.st_mode))
-        reason = "it is not a regular file";
-    else if (info.st_uid != ::geteuid())
-        reason = "it belongs to another user";
-    else if (info.st_nlink != 1)
-        reason = "it has other names (hard links); emptying it would empty them too";
-    else if (::ftruncate(fd, 0) != 0)
-        reason = std::strerror(errno);
-    else if (::fcntl(fd, F_SETFL, 0) != 0)  // back to blocking writes
-        reason = std::strerror(errno);
-    std::FILE* file = reason.empty() ? ::fdopen(fd, "wb") : nullptr;
-    if (file == nullptr) {
-        if (reason.empty())
-            reason = std::strerror(errno);
-        ::close(fd);
-    }
-    return file;
-}
 } // namespace
 
 void CwFileLog::SetDirectory(const std::string& directory) { Place().directory = Absolute(directory); }
@@ -104,7 +74,7 @@ CwFileLog::CwFileLog(const char* fileName)
         Report(whole, reason);
         return;
     }
-    m_file = OpenLogFile(m_path, reason);
+    m_file = OpenPrivateLogFile(m_path, reason);
     if (m_file == nullptr) {
         Report(m_path, reason);
         return;
@@ -142,9 +112,7 @@ bool CwFileLog::ClearLog()
 {
     // Empties the open file itself; opening the path again could reach a different file.
     if (m_file != nullptr) {
-        std::fflush(m_file);
-        if (::ftruncate(::fileno(m_file), 0) == 0)
-            std::rewind(m_file);
+        EmptyOpenFile(m_file);
     }
     return true;
 }
@@ -159,9 +127,7 @@ void CwFileLog::WriteLine(const char* text)
 {
     if (!IsEnabled() || m_file == nullptr)
         return;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    std::tm local = LocalTimeOf(std::time(nullptr));
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%m/%d/%y %H:%M:%S  ", &local);
     std::string line = std::string(stamp) + text + "\r\n";

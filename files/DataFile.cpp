@@ -12,9 +12,6 @@
 #include <stdexcept>
 #include <string>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 const char kConfigFileKey[] =
     "Every radio that leaves this bench should work better than on the day it first left the line.";
@@ -55,33 +52,10 @@ DataFileStatus CheckSize(std::size_t size)
     return DataFileStatus::Ok;
 }
 
-bool ReadAll(int fd, char* dest, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t got = ::pread(fd, dest + done, size - done, off_t(done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        done += std::size_t(got);
-    }
-    return true;
-}
-
-bool FileSize(int fd, std::size_t& size)
-{
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return false;
-    size = std::size_t(st.st_size);
-    return true;
-}
-
 // Steps 2 to 5 of the procedure, into a buffer that holds at least size + 10 bytes.
 DataFileStatus ReadAndDecipher(int fd, std::size_t size, std::string_view key, char* buffer)
 {
-    if (!ReadAll(fd, buffer, size))
+    if (!ReadFromStart(fd, buffer, size))
         return DataFileStatus::ReadFailed;
     const CBlowfish* cipher = CipherFor(key);
     if (!cipher)
@@ -168,7 +142,7 @@ void CDataFileHandle::Close()
 {
     m_failure.clear();
     if (m_fd >= 0) {
-        ::close(m_fd);
+        CloseInputFile(m_fd);
         m_fd = -1;
     }
     m_lock.Release();
@@ -179,7 +153,7 @@ DataFileText ReadDataFile(const CDataFileHandle& file, std::string_view key, std
     DataFileText result;
     if (!file.IsOpen())
         return result;
-    if (!FileSize(file.Descriptor(), result.fileSize)) {
+    if (!OpenFileSize(file.Descriptor(), result.fileSize)) {
         result.status = DataFileStatus::ReadFailed;
         return result;
     }
@@ -225,7 +199,7 @@ DataFileStatus ReadDataFileInto(const std::string& path, std::string_view key, c
     if (!file.Open(path))
         return DataFileStatus::CannotOpen;
     std::size_t size = 0;
-    if (!FileSize(file.Descriptor(), size))
+    if (!OpenFileSize(file.Descriptor(), size))
         return DataFileStatus::ReadFailed;
     if (fileSize)
         *fileSize = size;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include <unistd.h>
 
 namespace {
 
@@ -27,20 +26,11 @@ FileModule::FileModule(uint32_t capacity) : m_capacity(capacity)
     }
 }
 
-FileModule::~FileModule() { CloseFile(); }
-
-void FileModule::CloseFile()
-{
-    if (m_file >= 0) {
-        ::close(m_file);
-        m_file = -1;
-    }
-}
+FileModule::~FileModule() = default;
 
 void SRecord::AttachText(const std::string& text)
 {
     Detach();
-    CloseFile();
     m_ownedText.reset();
     m_text = text.c_str();
     m_length = uint32_t(::strnlen(text.c_str(), text.size()));

@@ -16,9 +16,6 @@ public:
     ~FileModule();
 
 protected:
-    void CloseFile();
-
-    int m_file = -1;
     const char* m_text = nullptr;
     std::unique_ptr<char[]> m_ownedText;
     uint32_t m_capacity = 0;

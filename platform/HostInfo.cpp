@@ -1,40 +1,13 @@
 #include "platform/HostInfo.h"
 
-#include <climits>
 #include <cstdio>
-#include <ctime>
 
-#include <pwd.h>
-#include <unistd.h>
-
-std::string HostName()
+std::string IsoTimeText(const std::tm& local, long utcOffsetSeconds)
 {
-    char name[HOST_NAME_MAX + 1] = {};
-    if (::gethostname(name, sizeof name - 1) != 0)
-        return {};
-    return name;
-}
-
-std::string UserName()
-{
-    uid_t uid = ::geteuid();
-    passwd entry{};
-    passwd* found = nullptr;
-    char buffer[4096];
-    if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr && found->pw_name != nullptr)
-        return found->pw_name;
-    return std::to_string(uid);
-}
-
-std::string LocalIsoTime(std::chrono::system_clock::time_point when)
-{
-    std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    localtime_r(&seconds, &local);
     char text[40];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
     // The offset in ISO 8601's extended form, +hh:mm.
-    long offset = local.tm_gmtoff;
+    long offset = utcOffsetSeconds;
     char sign = offset < 0 ? '-' : '+';
     offset = offset < 0 ? -offset : offset;
     char zone[48];

@@ -70,3 +70,11 @@ std::string ReadInputFile(const std::string& path, const InputFileRules& rules);
 int OpenInputFile(const std::string& path, const InputFileRules& rules, struct stat& info,
                   InputFileText& refused);
 
+// For such a reader: reads `size` bytes from the file's start into `dest` (false when the
+// file ends sooner or the system refuses), tells the size the open file has now, and closes
+// it.
+bool ReadFromStart(int fd, char* dest, std::size_t size);
+bool OpenFileSize(int fd, std::size_t& size);
+void CloseInputFile(int fd);
+// Reads what comes next, at most `size` bytes: how many (0 at the end), or minus the errno.
+long ReadInputBytes(int fd, char* dest, std::size_t size);

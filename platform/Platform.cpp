@@ -1,6 +1,6 @@
 #include "platform/Platform.h"
 
-#include "platform/PosixPlatform.h"
+#include "platform/SystemPlatform.h"
 
 namespace {
 std::unique_ptr<CPlatform>& Instance()
@@ -14,7 +14,7 @@ CPlatform* GetPlatform()
 {
     auto& instance = Instance();
     if (!instance)
-        instance = std::make_unique<CPosixPlatform>();
+        instance = MakeSystemPlatform();
     return instance.get();
 }
 

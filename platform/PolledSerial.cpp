@@ -2,6 +2,7 @@
 
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
+#include "platform/PortTable.h"
 #include "platform/PortTimerLoan.h"
 
 #include <algorithm>
@@ -47,6 +48,14 @@ void CPolledSerial::RaiseDeviceGone(const std::string& device, const char* what)
                      "The serial device %s has gone while %s: reconnect it (is the USB cable plugged in?), "
                      "then try again",
                      device.c_str(), what);
+}
+
+std::string CPolledSerial::PortName(unsigned port, const std::string& device)
+{
+    // A device given by its path is named by that path alone: its number is only this run's.
+    if (PortTable().GivenByPath(port))
+        return device;
+    return "com" + std::to_string(port) + " (" + device + ")";
 }
 
 void CPolledSerial::RaiseReadFailure(const char* what, unsigned count)

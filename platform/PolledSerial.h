@@ -57,6 +57,9 @@ public:
     // Raises the CCommError of a device that has gone (kCommDeviceGone): `device` names it,
     // `what` says which operation found out.
     [[noreturn]] static void RaiseDeviceGone(const std::string& device, const char* what);
+    // How messages name port `port` on `device`: "com3 (/dev/ttyUSB0)", or the device alone
+    // when the user gave it by its path.
+    static std::string PortName(unsigned port, const std::string& device);
 
 protected:
     // Device primitives. Each raises a CCommError only where noted, and any of them raises
@@ -68,9 +71,9 @@ protected:
     virtual void CloseDevice() = 0;
     // Applies the settings to the device; false when the device refuses them.
     virtual bool ApplyLineSettings(const LineSettings& settings) = 0;
-    // Hands up to `count` bytes to the driver in one call without waiting for them to be
-    // sent (a non-blocking write; WriteFile on a port with zero write time-outs); returns how
-    // many it took, 0 when it cannot take any yet.
+    // Hands up to `count` bytes to the driver in one call (a non-blocking write on POSIX; on
+    // Windows WriteFile, bounded by the port's write time-out); returns how many it took, 0
+    // when it cannot take any yet.
     virtual unsigned TransmitBytes(const uint8_t* data, unsigned count) = 0;
     virtual unsigned InputQueueCount() = 0;
     // Bytes the driver still holds for sending (TIOCOUTQ; ClearCommError's output count). A

@@ -12,7 +12,17 @@
 struct SerialDevice {
     std::string path;  // the device node, links resolved (/dev/ttyUSB0)
     std::string name;  // its stable name under /dev/serial/by-id, or empty
+    unsigned number = 0;  // the number the system gives it (COM5 on Windows), else 0
 };
+
+// Whether the device at `path` is there now.
+bool SerialDevicePresent(const std::string& path);
+
+// "COM7" (any case) → 7; 0 for anything else (and for numbers above 99).
+unsigned ComPortNumber(const std::string& name);
+
+// `path` with links resolved (itself when it cannot be resolved).
+std::string CanonicalDevicePath(const std::string& path);
 
 // The serial devices present: those named under <devRoot>/serial/by-id (links resolved) and
 // the ttyUSB*, ttyACM* and ttyS* nodes of <devRoot>; ttyS* only where <sysRoot>/ttySN/type

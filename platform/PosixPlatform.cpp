@@ -1,6 +1,7 @@
 #include "platform/PosixPlatform.h"
 
 #include "errors/Log.h"
+#include "platform/SystemPlatform.h"
 
 #include <cstdint>
 
@@ -19,3 +20,5 @@ void CPosixPlatform::Sleep(unsigned milliseconds)
 std::time_t CPosixPlatform::CalendarTime() { return std::time(nullptr); }
 
 double CPosixPlatform::MonotonicTime() { return static_cast<double>(CPosixTimer::NowNs()) * 1e-9; }
+
+std::unique_ptr<CPlatform> MakeSystemPlatform() { return std::make_unique<CPosixPlatform>(); }

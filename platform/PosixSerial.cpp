@@ -49,14 +49,6 @@ const char* OpenAdvice(int error)
 }
 } // namespace
 
-std::string CPosixSerial::PortName(unsigned port, const std::string& path)
-{
-    // A device given by its path is named by that path alone: its number is only this run's.
-    if (PortTable().GivenByPath(port))
-        return path;
-    return "com" + std::to_string(port) + " (" + path + ")";
-}
-
 std::string CPosixSerial::DescribeOpenFailure(unsigned port, const std::string& path, int error)
 {
     const char* advice = OpenAdvice(error);

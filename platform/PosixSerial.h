@@ -25,9 +25,6 @@ public:
     // The text of the open failure for port `port` on `path` with errno `error`: the fixed
     // opening words, the device, the reason and what to do about it.
     static std::string DescribeOpenFailure(unsigned port, const std::string& path, int error);
-    // How messages name port `port` on `path`: "com3 (/dev/ttyUSB0)", or the path alone when
-    // the user gave the device by its path.
-    static std::string PortName(unsigned port, const std::string& path);
 
 protected:
     void OpenDevice(unsigned port) override;

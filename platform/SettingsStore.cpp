@@ -9,16 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
 
 #include "errors/Error.h"
 #include "platform/AtomicFile.h"
 #include "platform/InputFile.h"
 #include "platform/PrivateLock.h"
+#include "platform/RegistrySettings.h"
+#include "platform/UserFolders.h"
 
 namespace {
 std::string Trim(const std::string& text)
@@ -55,25 +52,13 @@ std::string LockKey(const std::string& path)
     return full.empty() ? path : full.string();
 }
 
-std::string HomeDirectory()
-{
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
-        return home;
-    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr)
-        return entry->pw_dir;
-    return ".";
-}
 } // namespace
 
 CSettingsStore::CSettingsStore(std::string path) : m_path(std::move(path)) {}
 
 std::string CSettingsStore::DefaultPath()
 {
-    if (const char* explicitPath = std::getenv("TESSARIN_SETTINGS"); explicitPath != nullptr && *explicitPath != '\0')
-        return explicitPath;
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/')
-        return std::string(config) + "/tessarin/settings.ini";
-    return HomeDirectory() + "/.config/tessarin/settings.ini";
+    return SettingsFilePath();
 }
 
 namespace {
@@ -205,6 +190,10 @@ std::vector<CSettingsStore::Section> CSettingsStore::Load() const
 
 std::string CSettingsStore::Unreadable() const
 {
+    if (RegistrySettings::IsLocation(m_path)) {
+        m_lastError = RegistrySettings::Unreadable(m_path);
+        return m_lastError;
+    }
     FileText file = ReadFileText();
     if (file.state != FileText::State::Unreadable)
         return {};
@@ -245,6 +234,11 @@ bool CSettingsStore::Change(const std::string& section, const std::string& key, 
     if (!StorableName(section) || !StorableName(key) || (value != nullptr && !StorableValue(*value))) {
         m_lastError = "a setting name or value holds characters that cannot be stored";
         return false;
+    }
+    if (RegistrySettings::IsLocation(m_path)) {
+        // The registry changes one value at a time by itself.
+        return value == nullptr ? RegistrySettings::Remove(m_path, section, key, m_lastError)
+                                : RegistrySettings::WriteText(m_path, section, key, *value, m_lastError);
     }
     // Two programs of this user writing at once must not lose each other's entries: they agree
     // through a lock file of this user's own, never through the settings folder, which another
@@ -291,6 +285,11 @@ bool CSettingsStore::Change(const std::string& section, const std::string& key, 
 
 CSettingsStore::Entries CSettingsStore::ReadSection(const std::string& section) const
 {
+    if (RegistrySettings::IsLocation(m_path)) {
+        Entries entries;
+        RegistrySettings::ReadSection(m_path, section, entries, m_lastError);
+        return entries;
+    }
     for (Section& s : Load()) {
         if (SameName(s.name, section))
             return std::move(s.entries);
@@ -330,6 +329,8 @@ bool CSettingsStore::WriteString(const std::string& section, const std::string& 
 
 bool CSettingsStore::WriteDword(const std::string& section, const std::string& key, int value)
 {
+    if (RegistrySettings::IsLocation(m_path) && StorableName(section) && StorableName(key))
+        return RegistrySettings::WriteNumber(m_path, section, key, value, m_lastError);
     return WriteString(section, key, std::to_string(value));
 }
 

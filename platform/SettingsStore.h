@@ -18,7 +18,8 @@
 // program), so programs writing at once lose nothing either. The file is read through the
 // one input-file reader (a regular file of at most 1 MB, never blocking). A file that exists
 // but cannot be read is never written over: the write fails and LastError says why. Section
-// and key names match regardless of letter case.
+// and key names match regardless of letter case. A path that names a registry key
+// (RegistrySettings.h, the default on Windows) keeps the same sections and entries there.
 class CSettingsStore {
 public:
     using Entries = std::vector<std::pair<std::string, std::string>>;

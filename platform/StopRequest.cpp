@@ -1,19 +1,14 @@
 #include "platform/StopRequest.h"
 
 #include "errors/Error.h"
+#include "platform/StopSignals.h"
 
 #include <atomic>
 #include <csignal>
-#include <cstring>
-#include <unistd.h>
 
 namespace {
 
 volatile std::sig_atomic_t g_stopSignal = 0;
-
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction g_previous[3];
-int g_installed = 0;
 
 std::atomic<bool> g_confirm{false};
 std::atomic<const char*> g_unsafeWarning{nullptr};
@@ -23,50 +18,27 @@ std::atomic<bool> g_interrupt{false};
 
 constexpr char kInterruptNote[] = "\nStopping after the patch entry being applied.\n";
 
-void Say(const char* text) { (void)!::write(STDERR_FILENO, text, std::strlen(text)); }
+} // namespace
 
-// Only what a signal handler may do: atomics and write().
-void TakeSignal(int signal)
+// Only what a signal handler may do: atomics and SayOnStop().
+void TakeStopRequest(int signal)
 {
-    if (signal == SIGINT && g_interruptible.load() > 0) {
+    if (signal == StopCause::kInterrupt && g_interruptible.load() > 0) {
         g_interrupt = true;
-        Say(kInterruptNote);
+        SayOnStop(kInterruptNote);
         return;
     }
     const char* warning = g_unsafeWarning.load();
-    if (signal == SIGINT && g_confirm.load() && warning != nullptr && !g_warned.exchange(true)) {
-        Say("\n");
-        Say(warning);
-        Say("\n");
+    if (signal == StopCause::kInterrupt && g_confirm.load() && warning != nullptr && !g_warned.exchange(true)) {
+        SayOnStop("\n");
+        SayOnStop(warning);
+        SayOnStop("\n");
         return;
     }
     g_stopSignal = signal;
 }
 
-extern "C" void OnStopSignal(int signal) { TakeSignal(signal); }
-
-} // namespace
-
-CStopSignals::CStopSignals()
-{
-    if (g_installed++ != 0)
-        return;
-    g_stopSignal = 0;
-    struct sigaction action{};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no SA_RESTART: a wait is cut short and the stop seen sooner
-    for (int i = 0; i < 3; ++i)
-        sigaction(kSignals[i], &action, &g_previous[i]);
-}
-
-CStopSignals::~CStopSignals()
-{
-    if (--g_installed != 0)
-        return;
-    for (int i = 0; i < 3; ++i)
-        sigaction(kSignals[i], &g_previous[i], nullptr);
-}
+void ForgetStopRequest() { g_stopSignal = 0; }
 
 bool StopRequested() { return g_stopSignal != 0; }
 
@@ -75,14 +47,14 @@ int StopSignal() { return g_stopSignal; }
 const char* StopSignalName()
 {
     switch (g_stopSignal) {
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    case SIGHUP: return "SIGHUP";
+    case StopCause::kInterrupt: return "SIGINT";
+    case StopCause::kTerminate: return "SIGTERM";
+    case StopCause::kHangUp: return "SIGHUP";
     default: return "a stop request";
     }
 }
 
-void RequestStop(int signal) { TakeSignal(signal); }
+void RequestStop(int signal) { TakeStopRequest(signal); }
 
 void ClearStopRequest()
 {

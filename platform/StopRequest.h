@@ -11,6 +11,15 @@
 // before a Program press goes on) checks StopRequested() itself and stops the same way,
 // telling the user what state the radio was left in.
 
+// What asked for the stop, numbered as the POSIX signals are (the exit status adds 128). On
+// Windows Ctrl-C is the interrupt, Ctrl-Break the termination and closing the console the
+// hang-up.
+namespace StopCause {
+inline constexpr int kHangUp = 1;
+inline constexpr int kInterrupt = 2;
+inline constexpr int kTerminate = 15;
+} // namespace StopCause
+
 // Installs the handlers while it lives (restoring the previous ones afterwards); a stop asked
 // for before is forgotten.
 class CStopSignals {
@@ -19,6 +28,21 @@ public:
     ~CStopSignals();
     CStopSignals(const CStopSignals&) = delete;
     CStopSignals& operator=(const CStopSignals&) = delete;
+};
+
+// Keeps the stop requests off the calling thread while it lives, so that they reach the
+// worker threads: a question waiting for its answer on the terminal there is then cut short
+// and the stop seen at once. (Where stops arrive on a thread of their own, as on Windows,
+// it has nothing to do.)
+class CStopsToOtherThreads {
+public:
+    CStopsToOtherThreads();
+    ~CStopsToOtherThreads();
+    CStopsToOtherThreads(const CStopsToOtherThreads&) = delete;
+    CStopsToOtherThreads& operator=(const CStopsToOtherThreads&) = delete;
+
+private:
+    alignas(8) unsigned char m_previous[128];  // the thread's signal mask before
 };
 
 bool StopRequested();

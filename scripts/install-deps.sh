@@ -6,7 +6,8 @@ packages=(build-essential cmake ninja-build ccache pkg-config
           nettle-dev libssl-dev srecord binutils
           clang libclang-rt-14-dev
           qt6-base-dev fonts-dejavu-core xvfb xauth dpkg-dev
-          python3 lintian man-db)
+          python3 lintian man-db
+          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -16,5 +17,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO=sudo
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

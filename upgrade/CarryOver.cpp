@@ -4,7 +4,10 @@
 #include "errors/Error.h"
 #include "errors/ErrorLog.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileNames.h"
 #include "platform/InputFile.h"
+#include "platform/HostInfo.h"
+#include "platform/UserFolders.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,9 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -23,16 +23,6 @@ namespace {
 
 const char kPrefix[] = "carryover-";
 const char kSuffix[] = ".txt";
-
-fs::path DefaultDirectory()
-{
-    if (const char* dir = std::getenv("TESSARIN_STATE_DIR"); dir && *dir)
-        return dir;
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg)
-        return fs::path(xdg) / "tessarin" / "carryover";
-    const char* home = std::getenv("HOME");
-    return fs::path(home && *home ? home : ".") / ".local" / "state" / "tessarin" / "carryover";
-}
 
 fs::path Absolute(const fs::path& path)
 {
@@ -43,9 +33,7 @@ fs::path Absolute(const fs::path& path)
 
 std::string Timestamp(const char* format)
 {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    std::tm local = LocalTimeOf(std::time(nullptr));
     char text[32];
     std::strftime(text, sizeof text, format, &local);
     return text;
@@ -53,16 +41,7 @@ std::string Timestamp(const char* format)
 
 [[noreturn]] void Fail(const std::string& what, const fs::path& path, int error)
 {
-    throw CGenError(3, "Cannot %s carry-over record %s: %s", what.c_str(), path.c_str(), std::strerror(error));
-}
-
-void SyncDirectory(const fs::path& dir)
-{
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    throw CGenError(3, "Cannot %s carry-over record %s: %s", what.c_str(), path.string().c_str(), std::strerror(error));
 }
 
 // Writes `text` under a hidden name of this process's own in `dir` (through the one atomic
@@ -70,7 +49,7 @@ void SyncDirectory(const fs::path& dir)
 fs::path WriteTemporary(const fs::path& dir, const std::string& text)
 {
     static std::atomic<unsigned> counter{0};
-    fs::path temp = dir / (".carryover-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".new");
+    fs::path temp = dir / (".carryover-" + std::to_string(ProcessNumber()) + "-" + std::to_string(counter++) + ".new");
     WriteFileAtomically(temp.string(), text, FileMode::kPrivate);
     return temp;
 }
@@ -81,16 +60,9 @@ bool IsRecordName(const std::string& name)
            name.compare(name.size() - (sizeof kSuffix - 1), sizeof kSuffix - 1, kSuffix) == 0;
 }
 
-// A regular file of this user's, looked at without following a link.
-bool IsOwnRegularFile(const fs::path& path)
-{
-    struct stat st{};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
-}
-
 }  // namespace
 
-CCarryOverStore::CCarryOverStore() : m_directory(Absolute(DefaultDirectory())) {}
+CCarryOverStore::CCarryOverStore() : m_directory(Absolute(CarryOverFolder())) {}
 CCarryOverStore::CCarryOverStore(fs::path directory) : m_directory(Absolute(directory)) {}
 
 void CCarryOverStore::Save(CarryOverRecord& record)
@@ -114,19 +86,18 @@ void CCarryOverStore::Save(CarryOverRecord& record)
                             : std::string("XX"));
     for (int n = 0; n < 1000; ++n) {
         fs::path final = m_directory / (stem + (n ? "-" + std::to_string(n) : std::string()) + kSuffix);
-        if (::link(temp.c_str(), final.c_str()) == 0) {
-            ::unlink(temp.c_str());
-            SyncDirectory(m_directory);
+        int error = MoveToNewName(temp.string(), final.string());
+        if (error == 0) {
+            SyncFolder(m_directory.string());
             record.file = final.string();
             return;
         }
-        if (errno != EEXIST) {
-            int error = errno;
-            ::unlink(temp.c_str());
+        if (error != EEXIST) {
+            RemoveFileName(temp.string());
             Fail("write", final, error);
         }
     }
-    ::unlink(temp.c_str());
+    RemoveFileName(temp.string());
     Fail("name a new", m_directory / stem, EEXIST);
 }
 
@@ -134,9 +105,9 @@ void CCarryOverStore::Remove(CarryOverRecord& record)
 {
     if (record.file.empty())
         return;
-    if (::unlink(record.file.c_str()) != 0 && errno != ENOENT)
-        Fail("remove", record.file, errno);
-    SyncDirectory(fs::path(record.file).parent_path());
+    if (int error = RemoveFileName(record.file); error != 0 && error != ENOENT)
+        Fail("remove", record.file, error);
+    SyncFolder(fs::path(record.file).parent_path().string());
     record.file.clear();
 }
 
@@ -145,7 +116,7 @@ std::vector<fs::path> CCarryOverStore::List() const
     std::vector<fs::path> files;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(m_directory, ec)) {
-        if (IsRecordName(entry.path().filename().string()) && IsOwnRegularFile(entry.path()))
+        if (IsRecordName(entry.path().filename().string()) && IsOwnRegularFile(entry.path().string()))
             files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());  // the names begin with the time they were made
@@ -172,7 +143,7 @@ CarryOverRecord CCarryOverStore::Load(const fs::path& file)
     InputFileText read = TryReadInputFile(
         file.string(), InputFileRules{static_cast<std::size_t>(kMaxFileSize), "carry-over record", false, true});
     if (!read.Ok())
-        throw CGenError(3, "Cannot read carry-over record %s: %s", file.c_str(), read.reason.c_str());
+        throw CGenError(3, "Cannot read carry-over record %s: %s", file.string().c_str(), read.reason.c_str());
     const std::string& text = read.bytes;
     return ParseCarryOver(text, file.string());
 }

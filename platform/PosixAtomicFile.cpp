@@ -2,15 +2,13 @@
 
 #include "errors/Error.h"
 #include "platform/FileDescriptor.h"
+#include "platform/StopRequest.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 
-#include <csignal>
-
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -104,33 +102,10 @@ std::string AtomicTempPrefix(const std::string& path)
     return prefix + "." + parts.name.substr(0, kNameKept) + ".tmp-";
 }
 
-namespace {
-// Holds SIGINT, SIGTERM and SIGHUP back in this thread while it lives; a signal that came
-// meanwhile takes effect when it ends.
-class CStopSignalsHeld {
-public:
-    CStopSignalsHeld()
-    {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        sigaddset(&set, SIGTERM);
-        sigaddset(&set, SIGHUP);
-        pthread_sigmask(SIG_BLOCK, &set, &m_previous);
-    }
-    ~CStopSignalsHeld() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
-    CStopSignalsHeld(const CStopSignalsHeld&) = delete;
-    CStopSignalsHeld& operator=(const CStopSignalsHeld&) = delete;
-
-private:
-    sigset_t m_previous;
-};
-} // namespace
-
 void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode, FileModeRule rule)
 {
     // Declared first, so the temporary file is gone or renamed before a stop takes effect.
-    CStopSignalsHeld held;
+    CStopsToOtherThreads held;
     PathParts parts = Split(path);
     if (parts.name.empty() || parts.name == "." || parts.name == "..")
         throw CGenError(3, "Cannot write %s: the name is a folder, not a file", path.c_str());
