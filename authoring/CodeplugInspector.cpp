@@ -168,6 +168,14 @@ struct RangeSum {
 
 RangeSum SumRange(CCodeplug& codeplug, const CpRange& r)
 {
+    // A corrupt header can give thousands of ranges outside the image: each is refused as
+    // reading it would refuse it, without raising the error.
+    if (r.from <= r.to && codeplug.ImageRefusesUpTo(r.to)) {
+        const CGenError refusal(3, "%s", CCodeplug::kOutsideImage);
+        if (StopRequested())
+            throw refusal;  // a stop ends the look, it is no unreadable part of the codeplug
+        return {r, false, 0, refusal.GetText()};
+    }
     try {
         return {r, true, SumCodeplugRange(codeplug, r.from, r.to), ""};
     } catch (const CError& e) {

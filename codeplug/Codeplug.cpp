@@ -94,8 +94,8 @@ void CCodeplug::SetImage(const uint8_t* bytes, uint32_t size)
 void CCodeplug::SourceRead(uint32_t address, uint8_t* dest, uint32_t count)
 {
     if (m_source == kImage) {
-        if (!m_image.data || address > m_imageSize || count > m_imageSize - address)
-            throw CGenError(3, "Access out of codeplug");
+        if (!InImage(address, count))
+            throw CGenError(3, "%s", kOutsideImage);
         std::memcpy(dest, m_image.data + address, count);
         return;
     }
@@ -112,8 +112,8 @@ void CCodeplug::SourceRead(uint32_t address, uint8_t* dest, uint32_t count)
 void CCodeplug::SourceWrite(uint32_t address, const uint8_t* src, uint32_t count)
 {
     if (m_source == kImage) {
-        if (!m_image.data || address > m_imageSize || count > m_imageSize - address)
-            throw CGenError(3, "Access out of codeplug");
+        if (!InImage(address, count))
+            throw CGenError(3, "%s", kOutsideImage);
         std::memcpy(m_image.data + address, src, count);
         return;
     }

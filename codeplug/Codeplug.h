@@ -32,6 +32,8 @@ public:
     static constexpr uint32_t kChunk = 32;
     // The radio field write keeps the old bytes of at most this many bytes.
     static constexpr uint32_t kMaxRadioFieldLength = 1024;
+    // The refusal of a read or write outside the image (or the block's buffer).
+    static constexpr const char* kOutsideImage = "Access out of codeplug";
     enum Source { kRadio = 0, kImage = 1 };
 
     CCodeplug();
@@ -86,6 +88,12 @@ public:
     void ReadCpMemory(ImageBuffer& dest, uint32_t address);
     void WriteCpMemory(const ImageBuffer& src, uint32_t address);
     bool GetRdkPtrs(RdkPtrs& out) const;
+    // True when the source is the image and it does not hold the byte at `to`: reading up to
+    // it is refused with kOutsideImage. A caller can tell before reading, without the error.
+    bool ImageRefusesUpTo(uint32_t to) const
+    {
+        return m_source == kImage && (!m_image.data || to >= m_imageSize);
+    }
 
     // Reads the header of the block at `address` into the current block; false (logged) when
     // it cannot be read.
@@ -142,6 +150,11 @@ protected:
     // Raw access to the source. Image: bounds checked ("Access out of codeplug"). Radio: in
     // 32-byte requests; a short reply is refused; broker errors pass through.
     void SourceRead(uint32_t address, uint8_t* dest, uint32_t count);
+    // True when `count` bytes from `address` lie within the loaded image.
+    bool InImage(uint32_t address, uint32_t count) const
+    {
+        return m_image.data && address <= m_imageSize && count <= m_imageSize - address;
+    }
     void SourceWrite(uint32_t address, const uint8_t* src, uint32_t count);
     // Transfers with the source: on an image as SourceRead/SourceWrite; on the radio a failed
     // request logs `radioLogLine` with the failing address and raises the general
@@ -152,8 +165,14 @@ protected:
     void LoadImage(SRecord& file);
     void ClearBlock();
     bool CalcBlkSize();
-    // Reads a quantity byte at `address` of the block from wherever the block is held.
-    uint8_t ReadQuantity(uint32_t address);
+    // Reads a quantity byte at `address` of the block from wherever the block is held; false,
+    // its failure logged, when it cannot be read. A byte outside the block's buffer or the
+    // image is refused without raising an error (the refusal is common in a damaged image).
+    bool ReadQuantity(uint32_t address, uint8_t& quantity);
+    // The ADK values from the source; false (logged) when they cannot be read.
+    bool DecodeAdk();
+    // Reads for DecodeAdk: false (logged) for bytes outside the image, without raising.
+    bool ReadAdkBytes(uint32_t address, uint8_t* dest, uint32_t count);
     bool DecodeHeader(const uint8_t* w, uint32_t avail);
     // Where list `list` starts (from the block's first data byte) and how many entries it
     // holds; false (logged) when a quantity byte on the way cannot be read.

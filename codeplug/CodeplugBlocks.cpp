@@ -8,6 +8,21 @@
 
 namespace {
 uint32_t Word(const uint8_t* p) { return (static_cast<uint32_t>(p[0]) << 8) | p[1]; }
+
+// Logs why the ADK values could not be determined; false.
+bool RefuseAdk(const CError& e)
+{
+    ErrorLog().Log("%s", e.GetText());
+    ErrorLog().Log("CCodeplug::InitRdkPtrs: Initialization of ADK codeplug format failed");
+    return false;
+}
+
+// Logs why a byte could not be read; false.
+bool LogFailure(const CError& e)
+{
+    ErrorLog().Log("%s", e.GetText());
+    return false;
+}
 }  // namespace
 
 bool CCodeplug::InitRdkPtrs()
@@ -17,48 +32,67 @@ bool CCodeplug::InitRdkPtrs()
         return true;
     }
     try {
-        uint8_t head[11];
-        uint8_t b[8];
-        SourceRead(0, head, sizeof head);
-        uint32_t p1 = Word(head);
-        uint32_t word9 = Word(head + 9);
-        if (m_source == kImage && m_imageSize < p1)
-            throw CGenError(3, "The first region boundary %X lies beyond the image", p1);
-        SourceRead(p1, b, 2);
-        uint32_t l1 = Word(b);
-        uint32_t p2 = p1 + l1;
-        if (m_source == kImage && m_imageSize < p2)
-            throw CGenError(3, "The second region boundary %X lies beyond the image", p2);
-        SourceRead(p2, b, 8);
-        uint32_t flag = (b[0] & 0x04) ? 1 : 0;
-        uint32_t l2 = Word(b + 2);
-        uint32_t end = p2 + l2;
-        if (m_source == kImage) {
-            if (end >= m_imageSize)
-                throw CGenError(3, "The region end %X lies beyond the image", end);
-        } else if (flag) {
-            end += 1;
-        }
-        uint32_t wordP2Plus4 = Word(b + 4);
-        uint32_t p3 = Word(b + 6);
-        SourceRead(p3, b, 2);
-        m_p1 = p1;
-        m_p1Copy = p1;
-        m_l1 = l1;
-        m_p2 = p2;
-        m_l2 = l2;
-        m_regionEnd = end;
-        m_regionFlag = flag;
-        m_word9 = word9;
-        m_wordP2Plus4 = wordP2Plus4;
-        m_blockCount = Word(b);
-        m_vectorTable = p3 + 2;
+        if (!DecodeAdk())
+            return false;
     } catch (const CError& e) {
-        ErrorLog().Log("%s", e.GetText());
-        ErrorLog().Log("CCodeplug::InitRdkPtrs: Initialization of ADK codeplug format failed");
-        return false;
+        return RefuseAdk(e);
     }
     m_formatDetermined = 1;
+    return true;
+}
+
+bool CCodeplug::ReadAdkBytes(uint32_t address, uint8_t* dest, uint32_t count)
+{
+    if (m_source == kImage && !InImage(address, count))
+        return RefuseAdk(CGenError(3, "%s", kOutsideImage));
+    SourceRead(address, dest, count);
+    return true;
+}
+
+bool CCodeplug::DecodeAdk()
+{
+    // An image that does not hold what the values point at is refused without raising an
+    // error; the radio's reads raise theirs (InitRdkPtrs logs them alike).
+    uint8_t head[11];
+    uint8_t b[8];
+    if (!ReadAdkBytes(0, head, sizeof head))
+        return false;
+    uint32_t p1 = Word(head);
+    uint32_t word9 = Word(head + 9);
+    if (m_source == kImage && m_imageSize < p1)
+        return RefuseAdk(CGenError(3, "The first region boundary %X lies beyond the image", p1));
+    if (!ReadAdkBytes(p1, b, 2))
+        return false;
+    uint32_t l1 = Word(b);
+    uint32_t p2 = p1 + l1;
+    if (m_source == kImage && m_imageSize < p2)
+        return RefuseAdk(CGenError(3, "The second region boundary %X lies beyond the image", p2));
+    if (!ReadAdkBytes(p2, b, 8))
+        return false;
+    uint32_t flag = (b[0] & 0x04) ? 1 : 0;
+    uint32_t l2 = Word(b + 2);
+    uint32_t end = p2 + l2;
+    if (m_source == kImage) {
+        if (end >= m_imageSize)
+            return RefuseAdk(CGenError(3, "The region end %X lies beyond the image", end));
+    } else if (flag) {
+        end += 1;
+    }
+    uint32_t wordP2Plus4 = Word(b + 4);
+    uint32_t p3 = Word(b + 6);
+    if (!ReadAdkBytes(p3, b, 2))
+        return false;
+    m_p1 = p1;
+    m_p1Copy = p1;
+    m_l1 = l1;
+    m_p2 = p2;
+    m_l2 = l2;
+    m_regionEnd = end;
+    m_regionFlag = flag;
+    m_word9 = word9;
+    m_wordP2Plus4 = wordP2Plus4;
+    m_blockCount = Word(b);
+    m_vectorTable = p3 + 2;
     return true;
 }
 
@@ -196,16 +230,20 @@ bool CCodeplug::GetBlockInfo(uint32_t address)
     return CalcBlkSize();
 }
 
-uint8_t CCodeplug::ReadQuantity(uint32_t address)
+bool CCodeplug::ReadQuantity(uint32_t address, uint8_t& quantity)
 {
+    if (m_blockBytes ? address >= m_blockBytesLimit : m_source == kImage && !InImage(address, 1))
+        return LogFailure(CGenError(3, "%s", kOutsideImage));
     if (m_blockBytes) {
-        if (address >= m_blockBytesLimit)
-            throw CGenError(3, "Access out of codeplug");
-        return m_blockBytes[address];
+        quantity = m_blockBytes[address];
+        return true;
     }
-    uint8_t b;
-    SourceRead(address, &b, 1);
-    return b;
+    try {
+        SourceRead(address, &quantity, 1);
+    } catch (const CError& e) {
+        return LogFailure(e);
+    }
+    return true;
 }
 
 bool CCodeplug::CalcBlkSize()
@@ -226,14 +264,12 @@ bool CCodeplug::CalcBlkSize()
     uint32_t size = 5;
     uint32_t position = 5;
     for (uint32_t list = 0; list < m_listCount; ++list) {
-        uint32_t qty;
-        try {
-            qty = ReadQuantity(m_blockAddress + position);
-        } catch (const CError& e) {
-            ErrorLog().Log("%s", e.GetText());
+        uint8_t quantity;
+        if (!ReadQuantity(m_blockAddress + position, quantity)) {
             ErrorLog().Log("CCodeplug::CalcBlkSize: Read entry quantity for list %d failed", list);
             return false;
         }
+        const uint32_t qty = quantity;
         uint32_t data = m_bitSizes ? (qty * s + 7) / 8 : qty * (s + m_entryChecksums);
         uint32_t occupied = 1 + data + m_listChecksums;
         size += occupied;
@@ -275,14 +311,13 @@ bool CCodeplug::LocateList(uint32_t list, uint32_t& offset, uint32_t& quantity)
     }
     for (uint32_t l = 0; l < list; ++l) {
         offset += ListBytes(quantity);
-        try {
-            quantity = ReadQuantity(m_blockAddress + 6 + offset);
-        } catch (const CError& e) {
-            ErrorLog().Log("%s", e.GetText());
+        uint8_t q;
+        if (!ReadQuantity(m_blockAddress + 6 + offset, q)) {
             ErrorLog().Log("CCodeplug::CalcListOfs: Read entry quantity for list %d failed", l + 1);
             offset = quantity = 0;
             return false;
         }
+        quantity = q;
         offset += 1;
     }
     return true;

@@ -6,6 +6,7 @@
 #include "files/SRecord.h"
 #include "link/LinkFlags.h"
 
+#include <algorithm>
 #include <vector>
 
 CVORNEcodeplug::~CVORNEcodeplug() = default;
@@ -15,6 +16,8 @@ void CVORNEcodeplug::SetVariantFlag(int flag) { m_variantFlag = static_cast<uint
 void CVORNEcodeplug::SetImageText(const char* text, const char* code)
 {
     m_imageText = text;
+    m_decodedText = nullptr;
+    m_decoded.clear();
     m_code[0] = m_code[1] = 0;
     if (code && code[0]) {
         m_code[0] = code[0];
@@ -65,6 +68,41 @@ bool CVORNEcodeplug::ChecksumOk(uint16_t blockId, const uint8_t* block, uint32_t
     return sum == fixedlayout::kSum;
 }
 
+void CVORNEcodeplug::ImageLoaded(const SRecord& file)
+{
+    m_decodedText = nullptr;
+    if (!m_imageText || file.Text() != m_imageText)
+        return;
+    m_decoded.assign(m_image.data, m_image.data + m_dataLength);
+    m_decodedText = m_imageText;
+}
+
+bool CVORNEcodeplug::LoadWorkingData(std::vector<uint8_t>& work, uint32_t& length)
+{
+    bool loaded;
+    if (m_decodedText && m_decodedText == m_imageText) {
+        // Loading the text into the working buffer gives these bytes, or fails when they are
+        // more than it holds.
+        loaded = m_decoded.size() <= kWorkingBufferSize;
+        if (loaded)
+            std::copy(m_decoded.begin(), m_decoded.end(), work.begin());
+        length = loaded ? static_cast<uint32_t>(m_decoded.size()) : 0;
+    } else {
+        ImageBuffer data{work.data(), 0};
+        SRecord file;
+        file.AttachText(m_imageText);
+        // More data than the working buffer holds is refused instead of written past its end.
+        loaded = file.LoadData(data, kWorkingBufferSize);
+        file.Detach();
+        length = static_cast<uint32_t>(data.size);
+    }
+    if (!loaded)
+        ErrorLog().Log("CVORNEcodeplug::InitRdkPtrs: The codeplug image holds more than %u bytes of data or is "
+                       "unreadable",
+                       kWorkingBufferSize);
+    return loaded;
+}
+
 bool CVORNEcodeplug::InitRdkPtrs()
 {
     if (!m_imageText) {
@@ -72,42 +110,30 @@ bool CVORNEcodeplug::InitRdkPtrs()
         return false;
     }
     std::vector<uint8_t> work(kWorkingBufferSize, 0);
-    ImageBuffer data{work.data(), 0};
-    SRecord file;
-    file.AttachText(m_imageText);
-    // More data than the working buffer holds is refused instead of written past its end.
-    bool loaded = file.LoadData(data, kWorkingBufferSize);
-    file.Detach();
-    if (!loaded) {
-        ErrorLog().Log("CVORNEcodeplug::InitRdkPtrs: The codeplug image holds more than %u bytes of data or is "
-                       "unreadable",
-                       kWorkingBufferSize);
+    uint32_t length = 0;
+    if (!LoadWorkingData(work, length))
         return false;
-    }
-    uint32_t length = static_cast<uint32_t>(data.size);
+    // Every byte is checked before it is read: a refused image costs no exception.
+    bool inside = true;
     auto at = [&](uint32_t address) -> uint32_t {
-        if (address >= length)
-            throw CGenError(3, "Access out of codeplug");
-        return work[address];
+        inside = inside && address < length;
+        return inside ? work[address] : 0;
     };
     auto word = [&](uint32_t address) { return (at(address) << 8) | at(address + 1); };
-    try {
-        uint32_t x = word(0);
-        uint32_t y = x + word(x + 8);
-        uint32_t p1 = y + word(y + 1) * at(y + 3) + 5;
-        if (p1 > length)
-            throw CGenError(3, "Access out of codeplug");
-        m_p1 = p1;
-        m_p1Copy = p1;
-        m_l1 = length - p1;
-        m_regionEnd = length - 1;
-        m_p2 = m_l2 = m_regionFlag = m_blockCount = m_vectorTable = 0;
-        m_wordP2Plus4 = m_word9 = 0;
-    } catch (const CError& e) {
-        ErrorLog().Log("%s", e.GetText());
+    const uint32_t x = word(0);
+    const uint32_t y = x + word(x + 8);
+    const uint32_t p1 = y + word(y + 1) * at(y + 3) + 5;
+    if (!inside || p1 > length) {
+        ErrorLog().Log("%s", CGenError(3, "%s", kOutsideImage).GetText());
         ErrorLog().Log("CCodeplug::InitRdkPtrs: Initialization of ADK codeplug format failed");
         return false;
     }
+    m_p1 = p1;
+    m_p1Copy = p1;
+    m_l1 = length - p1;
+    m_regionEnd = length - 1;
+    m_p2 = m_l2 = m_regionFlag = m_blockCount = m_vectorTable = 0;
+    m_wordP2Plus4 = m_word9 = 0;
     m_formatDetermined = 1;
     return true;
 }

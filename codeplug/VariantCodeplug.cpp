@@ -25,9 +25,12 @@ void CheckPlainField(const ImageBuffer& block, uint32_t offset, uint32_t length,
 int CVariantCodeplug::ReadCpFile(SRecord& file)
 {
     LoadImage(file);
+    ImageLoaded(file);
     m_formatDetermined = InitRdkPtrs() ? 1 : 0;
     return m_formatDetermined;
 }
+
+void CVariantCodeplug::ImageLoaded(const SRecord&) {}
 
 int CVariantCodeplug::ReadCpBlock(ImageBuffer& dest, uint16_t blockId)
 {

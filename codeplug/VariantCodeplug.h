@@ -24,4 +24,8 @@ public:
     virtual void FixChecksum(uint16_t blockId, uint8_t* block, uint32_t size) = 0;
     // True when the checksum stored in the block is right.
     virtual bool ChecksumOk(uint16_t blockId, const uint8_t* block, uint32_t size) = 0;
+
+protected:
+    // Called by ReadCpFile when the image has been loaded from `file`, before InitRdkPtrs.
+    virtual void ImageLoaded(const SRecord& file);
 };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
 namespace {
 constexpr std::array<int8_t, 256> MakeHexDigitValues()
@@ -24,15 +23,22 @@ constexpr std::array<int8_t, 256> MakeHexDigitValues()
 
 constinit const std::array<int8_t, 256> kHexDigitValues = MakeHexDigitValues();
 
-std::string BytesToHex(const uint8_t* bytes, std::size_t count)
+namespace {
+// Appends a byte's two upper-case hexadecimal digits.
+void AppendHex(std::string& text, unsigned byte)
 {
     static const char kDigits[] = "0123456789ABCDEF";
+    text += kDigits[(byte >> 4) & 0x0F];
+    text += kDigits[byte & 0x0F];
+}
+} // namespace
+
+std::string BytesToHex(const uint8_t* bytes, std::size_t count)
+{
     std::string text;
     text.reserve(2 * count);
-    for (std::size_t i = 0; i < count; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 0x0F];
-    }
+    for (std::size_t i = 0; i < count; ++i)
+        AppendHex(text, bytes[i]);
     return text;
 }
 
@@ -57,11 +63,8 @@ std::string FormatSRecord(char type, uint32_t address, const uint8_t* data, std:
     const unsigned addressBytes = AddressBytes(type);
     const unsigned length = static_cast<unsigned>(count + addressBytes + 1);
     std::string line{'S', type};
-    char hex[3];
-    auto put = [&](unsigned byte) {
-        std::snprintf(hex, sizeof hex, "%02X", byte & 0xFF);
-        line += hex;
-    };
+    line.reserve(2 * (length + 1) + 4);
+    auto put = [&](unsigned byte) { AppendHex(line, byte); };
     unsigned sum = length;
     put(length);
     for (unsigned i = addressBytes; i-- > 0;) {
@@ -74,13 +77,16 @@ std::string FormatSRecord(char type, uint32_t address, const uint8_t* data, std:
         put(data[i]);
     }
     put(0xFF - (sum & 0xFF));
-    return line + "\r\n";
+    line += "\r\n";
+    return line;
 }
 
 std::string FormatSRecordImage(const uint8_t* bytes, std::size_t count, uint32_t base, std::size_t perRecord)
 {
     const char type = base + count > 0x10000 ? '2' : '1';
     std::string text;
+    if (perRecord > 0)
+        text.reserve((count / perRecord + 1) * (2 * perRecord + 16) + 12);
     for (std::size_t at = 0; at < count; at += perRecord)
         text += FormatSRecord(type, static_cast<uint32_t>(base + at), bytes + at, std::min(perRecord, count - at));
     return text + "S9030000FC\r\n";

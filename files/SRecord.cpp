@@ -52,6 +52,7 @@ void SRecord::Detach()
         m_text = m_ownedText.get();
     m_external = false;
     m_malformed = false;
+    m_summarized = false;
     m_length = 0;
 }
 
@@ -140,14 +141,31 @@ bool SRecord::ReadNextRecord(SRecordData& record)
     return DecodeRecord(record).checksumOk;
 }
 
-bool SRecord::ScanIsWellFormed()
+const SRecord::Summary& SRecord::Summarize()
 {
+    if (m_summarized)
+        return m_summary;
     Rewind();
+    Summary summary;
     Next next;
     while ((next = ReadRecordText()) == Next::Record) {
+        ++summary.records;
+        const int count = HexPair(m_work + 2);
+        if (RecordType() == '1' && count >= 3)
+            summary.dataBytes += uint32_t(count - 3);
+        else if (RecordType() == '2' && count >= 4)
+            summary.dataBytes += uint32_t(count - 4);
+        if (RecordType() == '1' || RecordType() == '2') {
+            summary.lastDataRecord = m_recordStart;
+            summary.delivered = true;
+        }
     }
+    summary.wellFormed = next != Next::Malformed;
+    summary.atTerminator = m_atTerminator;
     Rewind();
-    return next != Next::Malformed;
+    m_summary = summary;
+    m_summarized = true;
+    return m_summary;
 }
 
 bool SRecord::CheckFirstRecord()
@@ -155,7 +173,7 @@ bool SRecord::CheckFirstRecord()
     if (m_text == nullptr || m_position >= m_length || m_text[m_position] != 'S')
         return false;
     const char type = m_text[m_position + 1];
-    if ((type != '1' && type != '2') || !ScanIsWellFormed())
+    if ((type != '1' && type != '2') || !Summarize().wellFormed)
         return false;
     uint8_t data[kMaxDataBytes + 1] = {};
     SRecordData record{data, 0, 0};
@@ -166,38 +184,28 @@ bool SRecord::CheckFirstRecord()
 
 uint32_t SRecord::CountRecords()
 {
-    m_length = m_text ? uint32_t(std::strlen(m_text)) : 0;
-    Rewind();
-    uint32_t count = 0;
-    while (ReadRecordText() == Next::Record)
-        ++count;
+    const uint32_t length = m_text ? uint32_t(std::strlen(m_text)) : 0;
+    if (length != m_length)
+        m_summarized = false;
+    m_length = length;
+    const uint32_t count = Summarize().records;
     Rewind();
     return count;
 }
 
 uint32_t SRecord::GetEndAddress()
 {
+    const Summary& summary = Summarize();
     Rewind();
-    m_lastDataRecord = 0;
-    bool delivered = false;
-    while (ReadRecordText() == Next::Record) {
-        if (RecordType() == '1' || RecordType() == '2') {
-            m_lastDataRecord = m_recordStart;
-            delivered = true;
-        }
-    }
-    const bool atTerminator = m_atTerminator;
-    Rewind();
-    m_endAddress = 0;
-    if (!delivered && !atTerminator)
-        return m_endAddress;
-    const char* record = m_text + m_lastDataRecord;
+    if (!summary.delivered && !summary.atTerminator)
+        return 0;
+    const char* record = m_text + summary.lastDataRecord;
     const int count = HexPair(record + 2);
     const int high = count < 0 ? -1 : HexPair(record + 4);
     const int low = high < 0 ? -1 : HexPair(record + 6);
     if (low >= 0)
-        m_endAddress = uint32_t(high << 8 | low) + uint32_t(count) - 3;
-    return m_endAddress;
+        return uint32_t(high << 8 | low) + uint32_t(count) - 3;
+    return 0;
 }
 
 bool SRecord::LoadData(ImageBuffer& image, uint32_t capacity)
@@ -224,15 +232,7 @@ bool SRecord::LoadData(ImageBuffer& image, uint32_t capacity)
 
 uint32_t SRecord::CountDataBytes()
 {
-    Rewind();
-    uint32_t total = 0;
-    while (ReadRecordText() == Next::Record) {
-        const int count = HexPair(m_work + 2);
-        if (RecordType() == '1' && count >= 3)
-            total += uint32_t(count - 3);
-        else if (RecordType() == '2' && count >= 4)
-            total += uint32_t(count - 4);
-    }
+    const uint32_t total = Summarize().dataBytes;
     Rewind();
     return total;
 }

@@ -73,6 +73,8 @@ public:
     // True when the reading stopped at records written back to back.
     bool Malformed() const { return m_malformed; }
     uint32_t Position() const { return m_position; }
+    // The attached text (null when none is).
+    const char* Text() const { return m_external ? m_text : nullptr; }
 
 private:
     enum class Next { Record, End, Malformed };
@@ -84,17 +86,26 @@ private:
     Next ReadRecordText();
     // Decodes the S1/S2 record in m_work into `record`.
     Decoded DecodeRecord(SRecordData& record) const;
-    // Reads through the whole text; false when it holds records back to back. Leaves the
-    // position at 0.
-    bool ScanIsWellFormed();
+    // What one reading of the whole text from the start finds: the checks and counts above
+    // are all taken from it. It is read once per attached text (and again when the text's
+    // length has changed); the position is left at 0.
+    struct Summary {
+        bool wellFormed = false;         // reading did not stop at records back to back
+        uint32_t records = 0;            // records delivered
+        uint32_t dataBytes = 0;          // data bytes of the S1/S2 records delivered
+        bool delivered = false;          // an S1/S2 record was delivered
+        uint32_t lastDataRecord = 0;     // where the last of them starts
+        bool atTerminator = false;       // reading ended on an S9 record
+    };
+    const Summary& Summarize();
     char RecordType() const { return m_work[1]; }
     void Rewind() { m_position = 0; }
 
     uint32_t m_length = 0;
     bool m_external = false;
     bool m_malformed = false;
-    uint32_t m_lastDataRecord = 0;
-    uint32_t m_endAddress = 0;
+    Summary m_summary;
+    bool m_summarized = false;
     uint32_t m_recordStart = 0;
     bool m_atTerminator = false;
     char m_work[kRecordChars + 1] = {};

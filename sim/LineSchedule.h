@@ -1,8 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
-#include <functional>
-#include <map>
+#include <vector>
 
 // The line from the far end to the PC carries one character at a time. The box's echo and
 // the radio's answers share it: each byte takes the earliest free gap from the time it may
@@ -16,10 +16,37 @@ public:
     // Places `count` characters of `characterTime` one after another from `notBefore` (at the
     // earliest one character time before `now`) and
     // calls `arrive(i, time)` with the time each has fully arrived; returns the last time.
-    double PlaceBytes(double now, double notBefore, std::size_t count, double characterTime,
-                      const std::function<void(std::size_t, double)>& arrive);
-    void Clear() { m_busy.clear(); }
+    template <typename Arrive>
+    double PlaceBytes(double now, double notBefore, std::size_t count, double characterTime, Arrive&& arrive)
+    {
+        // Nothing starts earlier than a byte looped back as it arrives.
+        double time = std::max(notBefore, now - characterTime);
+        for (std::size_t i = 0; i < count; ++i) {
+            time = Reserve(now, time, characterTime) + characterTime;
+            arrive(i, time);
+        }
+        return time;
+    }
+    void Clear()
+    {
+        m_busy.clear();
+        m_first = 0;
+    }
 
 private:
-    std::map<double, double> m_busy;  // start -> end of each reserved stretch
+    struct Stretch {
+        double start;
+        double end;
+    };
+    // Drops the stretches that ended by `now` (a prefix: stretches never overlap, so their
+    // ends ascend with their starts).
+    void Forget(double now);
+    // Records a stretch; one that starts where another does replaces it.
+    void Insert(double start, double end);
+
+    // The reserved stretches in order of their start, from m_first on; those before it have
+    // ended and are forgotten. One buffer for the whole line: reserving a character does not
+    // allocate.
+    std::vector<Stretch> m_busy;
+    std::size_t m_first = 0;
 };

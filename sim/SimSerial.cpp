@@ -19,7 +19,7 @@ void CSimSerial::OpenDevice(unsigned port)
     if (m_peer == nullptr || m_clock == nullptr || m_unplugged)
         throw CCommError(1, "CWinSerial::Open: Unable to open com%u (no simulated radio is connected)", port);
     m_deviceOpen = true;
-    m_input.clear();
+    m_input.Clear();
     m_errors = 0;
     m_peer->OnHostOpen(m_settings);
 }
@@ -30,7 +30,7 @@ void CSimSerial::CloseDevice()
         return;
     m_deviceOpen = false;
     m_pulledWhileOpen = false;
-    m_input.clear();
+    m_input.Clear();
     ++m_transmitGeneration;
     m_bytesInFlight = 0;
     if (m_peer)
@@ -63,21 +63,32 @@ unsigned CSimSerial::TransmitBytes(const uint8_t* data, unsigned count)
         const uint8_t byte = data[i];
         m_toPeerBusyUntil = first + (i + 1) * characterTime;
         ++m_bytesInFlight;
-        m_clock->Schedule(m_toPeerBusyUntil, [this, byte, sentWith, generation] {
-            if (generation != m_transmitGeneration)
-                return;
-            --m_bytesInFlight;
-            m_peer->OnHostByte(byte, sentWith);
-        });
+        const uint32_t slot = m_onTheWire.Put({byte, sentWith, generation});
+        m_clock->Schedule(m_toPeerBusyUntil, [this, slot] { ArriveAtPeer(slot); });
     }
     return taken;
+}
+
+void CSimSerial::ArriveAtPeer(uint32_t slot)
+{
+    const CPendingBytes::Byte byte = m_onTheWire.Take(slot);
+    if (byte.generation != m_transmitGeneration)
+        return;
+    --m_bytesInFlight;
+    m_peer->OnHostByte(byte.value, byte.sentWith);
+}
+
+void CSimSerial::ArriveAtHost(uint32_t slot)
+{
+    const CPendingBytes::Byte byte = m_onTheWire.Take(slot);
+    Deliver(byte.value, byte.sentWith);
 }
 
 unsigned CSimSerial::InputQueueCount()
 {
     if (m_deviceOpen && Gone())
         RaiseDeviceGone("COM" + std::to_string(GetPortNumber()) + " (simulated port)", "counting the input");
-    return static_cast<unsigned>(m_input.size());
+    return static_cast<unsigned>(m_input.Size());
 }
 
 unsigned CSimSerial::OutputQueueCount() { return m_bytesInFlight; }
@@ -86,12 +97,11 @@ bool CSimSerial::ReadQueued(uint8_t* buffer, unsigned count)
 {
     if (m_deviceOpen && Gone())
         RaiseDeviceGone("COM" + std::to_string(GetPortNumber()) + " (simulated port)", "reading");
-    if (m_failNextRead || count > m_input.size()) {
+    if (m_failNextRead || count > m_input.Size()) {
         m_failNextRead = false;
         return false;
     }
-    std::copy_n(m_input.begin(), count, buffer);
-    m_input.erase(m_input.begin(), m_input.begin() + count);
+    m_input.Pop(buffer, count);
     return true;
 }
 
@@ -107,7 +117,7 @@ int CSimSerial::ReadAndClearErrors()
 void CSimSerial::PurgeDevice(bool receive, bool transmit)
 {
     if (receive)
-        m_input.clear();
+        m_input.Clear();
     if (transmit) {
         // Bytes still in the driver are dropped; the one on the wire finishes.
         ++m_transmitGeneration;
@@ -127,11 +137,11 @@ void CSimSerial::Deliver(uint8_t byte, const LineSettings& sentWith)
         byte = GarbledByte(byte);
         m_errors |= CE_FRAME;
     }
-    if (m_input.size() >= kInputBufferSize) {
+    if (m_input.Full()) {
         m_errors |= CE_RXOVER;
         return;
     }
-    m_input.push_back(byte);
+    m_input.Push(byte);
 }
 
 double CSimSerial::SendToHost(const uint8_t* bytes, std::size_t count, const LineSettings& sentWith,
@@ -139,8 +149,8 @@ double CSimSerial::SendToHost(const uint8_t* bytes, std::size_t count, const Lin
 {
     return m_toHost.PlaceBytes(m_clock->Now(), notBefore, count, CharacterTime(sentWith),
                                [&](std::size_t i, double time) {
-                                   uint8_t byte = bytes[i];
-                                   m_clock->Schedule(time, [this, byte, sentWith] { Deliver(byte, sentWith); });
+                                   const uint32_t slot = m_onTheWire.Put({bytes[i], sentWith, 0});
+                                   m_clock->Schedule(time, [this, slot] { ArriveAtHost(slot); });
                                });
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "platform/PolledSerial.h"
+#include "sim/ByteRing.h"
 #include "sim/LineSchedule.h"
+#include "sim/PendingBytes.h"
 #include "sim/SimWire.h"
 #include "sim/VirtualClock.h"
 
 #include <cstdint>
-#include <deque>
 
 // The PC's serial port wired in-process to a simulated far end on the virtual clock. Bytes
 // take one character time each on the wire in each direction, one after another; a byte sent
@@ -56,6 +57,9 @@ protected:
 
 private:
     void Deliver(uint8_t byte, const LineSettings& sentWith);
+    // The clock events of a byte's arrival at either end: they take it from m_onTheWire.
+    void ArriveAtPeer(uint32_t slot);
+    void ArriveAtHost(uint32_t slot);
     // The device is gone: unplugged now, or pulled out while open and not yet reopened.
     bool Gone() const { return m_unplugged || m_pulledWhileOpen; }
 
@@ -66,11 +70,12 @@ private:
     bool m_pulledWhileOpen = false;
     bool m_failNextRead = false;
     LineSettings m_settings;
-    std::deque<uint8_t> m_input;
+    CByteRing<kInputBufferSize> m_input;
     int m_errors = 0;
     int m_breaksHeld = 0;
     double m_toPeerBusyUntil = 0;
     CLineSchedule m_toHost;
     unsigned m_bytesInFlight = 0;
     uint64_t m_transmitGeneration = 0;
+    CPendingBytes m_onTheWire;
 };

@@ -1,18 +1,27 @@
 #include "sim/VirtualClock.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 void CVirtualClock::Schedule(double time, std::function<void()> action)
 {
-    m_events.push(Event{std::max(time, m_now), m_sequence++, std::move(action)});
+    m_events.push_back(Event{std::max(time, m_now), m_sequence++, std::move(action)});
+    std::push_heap(m_events.begin(), m_events.end(), std::greater<Event>());
+}
+
+CVirtualClock::Event CVirtualClock::PopNext()
+{
+    std::pop_heap(m_events.begin(), m_events.end(), std::greater<Event>());
+    Event event = std::move(m_events.back());
+    m_events.pop_back();
+    return event;
 }
 
 void CVirtualClock::AdvanceTo(double time)
 {
-    while (!m_events.empty() && m_events.top().time <= time) {
-        Event event = m_events.top();
-        m_events.pop();
+    while (!m_events.empty() && m_events.front().time <= time) {
+        Event event = PopNext();
         m_now = std::max(m_now, event.time);
         event.action();
     }
@@ -21,13 +30,13 @@ void CVirtualClock::AdvanceTo(double time)
 
 double CVirtualClock::NextEventTime() const
 {
-    return m_events.empty() ? std::numeric_limits<double>::infinity() : m_events.top().time;
+    return m_events.empty() ? std::numeric_limits<double>::infinity() : m_events.front().time;
 }
 
 void CVirtualClock::RunAll(double limit)
 {
-    while (!m_events.empty() && m_events.top().time <= limit)
-        AdvanceTo(m_events.top().time);
+    while (!m_events.empty() && m_events.front().time <= limit)
+        AdvanceTo(m_events.front().time);
 }
 
 void CSimTimer::Start()

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <queue>
 #include <vector>
 
 // Simulated time. Nothing happens by itself: time moves only when someone waits (a timer,
@@ -35,9 +34,14 @@ private:
             return time != other.time ? time > other.time : sequence > other.sequence;
         }
     };
+    // Takes the earliest event off the queue.
+    Event PopNext();
+
     double m_now = 0;
     uint64_t m_sequence = 0;
-    std::priority_queue<Event, std::vector<Event>, std::greater<Event>> m_events;
+    // A heap with the earliest event at its front; an event is moved out of it when it runs,
+    // never copied.
+    std::vector<Event> m_events;
 };
 
 // A timer on the virtual clock: waiting advances the clock to the deadline.

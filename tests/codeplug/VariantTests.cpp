@@ -4,6 +4,7 @@
 #include "codeplug/RideCodeplug.h"
 #include "codeplug/RideLayout.h"
 #include "codeplug/VORNEcodeplug.h"
+#include "files/SRecord.h"
 #include "link/LinkFlags.h"
 
 #include <gmock/gmock.h>
@@ -232,6 +233,75 @@ TEST_F(VorneTest, InitRdkPtrsRefusesMoreDataThanItsWorkingBuffer)
             EXPECT_EQ(p.l1, size - p.p1);
             EXPECT_EQ(p.regionEnd, size - 1);
         }
+    }
+}
+
+TEST_F(VorneTest, AdkValuesComeFromTheImageTextAsLoaded)
+{
+    // X = 0x0200; Y = X + 0x0010; a table of 4 records of 3 bytes at Y: P1 = 0x210 + 12 + 5.
+    std::vector<uint8_t> bytes(1024, 0);
+    bytes[0] = 0x02;
+    bytes[0x209] = 0x10;
+    bytes[0x212] = 0x03;
+    bytes[0x213] = 0x04;
+    const std::string text = ImageToSRecords(bytes);
+    const std::string copy = text;
+    bytes[0x213] = 0x08;  // a table of 8 records: P1 = 0x210 + 24 + 5
+    const std::string other = ImageToSRecords(bytes);
+    struct Case {
+        const char* name;
+        const std::string* loaded;    // the text ReadCpFile reads
+        const std::string* adkText;   // the text given to SetImageText after loading (null: none)
+        uint32_t p1;
+    } cases[] = {
+        {"the same text", &text, nullptr, 0x210 + 12 + 5},
+        {"an equal text elsewhere", &copy, nullptr, 0x210 + 12 + 5},
+        {"another text given after loading", &text, &other, 0x210 + 24 + 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CVORNEcodeplug cp;
+        cp.SetStructure(3, 0);
+        cp.SetImageText(text.c_str(), "01");
+        SRecord reader;
+        reader.AttachText(c.loaded->c_str());
+        ASSERT_EQ(cp.ReadCpFile(reader), 1);
+        // A write to the image does not change what the text says.
+        const uint8_t zero[2] = {0, 0};
+        cp.WriteCpMemory(ImageBuffer{const_cast<uint8_t*>(zero), 2}, 0);
+        if (c.adkText)
+            cp.SetImageText(c.adkText->c_str(), "01");
+        ASSERT_TRUE(cp.InitRdkPtrs());
+        RdkPtrs p{};
+        ASSERT_TRUE(cp.GetRdkPtrs(p));
+        EXPECT_EQ(p.p1, c.p1);
+        EXPECT_EQ(p.l1, 1024 - c.p1);
+        EXPECT_EQ(p.regionEnd, 1023u);
+    }
+}
+
+TEST_F(VorneTest, AdkValuesPointingPastTheImageAreRefused)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::pair<uint32_t, uint8_t>> bytes;
+    } cases[] = {
+        {"X past the end", {{0, 0x04}}},
+        {"Y past the end", {{0, 0x02}, {0x208, 0x03}}},
+        {"the table past the end", {{0, 0x02}, {0x209, 0x10}, {0x212, 0x40}, {0x213, 0x10}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> image(1024, 0);
+        for (auto [address, value] : c.bytes)
+            image[address] = value;
+        const std::string text = ImageToSRecords(image);
+        CVORNEcodeplug cp;
+        cp.SetStructure(3, 0);
+        cp.SetImageText(text.c_str(), "01");
+        EXPECT_FALSE(cp.InitRdkPtrs());
+        RdkPtrs p{};
+        EXPECT_FALSE(cp.GetRdkPtrs(p));
     }
 }
 

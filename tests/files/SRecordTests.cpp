@@ -81,6 +81,38 @@ TEST(SRecord, ReadsEachKindOfText)
     }
 }
 
+TEST(SRecord, ChecksAndCountsFollowTheTextAttachedInAnyOrder)
+{
+    // One reader for every text in turn, asked in the opposite order and from a position
+    // inside the text: each answer is the text's own.
+    SRecord reader;
+    uint8_t data[256] = {};
+    for (const TextCase& c : TextCases()) {
+        SCOPED_TRACE(c.name);
+        reader.AttachText(c.text);
+        SRecordData record{data, 0, 0};
+        reader.ReadNextRecord(record);
+        EXPECT_EQ(reader.CountDataBytes(), c.dataBytes);
+        EXPECT_EQ(reader.GetEndAddress(), c.endAddress);
+        EXPECT_EQ(reader.CountRecords(), c.records);
+        EXPECT_EQ(reader.CheckFirstRecord(), c.firstChecks);
+        EXPECT_EQ(reader.Position(), 0u);
+    }
+}
+
+TEST(SRecord, TextLengthenedInPlaceIsCountedAgain)
+{
+    const std::string a = SRecordLine('1', 0x0000, Sequence(16));
+    const std::string b = SRecordLine('1', 0x0010, Sequence(16, 16));
+    std::string text = a + kEnd + std::string(b.size(), '\0');
+    SRecord reader;
+    reader.AttachText(text.c_str());
+    EXPECT_EQ(reader.CountRecords(), 1u);
+    text.replace(a.size(), b.size() + kEnd.size(), b + kEnd);
+    EXPECT_EQ(reader.CountRecords(), 2u);
+    EXPECT_EQ(reader.CountDataBytes(), 32u);
+}
+
 TEST(SRecord, RecordByRecordWithAddressesThenTheClearedRecord)
 {
     const std::string text = SRecordLine('1', 0x0100, Sequence(3)) +
