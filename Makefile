@@ -1,9 +1,10 @@
 # Front door of the build. `make demo` runs the main job on the simulated radio; `make test`
 # builds and runs the test suite twice (plain, then with AddressSanitizer and
 # UndefinedBehaviorSanitizer), then each fuzz target briefly on its corpus (clang builds
-# them apart, in FUZZ_BUILD). `make fuzz` runs each fuzz target for FUZZ_SECONDS. All
-# install what they need first. `make package` builds the Debian packages in BUILD/packages
-# and checks them with lintian;
+# them apart, in FUZZ_BUILD), then the Windows stage (`make test-windows`: the cross-built
+# test programs and tessarin.exe under Wine). `make fuzz` runs each fuzz target for
+# FUZZ_SECONDS. All install what they need first. `make package` builds the Debian packages
+# in BUILD/packages and checks them with lintian;
 # `make screenshots` runs the windowed program under Xvfb against the simulated demo radio
 # and saves its pictures in docs/screenshots. `make pty-faults` runs whole upgrades through
 # `tessarin program` on the simulated radio on a pseudo-terminal, one line fault each. `make
@@ -37,8 +38,12 @@ build-windows: deps
 	      -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target tessarin
 
-# Not part of `make test` yet: tessarin.exe under Wine against the simulated radio on a COM port.
+# The Windows stage of `make test`: the Windows build's test programs under Wine (the serial
+# port's against a peer of the Linux build on a pseudo-terminal), then tessarin.exe under
+# Wine against the simulated radio on a COM port.
 test-windows: build build-windows
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target windows_tests
+	./scripts/windows-tests.sh $(BUILD) $(WINDOWS_BUILD)
 	./scripts/windows-smoke.sh $(BUILD) $(WINDOWS_BUILD)
 
 test-plain: build
@@ -64,7 +69,7 @@ test-fuzz: deps
 fuzz: fuzz-build
 	./scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-test: test-plain test-asan test-fuzz
+test: test-plain test-asan test-fuzz test-windows
 
 demo: build
 	./scripts/demo.sh $(BUILD)
