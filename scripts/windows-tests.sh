@@ -4,11 +4,13 @@
 # carry-over records go to the Windows temporary folder inside the prefix. The serial port
 # tests (winserial_tests) reach COM7, a pseudo-terminal whose far end is the Linux build's
 # winserial_peer. Prints one line per program; the status is 1 when any program fails.
-# Usage: windows-tests.sh LINUX_BUILD WINDOWS_BUILD
+# Usage: windows-tests.sh LINUX_BUILD WINDOWS_BUILD [NAME_PATTERN]
+# (NAME_PATTERN, an extended regular expression, runs only the programs whose names match.)
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 LINUX_BUILD="$(cd "$ROOT" && realpath "${1:-build}")"
 WINDOWS_BUILD="$(cd "$ROOT" && realpath "${2:-build-windows}")"
+ONLY="${3:-.}"
 LIST="$WINDOWS_BUILD/windows-tests.txt"
 PEER="$LINUX_BUILD/tests/winserial/winserial_peer"
 COM_PORT=7
@@ -48,14 +50,16 @@ failed=()
 while IFS= read -r program; do
   [ -n "$program" ] || continue
   name="$(basename "$program" .exe)"
+  [[ "$name" =~ $ONLY ]] || continue
   log="$WORK/$name.log"
   start=$SECONDS
   timeout 900 "$WINE" "$program" --gtest_brief=1 >"$log" 2>&1
   status=$?
-  passed="$(tr -d '\r' <"$log" | sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\..*/\1/p' | tail -n1)"
-  failures="$(tr -d '\r' <"$log" | sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\?,.*/\1/p' | tail -n1)"
-  skipped="$(tr -d '\r' <"$log" | sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\?,.*/\1/p' | tail -n1)"
-  summary="${passed:-0} passed, ${failures:-0} failed, ${skipped:-0} skipped, $((SECONDS - start)) s"
+  count() { tr -d '\r' <"$log" | sed -n "s/^$1 \([0-9]*\) tests\?\b.*/\1/p" | tail -n1; }
+  ran="$(count '\[==========\]')"
+  passed="$(count '\[  PASSED  \]')"
+  skipped="$(count '\[  SKIPPED \]')"
+  summary="${ran:-0} ran: ${passed:-0} passed, $(( ${ran:-0} - ${passed:-0} - ${skipped:-0} )) failed, ${skipped:-0} skipped, $((SECONDS - start)) s"
   if [ "$status" -eq 0 ]; then
     echo "PASS  $name ($summary)"
   else

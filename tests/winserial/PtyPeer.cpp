@@ -54,11 +54,10 @@ bool Publish(PtyPair& pair, const std::string& link)
     return true;
 }
 
-void HangUp(PtyPair& pair)
+void HangUp(const PtyPair& pair)
 {
     ::close(pair.master);
     ::close(pair.slave);
-    pair = {};
 }
 
 bool WriteAll(int fd, const std::string& bytes)
@@ -82,10 +81,16 @@ bool Answer(PtyPair& pair, const std::string& link, const uint8_t* bytes, std::s
     std::string reply;
     for (std::size_t i = 0; i < count; ++i) {
         if (bytes[i] == peer::kHangUp) {
+            // The fresh pair takes the name before the old one goes, so that the port's next
+            // opening finds it however soon it comes.
             if (!WriteAll(pair.master, reply))
                 return false;
+            PtyPair fresh;
+            if (!Publish(fresh, link))
+                return false;
             HangUp(pair);
-            return Publish(pair, link);
+            pair = fresh;
+            return true;
         }
         if (bytes[i] == peer::kAskRate) {
             termios line{};
