@@ -14,33 +14,18 @@ ONLY="${3:-.}"
 LIST="$WINDOWS_BUILD/windows-tests.txt"
 PEER="$LINUX_BUILD/tests/winserial/winserial_peer"
 COM_PORT=7
-WINE_DIR="$(dirname "$(dpkg -L wine64 | grep -E '/wine64$' | head -n1)")"
-WINE="$WINE_DIR/wine64"
-WINESERVER="$WINE_DIR/wineserver"
 [ -f "$LIST" ] || { echo "windows-tests: $LIST is missing: build the Windows tests first (make test-windows)" >&2; exit 2; }
 [ -x "$PEER" ] || { echo "windows-tests: $PEER is missing: build the Linux build first (make build)" >&2; exit 2; }
 
-WORK="$(mktemp -d)"
-export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all
 # Each program makes its own settings file and record folder in its scratch folder.
 unset TESSARIN_SETTINGS TESSARIN_STATE_DIR
-PEER_PID=""
-cleanup() {
-  [ -n "$PEER_PID" ] && kill "$PEER_PID" 2>/dev/null && wait "$PEER_PID" 2>/dev/null
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+source "$ROOT/scripts/wine-prefix.sh"
 
-"$WINE" wineboot -i >/dev/null 2>&1
 "$PEER" "$WORK/com$COM_PORT" 2>"$WORK/peer.err" &
-PEER_PID=$!
+WINE_RUN_PIDS+=($!)
 for _ in $(seq 50); do [ -L "$WORK/com$COM_PORT" ] && break; sleep 0.1; done
 [ -L "$WORK/com$COM_PORT" ] || { echo "windows-tests: the serial peer did not start: $(cat "$WORK/peer.err")" >&2; exit 1; }
-"$WINE" reg add 'HKLM\Software\Wine\Ports' /v "COM$COM_PORT" /t REG_SZ /d "$WORK/com$COM_PORT" /f >/dev/null 2>&1
-"$WINESERVER" -k >/dev/null 2>&1 || true
-# The server the next starts use, with its own output kept out of ours.
-"$WINESERVER" -p5 >/dev/null 2>&1
+wine_com_port "$COM_PORT" "$WORK/com$COM_PORT"
 export TESSARIN_TEST_COM_PORT=$COM_PORT
 
 # The programs are started in the work folder, on Wine's drive for the Linux file system,

@@ -6,12 +6,12 @@
 #include "errors/Error.h"
 #include "platform/Serial.h"
 #include "platform/WinSerial.h"
+#include "tests/support/ErrorText.h"
 #include "tests/winserial/PeerProtocol.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,16 +23,6 @@ class ProbePort : public CWinSerial {
 public:
     unsigned QueuedInput() { return InputQueueCount(); }
 };
-
-std::pair<int, std::string> CommError(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const CCommError& error) {
-        return {error.GetCode(), error.GetText()};
-    }
-    return {-1, ""};
-}
 
 class WinSerialTest : public ::testing::Test {
 protected:
