@@ -1,12 +1,13 @@
 # Front door of the build. `make demo` runs the main job on the simulated radio; `make test`
 # builds and runs the test suite twice (plain, then with AddressSanitizer and
 # UndefinedBehaviorSanitizer), then each fuzz target briefly on its corpus (clang builds
-# them apart, in FUZZ_BUILD). `make fuzz` runs each fuzz target until FUZZ_RUNS executions
-# (ten million), at most FUZZ_SECONDS (two days) each: on the shared 2-core development machine
-# that is from under an hour (fuzz_srecord) to about 35 hours (fuzz_codeplug), some two and a
-# half days in all; fuzz/README.md has each target's rate.
-# All install what they need first. `make package` builds the Debian packages in BUILD/packages
-# and checks them with lintian;
+# them apart, in FUZZ_BUILD), then the Windows stage (`make test-windows`: the cross-built
+# test programs and a whole upgrade by tessarin.exe under Wine). `make fuzz` runs each fuzz
+# target until FUZZ_RUNS executions (ten million), at most FUZZ_SECONDS (two days) each: on the
+# shared 2-core development machine that is from under an hour (fuzz_srecord) to about 35
+# hours (fuzz_codeplug), some two and a half days in all; fuzz/README.md has each target's
+# rate. All install what they need first. `make package` builds the Debian packages in
+# BUILD/packages and checks them with lintian;
 # `make screenshots` runs the windowed program under Xvfb against the simulated demo radio
 # and saves its pictures in docs/screenshots. `make pty-faults` runs whole upgrades through
 # `tessarin program` on the simulated radio on a pseudo-terminal, one line fault each. `make
@@ -42,8 +43,12 @@ build-windows: deps
 	      -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target tessarin
 
-# Not part of `make test` yet: tessarin.exe under Wine against the simulated radio on a COM port.
+# The Windows stage of `make test`: the Windows build's test programs under Wine (the serial
+# port's against a peer of the Linux build on a pseudo-terminal), then tessarin.exe under
+# Wine against the simulated radio on a COM port.
 test-windows: build build-windows
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target windows_tests
+	./scripts/windows-tests.sh $(BUILD) $(WINDOWS_BUILD)
 	./scripts/windows-smoke.sh $(BUILD) $(WINDOWS_BUILD)
 
 # A whole upgrade (codeplug and patches) by tessarin.exe under Wine through a COM port mapped to
@@ -79,7 +84,7 @@ test-fuzz: deps
 fuzz: fuzz-build
 	FUZZ_RUNS=$(FUZZ_RUNS) ./scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-test: test-plain test-asan test-fuzz
+test: test-plain test-asan test-fuzz test-windows
 
 demo: build
 	./scripts/demo.sh $(BUILD)

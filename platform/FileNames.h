@@ -15,3 +15,6 @@ void SyncFolder(const std::string& folder);
 bool IsOwnRegularFile(const std::string& path);
 // This process's number, for names no other running program uses.
 unsigned long ProcessNumber();
+// Makes a new folder, this user's only, named `prefix` followed by characters that no other
+// name in its folder has, and puts its path in `made`. 0, or the errno.
+int MakeNewFolder(const std::string& prefix, std::string& made);

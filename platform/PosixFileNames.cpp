@@ -1,6 +1,7 @@
 #include "platform/FileNames.h"
 
 #include <cerrno>
+#include <cstdlib>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,3 +34,12 @@ bool IsOwnRegularFile(const std::string& path)
 }
 
 unsigned long ProcessNumber() { return static_cast<unsigned long>(::getpid()); }
+
+int MakeNewFolder(const std::string& prefix, std::string& made)
+{
+    std::string pattern = prefix + "XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr)
+        return errno;
+    made = pattern;
+    return 0;
+}

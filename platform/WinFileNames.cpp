@@ -2,7 +2,9 @@
 
 #include "platform/WinText.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 
 #include <windows.h>
 
@@ -49,3 +51,23 @@ bool IsOwnRegularFile(const std::string& path)
 }
 
 unsigned long ProcessNumber() { return GetCurrentProcessId(); }
+
+int MakeNewFolder(const std::string& prefix, std::string& made)
+{
+    // A folder under the user's own temporary folder is the user's only; the name is tried
+    // until one is free (CreateDirectory refuses a name that exists).
+    static std::atomic<unsigned long> counter{0};
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, "%lx%04lx%04lx", GetCurrentProcessId() & 0xffffUL,
+                      ++counter & 0xffffUL, GetTickCount() & 0xffffUL);
+        std::string name = prefix + suffix;
+        if (CreateDirectoryW(WideText(name).c_str(), nullptr)) {
+            made = name;
+            return 0;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return ErrnoOf(GetLastError());
+    }
+    return EEXIST;
+}

@@ -18,11 +18,11 @@ namespace {
 constexpr int kLineErrors = CE_BREAK | CE_FRAME | CE_OVERRUN | CE_RXPARITY | CE_RXOVER | CE_TXFULL;
 
 // What the comm API answers once the device behind an open handle has vanished (a USB adapter
-// unplugged).
+// unplugged; under Wine, the device's pseudo-terminal hung up: ERROR_NOT_READY).
 bool DeviceGone(DWORD error)
 {
     return error == ERROR_BAD_COMMAND || error == ERROR_ACCESS_DENIED || error == ERROR_DEVICE_REMOVED ||
-           error == ERROR_OPERATION_ABORTED || error == ERROR_GEN_FAILURE;
+           error == ERROR_OPERATION_ABORTED || error == ERROR_GEN_FAILURE || error == ERROR_NOT_READY;
 }
 
 HANDLE Handle(void* handle) { return static_cast<HANDLE>(handle); }

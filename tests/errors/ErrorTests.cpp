@@ -130,7 +130,7 @@ TEST(ErrorObjects, FormatsCopiesAndCutsSafely)
 TEST_F(ErrorLogTest, FileIsMadeWhenAnAttemptStartsNotByTheFirstLineWhileOff)
 {
     {
-        std::ofstream old(dir / "tsErrlog.txt");
+        std::ofstream old(dir / "tsErrlog.txt", std::ios::binary);
         old << "left over from the last run\r\n";
     }
     ErrorLog().Log("CVeskComm::SendCommand: Retry exhuasted, so exit request");
@@ -154,7 +154,10 @@ TEST_F(ErrorLogTest, LaterAttemptsEmptyTheOpenFileAndNeverOpenThePathAgain)
     ErrorLog().Clear();
     ErrorLog().Log("first attempt");
     const int made = platform->sinksCreated;
-    std::filesystem::rename(dir / "tsErrlog.txt", dir / "moved.txt");
+    std::error_code renamed;
+    std::filesystem::rename(dir / "tsErrlog.txt", dir / "moved.txt", renamed);
+    if (renamed)
+        GTEST_SKIP() << "this system does not rename a file that is open: no link can take its place";
     {
         std::ofstream victim(dir / "victim");
         victim << "precious";

@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <filesystem>
+
 
 #include <cstring>
 
@@ -172,9 +173,8 @@ TEST(FileManager, HexToBytesTable)
 TEST(FileManager, OpensAndLoadsTheEncipheredFileInTheCurrentDirectory)
 {
     CScratchDirectory dir{"tessarin-files"};
-    char previous[4096];
-    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(chdir(dir.Path().c_str()), 0);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
     {
         FileManager missing;
         EXPECT_FALSE(missing.Open());
@@ -192,7 +192,7 @@ TEST(FileManager, OpensAndLoadsTheEncipheredFileInTheCurrentDirectory)
     ASSERT_TRUE(bad.Open("bad.dat"));
     EXPECT_FALSE(bad.Load());
     EXPECT_EQ(bad.LoadStatus(), DataFileStatus::BadSize);
-    ASSERT_EQ(chdir(previous), 0);
+    std::filesystem::current_path(previous);
 }
 
 }  // namespace

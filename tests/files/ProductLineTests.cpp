@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <filesystem>
+
 
 namespace {
 
@@ -38,9 +39,8 @@ TEST(ProductLine, NamesResolveToTheirRows)
 TEST(ProductLine, ResolvedFromTheConfigurationFileAtStart)
 {
     CScratchDirectory dir{"tessarin-files"};
-    char previous[4096];
-    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(chdir(dir.Path().c_str()), 0);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
     int number = 7;
     EXPECT_FALSE(ResolveProductLine(number));  // no file: the number stays
     EXPECT_EQ(number, 7);
@@ -48,7 +48,7 @@ TEST(ProductLine, ResolvedFromTheConfigurationFileAtStart)
                EncipherDataFile("PATCH-D01.01.07\r\nPRODUCT_LINE\r\nLINDOR\r\n", kConfigFileKey));
     EXPECT_TRUE(ResolveProductLine(number));
     EXPECT_EQ(number, 11);
-    ASSERT_EQ(chdir(previous), 0);
+    std::filesystem::current_path(previous);
 }
 
 }  // namespace

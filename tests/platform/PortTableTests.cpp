@@ -28,7 +28,10 @@ protected:
     void ByIdLink(const std::string& name, const std::string& target)
     {
         std::filesystem::create_directories(dir / "dev/serial/by-id");
-        std::filesystem::create_symlink("../../" + target, dir / "dev/serial/by-id" / name);
+        std::error_code made;
+        std::filesystem::create_symlink("../../" + target, dir / "dev/serial/by-id" / name, made);
+        if (made)
+            GTEST_SKIP() << "this system makes no symbolic links: " << made.message();
     }
     std::vector<SerialDevice> Find() { return FindSerialDevices(PathOf("dev"), PathOf("sys")); }
 
@@ -53,6 +56,8 @@ TEST_F(PortTableTest, DevicesAreFoundOnceEachInAStableOrder)
     ByIdLink("usb-Adapter_B2-if00-port0", "ttyUSB1");
     ByIdLink("usb-Modem_C3-if00", "ttyACM0");
     ByIdLink("usb-Gone_D4-if00-port0", "ttyUSB7");  // dangling: the device went away
+    if (IsSkipped())
+        return;
 
     const auto devices = Find();
     std::vector<std::pair<std::string, std::string>> seen;
@@ -98,6 +103,8 @@ TEST_F(PortTableTest, ASavedLinkAndTheDeviceItNamesAreOnePort)
 {
     const std::string usb0 = Node("ttyUSB0");
     ByIdLink("usb-Adapter_A1-if00-port0", "ttyUSB0");
+    if (IsSkipped())
+        return;
     found = Find();
     ASSERT_TRUE(table.Save(4, PathOf("dev/serial/by-id/usb-Adapter_A1-if00-port0")));
     const auto entries = table.Entries();

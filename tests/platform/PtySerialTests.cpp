@@ -7,6 +7,7 @@
 #include "platform/PtyLineState.h"
 #include "platform/SerialTermios2.h"
 #include "platform/SettingsStore.h"
+#include "tests/support/ErrorText.h"
 #include "tests/support/ScratchDirectory.h"
 
 #include <gtest/gtest.h>
@@ -51,16 +52,6 @@ public:
         return CPosixSerial::TransmitBytes(data, count);
     }
 };
-
-std::pair<int, std::string> CommError(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const CCommError& error) {
-        return {error.GetCode(), error.GetText()};
-    }
-    return {-1, ""};
-}
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

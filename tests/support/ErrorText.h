@@ -3,6 +3,7 @@
 #include "errors/Error.h"
 
 #include <string>
+#include <utility>
 
 // The text of the error a call raises ("" when it raises none).
 template <typename F>
@@ -14,4 +15,16 @@ std::string ErrorText(F&& call)
         return e.GetText();
     }
     return "";
+}
+
+// The code and text of the CCommError a call raises ({-1, ""} when it raises none).
+template <typename F>
+std::pair<int, std::string> CommError(F&& call)
+{
+    try {
+        call();
+    } catch (const CCommError& e) {
+        return {e.GetCode(), e.GetText()};
+    }
+    return {-1, ""};
 }

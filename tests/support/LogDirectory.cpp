@@ -4,6 +4,7 @@
 // own, so that no test reads or leaves anything in the user's own folders, and test programs
 // running at the same time (several builds on one machine) never see each other's files.
 #include "errors/Log.h"
+#include "platform/Environment.h"
 #include "tests/support/ScratchDirectory.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +21,8 @@ public:
     {
         m_dir = std::make_unique<CScratchDirectory>("tessarin-test-log");
         CwFileLog::SetDirectory(m_dir->Path().string());
-        ::setenv("TESSARIN_SETTINGS", m_dir->File("settings.ini").c_str(), 0);
-        ::setenv("TESSARIN_STATE_DIR", m_dir->File("carryover").c_str(), 0);
+        SetEnvironmentValue("TESSARIN_SETTINGS", m_dir->File("settings.ini"), false);
+        SetEnvironmentValue("TESSARIN_STATE_DIR", m_dir->File("carryover"), false);
     }
     void TearDown() override
     {

@@ -1,19 +1,17 @@
 #include "tests/support/ScratchDirectory.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include "platform/FileNames.h"
+
 #include <cstring>
 #include <stdexcept>
-#include <vector>
 
 CScratchDirectory::CScratchDirectory(const std::string& prefix)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (::mkdtemp(name.data()) == nullptr)
-        throw std::runtime_error("cannot make a scratch folder " + pattern + ": " + std::strerror(errno));
-    m_path = name.data();
+    std::string start = (std::filesystem::temp_directory_path() / (prefix + "-")).string();
+    std::string made;
+    if (int error = MakeNewFolder(start, made); error != 0)
+        throw std::runtime_error("cannot make a scratch folder " + start + "*: " + std::strerror(error));
+    m_path = made;
 }
 
 CScratchDirectory::~CScratchDirectory()
