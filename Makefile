@@ -44,12 +44,12 @@ build-windows: deps
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target tessarin
 
 # The Windows stage of `make test`: the Windows build's test programs under Wine (the serial
-# port's against a peer of the Linux build on a pseudo-terminal), then tessarin.exe under
-# Wine against the simulated radio on a COM port.
+# port's against a peer of the Linux build on a pseudo-terminal), then the whole upgrade of
+# `make demo-windows`.
 test-windows: build build-windows
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target windows_tests
 	./scripts/windows-tests.sh $(BUILD) $(WINDOWS_BUILD)
-	./scripts/windows-smoke.sh $(BUILD) $(WINDOWS_BUILD)
+	./scripts/windows-demo.sh $(BUILD) $(WINDOWS_BUILD)
 
 # A whole upgrade (codeplug and patches) by tessarin.exe under Wine through a COM port mapped to
 # the simulated radio's pseudo-terminal, proved equal to the same upgrade by the Linux tessarin.

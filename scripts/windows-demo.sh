@@ -13,11 +13,8 @@ WINDOWS_BUILD="$ROOT/${2:-build-windows}"
 TESSARIN="$LINUX_BUILD/cli/tessarin"
 TESSARIN_EXE="$WINDOWS_BUILD/cli/tessarin.exe"
 PROFILE="$ROOT/sim/profiles/demo.json"
-WINE_DIR="$(dirname "$(dpkg -L wine64 | grep -E '/wine64$' | head -n1)")"
-WINE="$WINE_DIR/wine64"
-WINESERVER="$WINE_DIR/wineserver"
-WORK="$(mktemp -d)"
-export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all
+# shellcheck source=wine-prefix.sh
+. "$ROOT/scripts/wine-prefix.sh"
 # Both programs keep their settings, records and journal to this run.
 export TESSARIN_SETTINGS="$WORK/settings.ini" TESSARIN_STATE_DIR="$WORK/state"
 LINK="$WORK/radio"
@@ -29,18 +26,13 @@ stop_sim() {
   fi
   SIM_PID=""
 }
-cleanup() {
-  stop_sim
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  [ -n "${KEEP_WORK:-}" ] && echo "kept $WORK" || rm -rf "$WORK"
-}
-trap cleanup EXIT
 
 # start_sim DUMP_DIR: the demo radio as it comes in; its memory goes to DUMP_DIR when it stops.
 start_sim() {
   rm -f "$LINK"
   "$TESSARIN" sim --profile "$PROFILE" --link "$LINK" --dump "$1" >"$WORK/sim.out" 2>&1 &
   SIM_PID=$!
+  WINE_RUN_PIDS+=("$SIM_PID")
   for _ in $(seq 1 100); do
     [ -e "$LINK" ] && grep -q . "$WORK/sim.out" && return 0
     sleep 0.1
@@ -70,11 +62,8 @@ stop_sim
 
 echo
 echo "== tessarin.exe under Wine upgrades another through COM5"
-"$WINE" wineboot -i >/dev/null 2>&1
 start_sim "$WORK/windows"
-"$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$LINK" /f >/dev/null 2>&1
-"$WINESERVER" -k >/dev/null 2>&1 || true
-"$WINESERVER" -p5 >/dev/null 2>&1
+wine_com_port 5 "$LINK"
 set +e
 "$WINE" "$TESSARIN_EXE" program --kit "$(windows_path "$WORK/kit")" --port 5 --echo on --yes | tr -d '\r'
 status=${PIPESTATUS[0]}
