@@ -15,33 +15,13 @@ LINK="$WORK/radio"
 export TESSARIN_SETTINGS="$WORK/settings.ini"
 export TESSARIN_STATE_DIR="$WORK/state"
 
-SIM_PID=
-stop_sim() {
-  if [ -n "$SIM_PID" ] && kill -0 "$SIM_PID" 2>/dev/null; then
-    kill -INT "$SIM_PID" 2>/dev/null || true
-    wait "$SIM_PID" 2>/dev/null || true
-  fi
-  SIM_PID=
-}
+# shellcheck source=sim-radio.sh
+. "$ROOT/scripts/sim-radio.sh"
 cleanup() {
   stop_sim
   rm -rf "$WORK"
 }
 trap cleanup EXIT
-
-# start_sim DUMP_DIR: the demo radio on a pseudo-terminal; its memory goes to DUMP_DIR when it stops.
-start_sim() {
-  rm -f "$LINK"
-  "$TESSARIN" sim --profile "$PROFILE" --link "$LINK" --dump "$1" >"$WORK/sim.out" 2>&1 &
-  SIM_PID=$!
-  for _ in $(seq 1 100); do
-    [ -e "$LINK" ] && grep -q . "$WORK/sim.out" && return 0
-    sleep 0.1
-  done
-  echo "The simulated radio did not start:" >&2
-  cat "$WORK/sim.out" >&2
-  exit 1
-}
 
 # hexbytes FILE OFFSET COUNT: the bytes as hex, and as text where printable.
 hexbytes() {

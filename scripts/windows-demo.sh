@@ -18,29 +18,9 @@ PROFILE="$ROOT/sim/profiles/demo.json"
 # Both programs keep their settings, records and journal to this run.
 export TESSARIN_SETTINGS="$WORK/settings.ini" TESSARIN_STATE_DIR="$WORK/state"
 LINK="$WORK/radio"
-SIM_PID=""
-stop_sim() {
-  if [ -n "$SIM_PID" ] && kill -0 "$SIM_PID" 2>/dev/null; then
-    kill -INT "$SIM_PID" 2>/dev/null || true
-    wait "$SIM_PID" 2>/dev/null || true
-  fi
-  SIM_PID=""
-}
+# shellcheck source=sim-radio.sh
+. "$ROOT/scripts/sim-radio.sh"
 
-# start_sim DUMP_DIR: the demo radio as it comes in; its memory goes to DUMP_DIR when it stops.
-start_sim() {
-  rm -f "$LINK"
-  "$TESSARIN" sim --profile "$PROFILE" --link "$LINK" --dump "$1" >"$WORK/sim.out" 2>&1 &
-  SIM_PID=$!
-  WINE_RUN_PIDS+=("$SIM_PID")
-  for _ in $(seq 1 100); do
-    [ -e "$LINK" ] && grep -q . "$WORK/sim.out" && return 0
-    sleep 0.1
-  done
-  echo "The simulated radio did not start:" >&2
-  cat "$WORK/sim.out" >&2
-  exit 1
-}
 # A path of this machine as Windows programs under Wine name it (drive Z: is the root).
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
@@ -57,12 +37,14 @@ grep -q $'^R01\\.00,00,00,03,01,00,00,00,01\r$' "$WORK/kit-src/patcher.txt" ||
 echo
 echo "== The Linux tessarin upgrades one radio"
 start_sim "$WORK/linux"
+WINE_RUN_PIDS+=("$SIM_PID")
 "$TESSARIN" program --kit "$WORK/kit" --device "$LINK" --echo on --yes
 stop_sim
 
 echo
 echo "== tessarin.exe under Wine upgrades another through COM5"
 start_sim "$WORK/windows"
+WINE_RUN_PIDS+=("$SIM_PID")
 wine_com_port 5 "$LINK"
 set +e
 "$WINE" "$TESSARIN_EXE" program --kit "$(windows_path "$WORK/kit")" --port 5 --echo on --yes | tr -d '\r'
