@@ -7,9 +7,9 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 LINUX_BUILD="$ROOT/${1:-build}"
 WINDOWS_BUILD="$ROOT/${2:-build-windows}"
 OUT="$ROOT/${3:-build-windows/packages}"
-# R02.12.02 -> 2.12.2, as the Linux packages number it.
-version_text=$(sed -n 's/^set(TESSARIN_VERSION_TEXT "\(.*\)")$/\1/p' "$ROOT/CMakeLists.txt")
-version=$(echo "$version_text" | grep -o '[0-9]\+' | sed 's/^0*\([0-9]\)/\1/' | paste -sd.)
+# The version as the Linux packages number it (packaging/CMakeLists.txt makes it).
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$LINUX_BUILD/CPackConfig.cmake")
+[ -n "$version" ] || { echo "The Linux build $LINUX_BUILD has no package version." >&2; exit 1; }
 name="tessarin-$version-win64"
 STAGE="$(mktemp -d)"
 trap 'rm -rf "$STAGE"' EXIT
